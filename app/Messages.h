@@ -1,0 +1,23 @@
+#pragma once
+
+#include "WindowTypes.h"
+
+// Posted by the main page's events; each runs one command of the main window.
+inline constexpr unsigned UWM_SELECT_SCREEN = WM_USER + 1;
+inline constexpr unsigned UWM_FILE_NEW = WM_USER + 2;
+inline constexpr unsigned UWM_FILE_OPEN = WM_USER + 3;
+inline constexpr unsigned UWM_FILE_SAVE = WM_USER + 4;
+inline constexpr unsigned UWM_SETUP = WM_USER + 5;
+inline constexpr unsigned UWM_CLEAR = WM_USER + 6;
+inline constexpr unsigned UWM_SEND = WM_USER + 7;
+inline constexpr unsigned UWM_STAMP_CHANGED = WM_USER + 8;
+inline constexpr unsigned UWM_TOGGLE_MINI = WM_USER + 9;
+
+// The one-second timer that keeps the clock on the picture running.
+inline constexpr unsigned IDT_STAMP = 1;
+inline constexpr unsigned kStampPeriodMs = 1000;
+
+// Pages carried as resources.
+inline constexpr int IDR_HTML_SETUP = 103;
+inline constexpr int IDR_HTML_TESSORA = 104;
+inline constexpr int IDR_HTML_MINI = 157;

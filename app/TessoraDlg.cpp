@@ -1,0 +1,280 @@
+#include "TessoraDlg.h"
+
+#include <chrono>
+#include <cstdlib>
+#include <ctime>
+#include <new>
+#include <thread>
+
+#include "Cp1252.h"
+#include "DialogTemplate.h"
+#include "MessageBox.h"
+#include "Messages.h"
+#include "SettingsStore.h"
+#include "protocol/Commands.h"
+#include "protocol/Stamps.h"
+#include "protocol/TextLayout.h"
+
+namespace {
+
+constexpr char kOpenPortFailed[] = "Could not open port - please check settings!";
+constexpr char kPortObjectFailed[] = "CPort failed to initialize";
+constexpr std::size_t kMaxPortNameBytes = 255;
+constexpr auto kGreetingPause = std::chrono::milliseconds(1500);
+
+constexpr char kSelectedTab[] = "#666699";
+constexpr char kPlainTab[] = "#333399";
+
+bool IsScreen(std::int32_t screen) {
+    return screen >= 2 && screen <= 5;
+}
+
+}  // namespace
+
+CTessoraDlg::CTessoraDlg(QWidget* parent, std::unique_ptr<PageView> view)
+    : CDHtmlDialog(IDD_TESSORA_DIALOG, IDR_HTML_TESSORA, parent, std::move(view)) {
+    const auto post = [this](unsigned message, WPARAM wParam = 0) {
+        return [this, message, wParam](const DHtmlElement&) { PostMessage(message, wParam, 0); };
+    };
+    const auto byName = [&](const char* id, unsigned message, WPARAM wParam = 0) {
+        return DHtmlEventMapEntry{DHTMLEVENTMAPENTRY_NAME, DISPID_HTMLELEMENTEVENTS_ONMOUSEDOWN,
+                                  QString::fromLatin1(id), post(message, wParam)};
+    };
+    const auto onChange = [&](const char* id, unsigned message) {
+        return DHtmlEventMapEntry{DHTMLEVENTMAPENTRY_ELEMENT, DISPID_HTMLELEMENTEVENTS_ONCHANGE,
+                                  QString::fromLatin1(id), post(message)};
+    };
+    m_eventMap = {
+        byName("btnNew", UWM_FILE_NEW),
+        byName("btnOpen", UWM_FILE_OPEN),
+        byName("btnSave", UWM_FILE_SAVE),
+        byName("btnSetup", UWM_SETUP),
+        byName("btnToggle", UWM_TOGGLE_MINI),
+        byName("tagNew", UWM_FILE_NEW),
+        byName("tagOpen", UWM_FILE_OPEN),
+        byName("tagSave", UWM_FILE_SAVE),
+        byName("tagSetup", UWM_SETUP),
+        byName("tagToggle", UWM_TOGGLE_MINI),
+        byName("btnSend", UWM_SEND),
+        byName("btnClear", UWM_CLEAR),
+        byName("Screen1", UWM_SELECT_SCREEN, 2),
+        byName("Screen2", UWM_SELECT_SCREEN, 3),
+        byName("Screen3", UWM_SELECT_SCREEN, 4),
+        byName("Screen4", UWM_SELECT_SCREEN, 5),
+        onChange("cmbTime", UWM_STAMP_CHANGED),
+        onChange("cmbDate", UWM_STAMP_CHANGED),
+    };
+
+    const auto handler = [this](LRESULT (CTessoraDlg::*member)(WPARAM, LPARAM)) {
+        return [this, member](WPARAM w, LPARAM l) { return (this->*member)(w, l); };
+    };
+    m_messageMap = {
+        {UWM_SELECT_SCREEN, handler(&CTessoraDlg::OnSelectScreen)},
+        {UWM_FILE_NEW, handler(&CTessoraDlg::OnFileNew)},
+        {UWM_FILE_OPEN, handler(&CTessoraDlg::OnFileOpen)},
+        {UWM_FILE_SAVE, handler(&CTessoraDlg::OnFileSave)},
+        {UWM_SETUP, handler(&CTessoraDlg::OnSetup)},
+        {UWM_CLEAR, handler(&CTessoraDlg::OnClear)},
+        {UWM_SEND, handler(&CTessoraDlg::OnSend)},
+        {UWM_STAMP_CHANGED, handler(&CTessoraDlg::OnStampChanged)},
+        {UWM_TOGGLE_MINI, handler(&CTessoraDlg::OnToggleMiniMode)},
+    };
+}
+
+CTessoraDlg::~CTessoraDlg() = default;
+
+const std::vector<DHtmlEventMapEntry>& CTessoraDlg::GetDHtmlEventMap() const {
+    return m_eventMap;
+}
+
+const CDHtmlDialog::MessageMap& CTessoraDlg::GetMessageMap() const {
+    return m_messageMap;
+}
+
+bool CTessoraDlg::OnInitDialog() {
+    SetHostFlags(DOCHOSTUIFLAG_DIALOG | DOCHOSTUIFLAG_NO3DBORDER | DOCHOSTUIFLAG_SCROLL_NO);
+    CDHtmlDialog::OnInitDialog();
+    LoadFromResource(IDR_HTML_TESSORA);
+    GetWindowRect(&m_rcFull);
+
+    m_pPort.reset(new (std::nothrow) CPort(
+        [](const std::u16string& name) { return SettingsStore().PortDevice(name); }));
+    if (!m_pPort) {
+        AfxMessageBox(kPortObjectFailed, MB_OK);
+        std::exit(1);
+    }
+    LoadSettings();
+    Connect();
+    return true;
+}
+
+void CTessoraDlg::LoadSettings() {
+    const SettingsStore store;
+    const std::optional<std::string> port = store.ReadText("CommPort", kMaxPortNameBytes);
+    for (auto [name, field] : {std::pair{"MinPosX", &m_nMinPosX}, std::pair{"MinPosY", &m_nMinPosY},
+                               std::pair{"MinSizeWidth", &m_nMinSizeWidth},
+                               std::pair{"MinSizeHeight", &m_nMinSizeHeight}}) {
+        if (const std::optional<std::int32_t> value = store.ReadInt32(name)) *field = *value;
+    }
+    if (port && port->rfind("COM", 0) == 0) {
+        const std::u16string wide = Utf16FromCp1252(*port);
+        m_pPort->SetPort(wide.c_str());
+    }
+}
+
+void CTessoraDlg::SaveSettings() {
+    if (!m_pPort) return;
+    std::u16string name;
+    m_pPort->GetPortName(&name);
+    SettingsStore store;
+    store.WriteText("CommPort", Cp1252FromUtf16(name));
+    store.WriteInt32("MinPosX", m_nMinPosX);
+    store.WriteInt32("MinPosY", m_nMinPosY);
+    store.WriteInt32("MinSizeWidth", m_nMinSizeWidth);
+    store.WriteInt32("MinSizeHeight", m_nMinSizeHeight);
+}
+
+void CTessoraDlg::Connect() {
+    int open = 0;
+    m_pPort->IsOpen(&open);
+    if (!open) {
+        AfxMessageBox(kOpenPortFailed, MB_OK);
+        return;
+    }
+    SendString(std::string(kGreeting));
+    // A plain pause: the greeting stays on the picture while nothing else is sent.
+    std::this_thread::sleep_for(kGreetingPause);
+    SendString(std::string(kClearCommand));
+    SetTimer(IDT_STAMP, kStampPeriodMs);
+}
+
+void CTessoraDlg::OnCancel() {
+    if (m_bMiniMode) {
+        OnToggleMiniMode(0, 0);
+        return;
+    }
+    KillTimer(IDT_STAMP);
+    SaveSettings();
+    if (m_pPort) m_pPort->Close();
+    m_pPort.reset();
+    CDHtmlDialog::OnCancel();
+}
+
+void CTessoraDlg::DoDataExchange(CDataExchange* pDX) {
+    CDHtmlDialog::DoDataExchange(pDX);
+    if (IsScreen(m_nScreen)) {
+        const int screen = m_nScreen - 2;
+        DDX_DHtml_ElementText(pDX, QStringLiteral("scrText"), DISPID_A_VALUE, m_doc.Text(screen));
+        DDX_DHtml_SelectIndex(pDX, QStringLiteral("cmbDate"), m_doc.DateCorner(screen));
+        DDX_DHtml_SelectIndex(pDX, QStringLiteral("cmbTime"), m_doc.TimeCorner(screen));
+    }
+    std::string dirty = m_bDirty ? "dirty" : "";
+    DDX_DHtml_ElementText(pDX, QStringLiteral("divDirty"), DISPID_IHTMLELEMENT_INNERTEXT, dirty);
+    m_bDirty = !dirty.empty();
+    DDX_DHtml_ElementText(pDX, QStringLiteral("divMessage"), DISPID_IHTMLELEMENT_INNERTEXT,
+                          m_strMessage);
+}
+
+void CTessoraDlg::ShowScreen() {
+    for (int tab = 0; tab < 4; ++tab) {
+        SetElementBackgroundColor(QStringLiteral("Screen%1").arg(tab + 1),
+                                  QLatin1String(m_nScreen == tab + 2 ? kSelectedTab : kPlainTab));
+    }
+    FocusElement(QStringLiteral("scrText"));
+    UpdateData(false);
+}
+
+void CTessoraDlg::OnDocumentComplete(const QString& url) {
+    CDHtmlDialog::OnDocumentComplete(url);
+    ShowScreen();
+}
+
+LRESULT CTessoraDlg::OnSelectScreen(WPARAM wParam, LPARAM) {
+    UpdateData(true);
+    m_nScreen = static_cast<std::int32_t>(wParam & 0xFFFF);
+    ShowScreen();
+    return 0;
+}
+
+LRESULT CTessoraDlg::OnToggleMiniMode(WPARAM, LPARAM) {
+    if (!m_bMiniMode) {
+        UpdateData(true);
+        GetWindowRect(&m_rcFull);
+        LoadFromResource(IDR_HTML_MINI);
+        MoveWindow(m_nMinPosX, m_nMinPosY, m_nMinSizeWidth, m_nMinSizeHeight, true);
+        m_bMiniMode = true;
+    } else {
+        RECT strip;
+        GetWindowRect(&strip);
+        m_nMinPosX = strip.left;
+        m_nMinPosY = strip.top;
+        MoveWindow(m_rcFull.left, m_rcFull.top, m_rcFull.right - m_rcFull.left,
+                   m_rcFull.bottom - m_rcFull.top, true);
+        LoadFromResource(IDR_HTML_TESSORA);
+        m_bMiniMode = false;
+    }
+    return 0;
+}
+
+void CTessoraDlg::SendString(const std::string& text) {
+    if (m_pPort) m_pPort->Write(text.c_str());
+}
+
+void CTessoraDlg::SendStamps() {
+    const int screen = m_nScreen - 2;
+    const StampCommands stamps =
+        ComposeStamps(m_doc.GetDateCorner(screen), m_doc.GetTimeCorner(screen), std::time(nullptr));
+    if (!stamps.date.empty()) SendString(stamps.date);
+    if (!stamps.time.empty()) SendString(stamps.time);
+}
+
+void CTessoraDlg::ComposeText(std::string& text) {
+    m_strMessage.clear();
+    const int screen = m_nScreen - 2;
+    TextLayout layout = LayOutText(text, m_doc.GetDateCorner(screen), m_doc.GetTimeCorner(screen));
+    if (layout.tooLong) m_strMessage = kTooLongWarning;
+    ShowScreen();
+    text = std::move(layout.commands);
+}
+
+LRESULT CTessoraDlg::OnSend(WPARAM, LPARAM) {
+    UpdateData(true);
+    std::string text = IsScreen(m_nScreen) ? m_doc.Text(m_nScreen - 2) : std::string();
+    SendString(std::string(kClearCommand));
+    SendStamps();
+    ComposeText(text);
+    SendString(text);
+    return 0;
+}
+
+LRESULT CTessoraDlg::OnClear(WPARAM, LPARAM) {
+    SendString(std::string(kClearCommand));
+    SendStamps();
+    return 0;
+}
+
+LRESULT CTessoraDlg::OnStampChanged(WPARAM, LPARAM) {
+    m_bDirty = true;
+    OnSend(0, 0);
+    // The send began by reading the page's marker; a corner change is a change all the same.
+    m_bDirty = true;
+    UpdateData(false);
+    return 0;
+}
+
+void CTessoraDlg::OnTimer(unsigned) {
+    SendStamps();
+}
+
+LRESULT CTessoraDlg::OnFileNew(WPARAM, LPARAM) {
+    return 0;
+}
+LRESULT CTessoraDlg::OnFileOpen(WPARAM, LPARAM) {
+    return 0;
+}
+LRESULT CTessoraDlg::OnFileSave(WPARAM, LPARAM) {
+    return 0;
+}
+LRESULT CTessoraDlg::OnSetup(WPARAM, LPARAM) {
+    return 0;
+}

@@ -1,0 +1,68 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "DHtmlDialog.h"
+#include "Port.h"
+#include "TessoraFile.h"
+
+// The main window: four screens of caption text with their stamp corners, sent to the
+// caption unit over the serial line. All state lives in these fields; the page is a view
+// that is refilled from them after every load.
+class CTessoraDlg : public CDHtmlDialog {
+public:
+    explicit CTessoraDlg(QWidget* parent = nullptr, std::unique_ptr<PageView> view = nullptr);
+    ~CTessoraDlg() override;
+
+    // Marks the current tab, focuses the text and writes the fields to the page.
+    void ShowScreen();
+
+    // Commands, run from posted messages.
+    LRESULT OnSelectScreen(WPARAM wParam, LPARAM lParam);
+    LRESULT OnFileNew(WPARAM wParam, LPARAM lParam);
+    LRESULT OnFileOpen(WPARAM wParam, LPARAM lParam);
+    LRESULT OnFileSave(WPARAM wParam, LPARAM lParam);
+    LRESULT OnSetup(WPARAM wParam, LPARAM lParam);
+    LRESULT OnClear(WPARAM wParam, LPARAM lParam);
+    LRESULT OnSend(WPARAM wParam, LPARAM lParam);
+    LRESULT OnStampChanged(WPARAM wParam, LPARAM lParam);
+    LRESULT OnToggleMiniMode(WPARAM wParam, LPARAM lParam);
+
+    // The link to the caption unit.
+    void Connect();
+    void ComposeText(std::string& text);
+    void SendString(const std::string& text);
+    void SendStamps();
+
+    void LoadSettings();
+    void SaveSettings();
+
+    std::unique_ptr<CPort> m_pPort;
+    CTessoraFile m_doc;
+    bool m_bMiniMode = false;
+    std::int32_t m_nScreen = 2;
+    std::int32_t m_nMinPosX = 0;
+    std::int32_t m_nMinPosY = 0;
+    std::int32_t m_nMinSizeWidth = 100;
+    std::int32_t m_nMinSizeHeight = 50;
+    bool m_bDirty = false;
+    RECT m_rcFull;
+    std::string m_strMessage;
+
+    bool OnInitDialog() override;
+    void OnCancel() override;
+
+protected:
+    void OnDocumentComplete(const QString& url) override;
+    void DoDataExchange(CDataExchange* pDX) override;
+    void OnTimer(unsigned id) override;
+    const std::vector<DHtmlEventMapEntry>& GetDHtmlEventMap() const override;
+    const MessageMap& GetMessageMap() const override;
+
+private:
+    std::vector<DHtmlEventMapEntry> m_eventMap;
+    MessageMap m_messageMap;
+};

@@ -1,0 +1,16 @@
+#include <QApplication>
+
+#include "ResScheme.h"
+#include "TessoraApp.h"
+
+int main(int argc, char* argv[]) {
+    RegisterResScheme();
+    QApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    QApplication application(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Tessora"));
+    QApplication::setOrganizationName(QStringLiteral("Halvercrest"));
+    QApplication::setQuitOnLastWindowClosed(false);
+    CTessoraApp theApp;
+    theApp.InitInstance();
+    return 0;
+}

@@ -1,0 +1,13 @@
+#include "Charset.h"
+
+#include "Cp1252.h"
+
+QString FromAnsi(std::string_view ansi) {
+    const std::u16string wide = Utf16FromCp1252(ansi);
+    return QString::fromUtf16(wide.data(), static_cast<qsizetype>(wide.size()));
+}
+
+std::string ToAnsi(const QString& text) {
+    return Cp1252FromUtf16(std::u16string_view(reinterpret_cast<const char16_t*>(text.utf16()),
+                                               static_cast<std::size_t>(text.size())));
+}

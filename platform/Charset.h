@@ -1,0 +1,10 @@
+#pragma once
+
+#include <QString>
+#include <string>
+#include <string_view>
+
+// Text between the window and the program's 8-bit world (documents, the caption unit,
+// settings) is Windows-1252 on every machine; a character it cannot hold becomes "?".
+QString FromAnsi(std::string_view ansi);
+std::string ToAnsi(const QString& text);

@@ -1,0 +1,353 @@
+#include "DHtmlDialog.h"
+
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QTimerEvent>
+#include <QVBoxLayout>
+#include <new>
+
+#include "Charset.h"
+#include "DialogTemplate.h"
+#include "MessageBox.h"
+#include "ResScheme.h"
+#include "WebPageView.h"
+
+namespace {
+
+// A message posted to a dialog, carrying its number and parameters.
+class PostedMessageEvent : public QEvent {
+public:
+    static QEvent::Type eventType() {
+        static const auto type = static_cast<QEvent::Type>(QEvent::registerEventType());
+        return type;
+    }
+
+    PostedMessageEvent(unsigned message, WPARAM wParam, LPARAM lParam)
+        : QEvent(eventType()), message(message), wParam(wParam), lParam(lParam) {}
+
+    const unsigned message;
+    const WPARAM wParam;
+    const LPARAM lParam;
+};
+
+const char* eventTypeForDispId(int dispId) {
+    switch (dispId) {
+        case DISPID_HTMLELEMENTEVENTS_ONCLICK:
+            return "click";
+        case DISPID_HTMLELEMENTEVENTS_ONMOUSEDOWN:
+            return "mousedown";
+        case DISPID_HTMLELEMENTEVENTS_ONCHANGE:
+            return "change";
+        default:
+            return "";
+    }
+}
+
+}  // namespace
+
+// Runs a command as the message dispatch does: an error that escapes it is shown, and the
+// window goes on.
+template <typename F>
+void CDHtmlDialog::guarded(F&& command) {
+    try {
+        command();
+    } catch (...) {
+        ReportException(std::current_exception());
+    }
+}
+
+CDHtmlDialog::CDHtmlDialog(int templateId, int htmlResId, QWidget* parent,
+                           std::unique_ptr<PageView> view)
+    : QDialog(parent), m_templateId(templateId), m_htmlResId(htmlResId), m_view(std::move(view)) {
+    Qt::WindowFlags flags = Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                            Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint;
+    if (const DialogTemplate* t = FindDialogTemplate(templateId)) {
+        setWindowTitle(QString::fromLatin1(t->caption));
+        setFixedSize(DialogUnitsToPixels(t->widthDlu, t->heightDlu));
+        if (t->topmost) flags |= Qt::WindowStaysOnTopHint;
+    }
+    setWindowFlags(flags);
+    setSizeGripEnabled(false);
+}
+
+CDHtmlDialog::~CDHtmlDialog() {
+    // The view reports into this dialog; silence it before the members go.
+    if (m_view) m_view->setCallbacks({});
+}
+
+int CDHtmlDialog::DoModal() {
+    if (!m_initialised) {
+        m_initialised = true;
+        OnInitDialog();
+    }
+    return exec();
+}
+
+void CDHtmlDialog::EndDialog(int result) {
+    done(result);
+}
+
+void CDHtmlDialog::SetHostFlags(unsigned flags) {
+    m_hostFlags = flags;
+    if (m_view) m_view->setHostFlags(flags);
+}
+
+bool CDHtmlDialog::OnInitDialog() {
+    createView();
+    LoadFromResource(m_htmlResId);
+    return true;
+}
+
+void CDHtmlDialog::createView() {
+    if (!m_view) m_view = std::make_unique<WebPageView>(this);
+    m_view->setCallbacks({
+        [this](const QString& url, QHash<QString, PageElement> elements) {
+            onPageLoaded(url, std::move(elements));
+        },
+        [this](const QString& id, const PageElement& state) { onElementChanged(id, state); },
+        [this](const QString& id, const QString& type, bool viaElement, const PageElement& state) {
+            onPageEvent(id, type, viaElement, state);
+        },
+        // Escape inside the page closes the dialog as it would outside it.
+        [this] {
+            QMetaObject::invokeMethod(
+                this, [this] { reject(); }, Qt::QueuedConnection);
+        },
+    });
+    m_view->setHostFlags(m_hostFlags);
+    if (QWidget* w = m_view->widget()) {
+        auto* layout = new QVBoxLayout(this);
+        layout->setContentsMargins(0, 0, 0, 0);
+        layout->setSpacing(0);
+        layout->addWidget(w);
+    }
+}
+
+void CDHtmlDialog::LoadFromResource(int resourceId) {
+    const QUrl url = ResourceUrl(resourceId);
+    if (m_pendingUrl.matches(url, QUrl::None) && !m_page.isLoaded()) return;  // on its way
+    m_page.unload();
+    m_pendingUrl = url;
+    if (m_view) m_view->load(url);
+}
+
+void CDHtmlDialog::onPageLoaded(const QString& url, QHash<QString, PageElement> elements) {
+    // A report from a page the host has since navigated away from is stale.
+    if (!QUrl(url).matches(m_pendingUrl, QUrl::None) &&
+        QUrl(url).toString().compare(m_pendingUrl.toString(), Qt::CaseInsensitive) != 0)
+        return;
+    m_page.load(url, std::move(elements));
+    guarded([&] { OnDocumentComplete(url); });
+}
+
+void CDHtmlDialog::OnDocumentComplete(const QString&) {
+    for (const DHtmlEventMapEntry& row : GetDHtmlEventMap())
+        if (row.nType == DHTMLEVENTMAPENTRY_ELEMENT && m_view && HasElement(row.szName))
+            m_view->bindElementEvent(row.szName,
+                                     QString::fromLatin1(eventTypeForDispId(row.dispId)));
+    UpdateData(false);
+}
+
+void CDHtmlDialog::onElementChanged(const QString& id, const PageElement& state) {
+    if (PageElement* e = m_page.find(id)) *e = state;
+}
+
+void CDHtmlDialog::onPageEvent(const QString& id, const QString& type, bool viaElement,
+                               const PageElement& state) {
+    if (!m_page.isLoaded()) return;
+    onElementChanged(id, state);
+    const int kind = viaElement ? DHTMLEVENTMAPENTRY_ELEMENT : DHTMLEVENTMAPENTRY_NAME;
+    for (const DHtmlEventMapEntry& row : GetDHtmlEventMap()) {
+        if (row.nType == kind && row.szName == id &&
+            type == QLatin1String(eventTypeForDispId(row.dispId)) && row.handler)
+            guarded([&] { row.handler(DHtmlElement{id, state}); });
+    }
+}
+
+bool CDHtmlDialog::UpdateData(bool bSaveAndValidate) {
+    CDataExchange dx{bSaveAndValidate};
+    DoDataExchange(&dx);
+    return true;
+}
+
+void CDHtmlDialog::DoDataExchange(CDataExchange*) {}
+
+void CDHtmlDialog::writeProperty(const QString& id, const QString& property,
+                                 const QVariant& value) {
+    if (m_view) m_view->setElementProperty(id, property, value);
+}
+
+void CDHtmlDialog::DDX_DHtml_ElementText(CDataExchange* pDX, const QString& id, int dispId,
+                                         std::string& field) {
+    PageElement* e = m_page.find(id);
+    if (!e) return;
+    const bool isValue = dispId == DISPID_A_VALUE;
+    if (pDX->m_bSaveAndValidate) {
+        field = ToAnsi(isValue ? e->value : e->innerText);
+        return;
+    }
+    const QString text = FromAnsi(field);
+    (isValue ? e->value : e->innerText) = text;
+    writeProperty(id, isValue ? QStringLiteral("value") : QStringLiteral("innerText"), text);
+}
+
+void CDHtmlDialog::DDX_DHtml_SelectIndex(CDataExchange* pDX, const QString& id,
+                                         std::int32_t& field) {
+    PageElement* e = m_page.find(id);
+    if (!e || !e->isSelect()) return;
+    if (pDX->m_bSaveAndValidate) {
+        field = e->selectedIndex;
+        return;
+    }
+    // A select shows no option for an index it does not have.
+    e->selectedIndex = field >= 0 && field < e->options.size() ? field : -1;
+    writeProperty(id, QStringLiteral("selectedIndex"), e->selectedIndex);
+}
+
+void CDHtmlDialog::DDX_DHtml_SelectString(CDataExchange* pDX, const QString& id,
+                                          std::string& field) {
+    PageElement* e = m_page.find(id);
+    if (!e || !e->isSelect()) return;
+    if (pDX->m_bSaveAndValidate) {
+        const bool selected = e->selectedIndex >= 0 && e->selectedIndex < e->options.size();
+        field = selected ? ToAnsi(e->options.at(e->selectedIndex)) : std::string();
+        return;
+    }
+    e->selectedIndex = static_cast<int>(e->options.indexOf(FromAnsi(field)));
+    writeProperty(id, QStringLiteral("selectedIndex"), e->selectedIndex);
+}
+
+bool CDHtmlDialog::HasElement(const QString& id) const {
+    return m_page.find(id) != nullptr;
+}
+
+bool CDHtmlDialog::SetElementBackgroundColor(const QString& id, const QString& color) {
+    PageElement* e = m_page.find(id);
+    if (!e) return false;
+    e->backgroundColor = color;
+    writeProperty(id, QStringLiteral("backgroundColor"), color);
+    return true;
+}
+
+bool CDHtmlDialog::FocusElement(const QString& id) {
+    if (!HasElement(id)) return false;
+    if (m_view) m_view->focusElement(id);
+    return true;
+}
+
+void CDHtmlDialog::PostMessage(unsigned message, WPARAM wParam, LPARAM lParam) {
+    QCoreApplication::postEvent(this, new PostedMessageEvent(message, wParam, lParam));
+}
+
+LRESULT CDHtmlDialog::SendMessage(unsigned message, WPARAM wParam, LPARAM lParam) {
+    const MessageMap& map = GetMessageMap();
+    auto it = map.find(message);
+    if (it == map.end()) return 0;
+    LRESULT result = 0;
+    guarded([&] { result = it->second(wParam, lParam); });
+    return result;
+}
+
+bool CDHtmlDialog::event(QEvent* e) {
+    if (e->type() == PostedMessageEvent::eventType()) {
+        const auto* m = static_cast<PostedMessageEvent*>(e);
+        SendMessage(m->message, m->wParam, m->lParam);
+        return true;
+    }
+    return QDialog::event(e);
+}
+
+void CDHtmlDialog::SetTimer(unsigned id, unsigned periodMs) {
+    KillTimer(id);
+    const int qtId = startTimer(static_cast<int>(periodMs), Qt::PreciseTimer);
+    if (qtId != 0) m_timers[id] = qtId;
+}
+
+bool CDHtmlDialog::KillTimer(unsigned id) {
+    auto it = m_timers.find(id);
+    if (it == m_timers.end()) return false;
+    killTimer(it->second);
+    m_timers.erase(it);
+    return true;
+}
+
+void CDHtmlDialog::timerEvent(QTimerEvent* e) {
+    for (const auto& [id, qtId] : m_timers) {
+        if (qtId == e->timerId()) {
+            const unsigned timerId = id;
+            guarded([&] { OnTimer(timerId); });
+            return;
+        }
+    }
+    QDialog::timerEvent(e);
+}
+
+void CDHtmlDialog::OnTimer(unsigned) {}
+
+void CDHtmlDialog::GetWindowRect(RECT* rect) const {
+    const QRect r = frameGeometry();
+    rect->left = r.left();
+    rect->top = r.top();
+    rect->right = r.left() + r.width();
+    rect->bottom = r.top() + r.height();
+}
+
+void CDHtmlDialog::MoveWindow(int x, int y, int width, int height, bool repaint) {
+    // The sizes given are outer sizes: the frame the window manager adds is taken off.
+    const QRect outer = frameGeometry();
+    const QRect inner = geometry();
+    const int frameWidth = outer.width() - inner.width();
+    const int frameHeight = outer.height() - inner.height();
+    setFixedSize(qMax(1, width - frameWidth), qMax(1, height - frameHeight));
+    move(x, y);
+    if (repaint) update();
+}
+
+void CDHtmlDialog::SetWindowText(const std::string& ansiTitle) {
+    setWindowTitle(FromAnsi(ansiTitle));
+}
+
+void CDHtmlDialog::OnCancel() {
+    EndDialog(IDCANCEL);
+}
+
+void CDHtmlDialog::OnOK() {
+    UpdateData(true);
+    EndDialog(IDOK);
+}
+
+void CDHtmlDialog::reject() {
+    guarded([this] { OnCancel(); });
+}
+
+void CDHtmlDialog::accept() {
+    guarded([this] { OnOK(); });
+}
+
+void CDHtmlDialog::closeEvent(QCloseEvent* e) {
+    // The dialog decides whether a close request ends it.
+    e->ignore();
+    reject();
+}
+
+const std::vector<DHtmlEventMapEntry>& CDHtmlDialog::GetDHtmlEventMap() const {
+    static const std::vector<DHtmlEventMapEntry> none;
+    return none;
+}
+
+const CDHtmlDialog::MessageMap& CDHtmlDialog::GetMessageMap() const {
+    static const MessageMap none;
+    return none;
+}
+
+void CDHtmlDialog::ReportException(std::exception_ptr error) {
+    try {
+        std::rethrow_exception(error);
+    } catch (const std::bad_alloc&) {
+        AfxMessageBox("Out of memory.", MB_OK | MB_ICONEXCLAMATION | MB_SYSTEMMODAL);
+    } catch (const std::exception& e) {
+        AfxMessageBox(e.what(), MB_OK | MB_ICONSTOP);
+    } catch (...) {
+        AfxMessageBox("An unknown error occurred.", MB_OK | MB_ICONSTOP);
+    }
+}

@@ -1,0 +1,128 @@
+#pragma once
+
+#include <QDialog>
+#include <QHash>
+#include <QUrl>
+#include <cstdint>
+#include <exception>
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "PageModel.h"
+#include "PageView.h"
+#include "WindowTypes.h"
+
+// Direction of one data exchange: true reads the page into the fields, false writes the
+// fields to the page.
+struct CDataExchange {
+    bool m_bSaveAndValidate;
+};
+
+// The element a page event came from, as the host's model knew it at that event.
+struct DHtmlElement {
+    QString id;
+    PageElement state;
+};
+
+// One row of a dialog's page event table.
+struct DHtmlEventMapEntry {
+    int nType;  // DHTMLEVENTMAPENTRY_NAME or DHTMLEVENTMAPENTRY_ELEMENT
+    int dispId;
+    QString szName;
+    std::function<void(const DHtmlElement&)> handler;
+};
+
+// A dialog whose whole client area is an HTML page from the program's resources. The
+// dialog's logic reads and writes the page's named elements through the host's model and
+// reacts to page events through its event table; commands run from posted messages.
+class CDHtmlDialog : public QDialog {
+    Q_OBJECT
+public:
+    using MessageHandler = std::function<LRESULT(WPARAM, LPARAM)>;
+    using MessageMap = std::map<unsigned, MessageHandler>;
+
+    // view: the browser side; when null a web view is made by OnInitDialog.
+    CDHtmlDialog(int templateId, int htmlResId, QWidget* parent = nullptr,
+                 std::unique_ptr<PageView> view = nullptr);
+    ~CDHtmlDialog() override;
+
+    // Initialises the dialog, shows it and runs its modal loop; returns the EndDialog result.
+    int DoModal();
+    void EndDialog(int result);
+
+    void SetHostFlags(unsigned flags);
+    void LoadFromResource(int resourceId);
+
+    bool UpdateData(bool bSaveAndValidate = true);
+
+    // Element access; each returns false when the page has no such element.
+    bool HasElement(const QString& id) const;
+    bool SetElementBackgroundColor(const QString& id, const QString& color);
+    bool FocusElement(const QString& id);
+    const PageModel& Page() const { return m_page; }
+    PageView* View() const { return m_view.get(); }
+
+    // Posted window messages, dispatched later through the dialog's message map.
+    void PostMessage(unsigned message, WPARAM wParam = 0, LPARAM lParam = 0);
+    // Runs a message through the message map now (what the message loop does).
+    LRESULT SendMessage(unsigned message, WPARAM wParam = 0, LPARAM lParam = 0);
+
+    // Window timers: ticks arrive as OnTimer(id).
+    void SetTimer(unsigned id, unsigned periodMs);
+    bool KillTimer(unsigned id);
+    bool HasTimer(unsigned id) const { return m_timers.count(id) != 0; }
+
+    // The window's outer rectangle on the screen, caption bar included, and its move.
+    void GetWindowRect(RECT* rect) const;
+    void MoveWindow(int x, int y, int width, int height, bool repaint = true);
+    void SetWindowText(const std::string& ansiTitle);
+
+protected:
+    virtual bool OnInitDialog();
+    virtual void OnDocumentComplete(const QString& url);
+    virtual void DoDataExchange(CDataExchange* pDX);
+    virtual void OnCancel();
+    virtual void OnOK();
+    virtual void OnTimer(unsigned id);
+    virtual const std::vector<DHtmlEventMapEntry>& GetDHtmlEventMap() const;
+    virtual const MessageMap& GetMessageMap() const;
+    // Shows an error that escaped a command, as the message dispatch does.
+    virtual void ReportException(std::exception_ptr error);
+
+    // Exchanges a text property (innerText or value) of an element with a field.
+    void DDX_DHtml_ElementText(CDataExchange* pDX, const QString& id, int dispId,
+                               std::string& field);
+    // Exchanges the selected index of a select element with a field.
+    void DDX_DHtml_SelectIndex(CDataExchange* pDX, const QString& id, std::int32_t& field);
+    // Exchanges the selected option's text; writing selects the first option whose text
+    // equals the field exactly, or none.
+    void DDX_DHtml_SelectString(CDataExchange* pDX, const QString& id, std::string& field);
+
+    void reject() override;
+    void accept() override;
+    void closeEvent(QCloseEvent* event) override;
+    bool event(QEvent* event) override;
+    void timerEvent(QTimerEvent* event) override;
+
+private:
+    void createView();
+    void onPageLoaded(const QString& url, QHash<QString, PageElement> elements);
+    void onElementChanged(const QString& id, const PageElement& state);
+    void onPageEvent(const QString& id, const QString& type, bool viaElement,
+                     const PageElement& state);
+    void writeProperty(const QString& id, const QString& property, const QVariant& value);
+    template <typename F>
+    void guarded(F&& command);
+
+    int m_templateId;
+    int m_htmlResId;
+    std::unique_ptr<PageView> m_view;
+    PageModel m_page;
+    QUrl m_pendingUrl;
+    unsigned m_hostFlags = 0;
+    bool m_initialised = false;
+    std::map<unsigned, int> m_timers;  // dialog timer id -> Qt timer id
+};

@@ -1,0 +1,46 @@
+#pragma once
+
+#include <QHash>
+#include <QString>
+#include <QUrl>
+#include <QVariant>
+#include <functional>
+
+#include "PageModel.h"
+
+class QWidget;
+
+// The browser side of the page host. The real one is a web view with a bridge script; tests
+// use one that plays the page's part. All calls and callbacks happen on the window thread,
+// and the callbacks arrive in the order the page raised them.
+class PageView {
+public:
+    struct Callbacks {
+        // The page at url finished loading; elements are its named elements.
+        std::function<void(const QString& url, QHash<QString, PageElement> elements)> loaded;
+        // A named element changed (typing, a selection, a script edit, a host write).
+        std::function<void(const QString& id, const PageElement& state)> changed;
+        // An event on the page: the element it came from, its type ("mousedown", "click",
+        // "change"), whether it came through an element binding, and the element's state.
+        std::function<void(const QString& id, const QString& type, bool viaElement,
+                           const PageElement& state)>
+            event;
+        // Escape was pressed inside the page.
+        std::function<void()> cancel;
+    };
+
+    virtual ~PageView() = default;
+
+    virtual void setCallbacks(Callbacks callbacks) = 0;
+    // The widget that fills the dialog's client area, or null when there is none.
+    virtual QWidget* widget() = 0;
+    virtual void setHostFlags(unsigned flags) = 0;
+    virtual void load(const QUrl& url) = 0;
+    // Sets a property of a named element: "innerText", "value", "selectedIndex",
+    // "backgroundColor"; the page reports the element's new state back.
+    virtual void setElementProperty(const QString& id, const QString& property,
+                                    const QVariant& value) = 0;
+    virtual void focusElement(const QString& id) = 0;
+    // Connects an event of the element itself (for events bound to an element, not by name).
+    virtual void bindElementEvent(const QString& id, const QString& type) = 0;
+};

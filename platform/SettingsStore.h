@@ -1,0 +1,22 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+// The per-user settings of the program (group "Halvercrest", application "Tessora"; on
+// Linux ${XDG_CONFIG_HOME:-~/.config}/Halvercrest/Tessora.conf). Text values are 8-bit
+// Windows-1252; numbers are 32-bit signed. A value that is missing or not of its kind
+// reads as absent, so the caller keeps its default.
+class SettingsStore {
+public:
+    // The text value, or nothing when missing or longer than maxBytes.
+    std::optional<std::string> ReadText(const char* name, std::size_t maxBytes) const;
+    std::optional<std::int32_t> ReadInt32(const char* name) const;
+    void WriteText(const char* name, const std::string& value);
+    void WriteInt32(const char* name, std::int32_t value);
+
+    // The device a port name stands for: "COM1=/dev/ttyUSB0" in group Ports when present,
+    // else COMn -> /dev/ttyS<n-1>; empty when the name is no port at all.
+    std::string PortDevice(const std::u16string& portName) const;
+};

@@ -1,0 +1,161 @@
+#include "WebPageView.h"
+
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonValue>
+#include <QWebChannel>
+#include <QWebEnginePage>
+#include <QWebEngineProfile>
+#include <QWebEngineScript>
+#include <QWebEngineScriptCollection>
+#include <QWebEngineSettings>
+#include <QWebEngineView>
+
+#include "ResScheme.h"
+
+// Only the pages the host itself asks for may load: a link, a dropped file or a script
+// navigation would put something else in front of the operator.
+class GuardedPage : public QWebEnginePage {
+public:
+    using QWebEnginePage::QWebEnginePage;
+
+    void expect(const QUrl& url) { m_expected = url; }
+    const QUrl& expected() const { return m_expected; }
+
+protected:
+    bool acceptNavigationRequest(const QUrl& url, NavigationType, bool isMainFrame) override {
+        return isMainFrame && url.scheme() == QLatin1String(kResScheme) &&
+               url.matches(m_expected, QUrl::None);
+    }
+
+private:
+    QUrl m_expected;
+};
+
+namespace {
+
+QString readResource(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) return {};
+    return QString::fromUtf8(file.readAll());
+}
+
+QString jsString(const QString& text) {
+    return QString::fromUtf8(
+               QJsonDocument::fromVariant(QVariantList{text}).toJson(QJsonDocument::Compact))
+        .mid(1)
+        .chopped(1);
+}
+
+QString jsValue(const QVariant& value) {
+    if (value.typeId() == QMetaType::Int || value.typeId() == QMetaType::LongLong)
+        return QString::number(value.toLongLong());
+    return jsString(value.toString());
+}
+
+QHash<QString, PageElement> elementsFromReport(const QVariantMap& report) {
+    QHash<QString, PageElement> elements;
+    for (auto it = report.constBegin(); it != report.constEnd(); ++it)
+        elements.insert(it.key(), PageElement::fromReport(it.value().toMap()));
+    return elements;
+}
+
+}  // namespace
+
+WebPageView::WebPageView(QWidget* parent) : QObject(parent) {
+    InstallResScheme(QWebEngineProfile::defaultProfile());
+    m_view = new QWebEngineView(parent);
+    m_page = new GuardedPage(m_view);
+    m_view->setPage(m_page);
+    m_view->setContextMenuPolicy(Qt::NoContextMenu);
+    m_view->setAcceptDrops(false);
+    m_channel = new QWebChannel(this);
+    m_channel->registerObject(QStringLiteral("tessoraHost"), this);
+    m_page->setWebChannel(m_channel);
+    QWebEngineSettings* settings = m_page->settings();
+    settings->setAttribute(QWebEngineSettings::JavascriptCanOpenWindows, false);
+    settings->setAttribute(QWebEngineSettings::LocalContentCanAccessRemoteUrls, false);
+    settings->setAttribute(QWebEngineSettings::FocusOnNavigationEnabled, true);
+    installBridge();
+    // Some navigations (about:blank, for one) never ask: put the host's page back.
+    connect(m_page, &QWebEnginePage::urlChanged, this, [this](const QUrl& url) {
+        if (!m_page->expected().isEmpty() && !url.matches(m_page->expected(), QUrl::None))
+            m_view->load(m_page->expected());
+    });
+}
+
+WebPageView::~WebPageView() = default;
+
+void WebPageView::setCallbacks(Callbacks callbacks) {
+    m_callbacks = std::move(callbacks);
+}
+
+QWidget* WebPageView::widget() {
+    return m_view;
+}
+
+QWebEnginePage* WebPageView::webPage() const {
+    return m_page;
+}
+
+void WebPageView::setHostFlags(unsigned flags) {
+    m_flags = flags;
+    m_page->settings()->setAttribute(QWebEngineSettings::ShowScrollBars, !(flags & 0x8u));
+    installBridge();
+}
+
+void WebPageView::installBridge() {
+    QWebEngineScriptCollection& scripts = m_page->scripts();
+    for (const QWebEngineScript& old : scripts.find(QStringLiteral("tessora-bridge")))
+        scripts.remove(old);
+    QWebEngineScript script;
+    script.setName(QStringLiteral("tessora-bridge"));
+    script.setInjectionPoint(QWebEngineScript::DocumentCreation);
+    script.setWorldId(QWebEngineScript::MainWorld);
+    script.setRunsOnSubFrames(false);
+    script.setSourceCode(readResource(QStringLiteral(":/qtwebchannel/qwebchannel.js")) +
+                         QStringLiteral("\nwindow.__tessoraHostFlags = %1;\n").arg(m_flags) +
+                         readResource(QStringLiteral(":/platform/bridge.js")));
+    scripts.insert(script);
+}
+
+void WebPageView::load(const QUrl& url) {
+    m_page->expect(url);
+    m_view->load(url);
+}
+
+void WebPageView::runScript(const QString& call) {
+    m_page->runJavaScript(QStringLiteral("window.__tessora && window.__tessora.") + call);
+}
+
+void WebPageView::setElementProperty(const QString& id, const QString& property,
+                                     const QVariant& value) {
+    runScript(
+        QStringLiteral("apply(%1, %2, %3)").arg(jsString(id), jsString(property), jsValue(value)));
+}
+
+void WebPageView::focusElement(const QString& id) {
+    m_view->setFocus();
+    runScript(QStringLiteral("focus(%1)").arg(jsString(id)));
+}
+
+void WebPageView::bindElementEvent(const QString& id, const QString& type) {
+    runScript(QStringLiteral("bind(%1, %2)").arg(jsString(id), jsString(type)));
+}
+
+void WebPageView::pageLoaded(const QString& url, const QVariantMap& elements) {
+    if (m_callbacks.loaded) m_callbacks.loaded(url, elementsFromReport(elements));
+}
+
+void WebPageView::elementChanged(const QString& id, const QVariantMap& state) {
+    if (m_callbacks.changed) m_callbacks.changed(id, PageElement::fromReport(state));
+}
+
+void WebPageView::pageEvent(const QString& id, const QString& type, bool viaElement,
+                            const QVariantMap& state) {
+    if (m_callbacks.event) m_callbacks.event(id, type, viaElement, PageElement::fromReport(state));
+}
+
+void WebPageView::cancelRequested() {
+    if (m_callbacks.cancel) m_callbacks.cancel();
+}

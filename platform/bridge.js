@@ -1,0 +1,131 @@
+// The page host's bridge: reports every named element's state and the page's events to
+// the window, in the order they happen, and applies the window's writes.
+(function () {
+    'use strict';
+    if (window.__tessora) return;
+    var flags = window.__tessoraHostFlags || 0;
+    var host = null;
+    var queue = [];
+    var bound = {};
+
+    function send(method, args) {
+        if (host) host[method].apply(host, args);
+        else queue.push([method, args]);
+    }
+
+    function describe(el) {
+        var d = {
+            tag: el.tagName.toLowerCase(),
+            text: el.innerText === undefined ? '' : String(el.innerText),
+            value: '',
+            selectedIndex: -1,
+            options: [],
+            bg: el.style ? el.style.backgroundColor : ''
+        };
+        if (d.tag === 'input' || d.tag === 'textarea' || d.tag === 'select' ||
+            d.tag === 'button') {
+            d.value = String(el.value);
+        }
+        if (d.tag === 'select') {
+            d.selectedIndex = el.selectedIndex;
+            for (var i = 0; i < el.options.length; ++i) d.options.push(el.options[i].text);
+        }
+        return d;
+    }
+
+    function named(node) {
+        while (node && !(node.nodeType === 1 && node.id)) node = node.parentNode;
+        return node;
+    }
+
+    function report(el) {
+        if (el && el.id) send('elementChanged', [el.id, describe(el)]);
+    }
+
+    function snapshot() {
+        var all = {};
+        var list = document.querySelectorAll('[id]');
+        for (var i = 0; i < list.length; ++i) all[list[i].id] = describe(list[i]);
+        return all;
+    }
+
+    function onNamedEvent(e) {
+        var el = e.target && e.target.nodeType === 1 ? e.target : null;
+        if (!el || !el.id) return;
+        send('pageEvent', [el.id, e.type, false, describe(el)]);
+    }
+
+    window.__tessora = {
+        apply: function (id, property, value) {
+            var el = document.getElementById(id);
+            if (!el) return;
+            if (property === 'innerText') el.innerText = value;
+            else if (property === 'value') el.value = value;
+            else if (property === 'selectedIndex') el.selectedIndex = value;
+            else if (property === 'backgroundColor') el.style.backgroundColor = value;
+            report(el);
+        },
+        focus: function (id) {
+            var el = document.getElementById(id);
+            if (el) el.focus();
+        },
+        bind: function (id, type) {
+            var el = document.getElementById(id);
+            var key = id + '\n' + type;
+            if (!el || bound[key]) return;
+            bound[key] = true;
+            el.addEventListener(type, function () {
+                send('pageEvent', [id, type, true, describe(el)]);
+            });
+        }
+    };
+
+    // Values typed or chosen reach the window before any event that follows them.
+    document.addEventListener('input', function (e) { report(named(e.target)); }, true);
+    document.addEventListener('change', function (e) { report(named(e.target)); }, true);
+    ['mousedown', 'click', 'change'].forEach(function (type) {
+        document.addEventListener(type, onNamedEvent, false);
+    });
+    document.addEventListener('keydown', function (e) {
+        if (e.key === 'Escape') {
+            e.preventDefault();
+            send('cancelRequested', []);
+        }
+    }, true);
+    document.addEventListener('dragover', function (e) { e.preventDefault(); }, true);
+    document.addEventListener('drop', function (e) { e.preventDefault(); }, true);
+
+    new MutationObserver(function (mutations) {
+        var seen = [];
+        mutations.forEach(function (m) {
+            var el = named(m.target);
+            if (el && seen.indexOf(el) < 0) seen.push(el);
+        });
+        seen.forEach(report);
+    }).observe(document, {subtree: true, childList: true, characterData: true});
+
+    function applyHostFlags() {
+        var css = '';
+        if (flags & 1) {
+            css += '* { -webkit-user-select: none; user-select: none; }' +
+                ' input, textarea, select { -webkit-user-select: text; user-select: text; }';
+        }
+        if (flags & 8) css += ' html, body { overflow: hidden !important; }';
+        if (!css) return;
+        var style = document.createElement('style');
+        style.textContent = css;
+        (document.head || document.documentElement).appendChild(style);
+    }
+
+    document.addEventListener('DOMContentLoaded', applyHostFlags);
+    window.addEventListener('load', function () {
+        send('pageLoaded', [String(location.href), snapshot()]);
+    });
+
+    new QWebChannel(qt.webChannelTransport, function (channel) {
+        host = channel.objects.tessoraHost;
+        var pending = queue;
+        queue = [];
+        pending.forEach(function (call) { host[call[0]].apply(host, call[1]); });
+    });
+})();

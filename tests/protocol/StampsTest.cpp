@@ -1,0 +1,139 @@
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <ctime>
+#include <limits>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "protocol/Commands.h"
+#include "protocol/Stamps.h"
+#include "protocol/TextLayout.h"
+
+namespace {
+
+std::time_t UtcTime(int year, int month, int day, int hour, int minute, int second) {
+    std::tm t{};
+    t.tm_year = year - 1900;
+    t.tm_mon = month - 1;
+    t.tm_mday = day;
+    t.tm_hour = hour;
+    t.tm_min = minute;
+    t.tm_sec = second;
+    return timegm(&t);
+}
+
+const std::time_t kTick = UtcTime(2026, 12, 8, 14, 5, 9);
+
+void UseTimeZone(const char* tz) {
+    setenv("TZ", tz, 1);
+    tzset();
+}
+
+struct StampCase {
+    const char* name;
+    int dateCorner, timeCorner;
+    const char *date, *time;
+};
+void PrintTo(const StampCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class StampCornersTest : public testing::TestWithParam<StampCase> {};
+
+TEST_P(StampCornersTest, PlacesEachStampInItsCorner) {
+    UseTimeZone("UTC");
+    const StampCase& c = GetParam();
+    const StampCommands stamps = ComposeStamps(c.dateCorner, c.timeCorner, kTick);
+    EXPECT_EQ(stamps.date, c.date);
+    EXPECT_EQ(stamps.time, c.time);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Pairings, StampCornersTest,
+    testing::Values(StampCase{"BothNone", 0, 0, "", ""},
+                    StampCase{"DateTopLeft", 1, 0, "{C000008/12/26", ""},
+                    StampCase{"DateBottomRight", 4, 0, "{C441808/12/26", ""},
+                    StampCase{"TimeTopRight", 0, 2, "", "{C440014:05:09"},
+                    StampCase{"TimeBottomLeft", 0, 3, "", "{C001814:05:09"},
+                    StampCase{"SharedTopLeft", 1, 1, "{C000008/12/26", "{C0800 14:05:09"},
+                    StampCase{"SharedTopRight", 2, 2, "{C350008/12/26", "{C4300 14:05:09"},
+                    StampCase{"SharedBottomLeft", 3, 3, "{C001808/12/26", "{C0818 14:05:09"},
+                    StampCase{"SharedBottomRight", 4, 4, "{C351808/12/26", "{C4318 14:05:09"},
+                    StampCase{"RightSide", 2, 4, "{C440008/12/26", "{C441814:05:09"},
+                    StampCase{"LeftSide", 3, 1, "{C001808/12/26", "{C000014:05:09"},
+                    StampCase{"TopRow", 1, 2, "{C000008/12/26", "{C440014:05:09"},
+                    // Values the corner lists never offer are no corner at all.
+                    StampCase{"DateAboveFour", 5, 2, "", "{C440014:05:09"},
+                    StampCase{"TimeNegative", 2, -1, "{C440008/12/26", ""},
+                    StampCase{"BothAboveFour", 5, 5, "", ""}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+struct ReadingCase {
+    const char* name;
+    const char* timeZone;
+    std::time_t now;
+    const char *date, *time;
+};
+void PrintTo(const ReadingCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class StampReadingTest : public testing::TestWithParam<ReadingCase> {};
+
+TEST_P(StampReadingTest, DateAndTimeComeFromOneLocalReading) {
+    const ReadingCase& c = GetParam();
+    UseTimeZone(c.timeZone);
+    const StampCommands stamps = ComposeStamps(1, 1, c.now);
+    EXPECT_EQ(stamps.date, std::string("{C0000") + c.date);
+    EXPECT_EQ(stamps.time, std::string("{C0800 ") + c.time);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Readings, StampReadingTest,
+    testing::Values(
+        ReadingCase{"BeforeMidnight", "UTC", UtcTime(2026, 12, 8, 23, 59, 59), "08/12/26",
+                    "23:59:59"},
+        ReadingCase{"Midnight", "UTC", UtcTime(2026, 12, 9, 0, 0, 0), "09/12/26", "00:00:00"},
+        ReadingCase{"NewYear", "UTC", UtcTime(2027, 1, 1, 0, 0, 0), "01/01/27", "00:00:00"},
+        // Local time, not UTC: the zone moves both stamps, across midnight included.
+        ReadingCase{"West", "EST5", kTick, "08/12/26", "09:05:09"},
+        ReadingCase{"EastPastMidnight", "<+10>-10", kTick, "09/12/26", "00:05:09"},
+        ReadingCase{"WestBeforeMidnight", "<-15>15", kTick, "07/12/26", "23:05:09"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(ComposeStamps, UnconvertibleClockKeepsThePositions) {
+    UseTimeZone("UTC");
+    for (const std::time_t absurd :
+         {std::numeric_limits<std::time_t>::max(), std::numeric_limits<std::time_t>::min()}) {
+        std::tm probe{};
+        ASSERT_EQ(localtime_r(&absurd, &probe), nullptr);
+        const StampCommands alone = ComposeStamps(2, 3, absurd);
+        EXPECT_EQ(alone.date, "{C4400");
+        EXPECT_EQ(alone.time, "{C0018");
+        EXPECT_EQ(ComposeStamps(4, 4, absurd).time, "{C4318 ");
+    }
+}
+
+// A Send's writes in order: the clear, each stamp that has a corner, the whole layout.
+std::vector<std::string> SendWrites(std::string_view text, int dateCorner, int timeCorner) {
+    std::vector<std::string> writes{std::string(kClearCommand)};
+    const StampCommands stamps = ComposeStamps(dateCorner, timeCorner, kTick);
+    for (const std::string& stamp : {stamps.date, stamps.time})
+        if (!stamp.empty()) writes.push_back(stamp);
+    writes.push_back(LayOutText(text, dateCorner, timeCorner).commands);
+    return writes;
+}
+
+TEST(ComposeStamps, SendWritesClearStampsThenText) {
+    UseTimeZone("UTC");
+    using Writes = std::vector<std::string>;
+    EXPECT_EQ(SendWrites("Hello", 2, 2),
+              (Writes{"{A19", "{C350008/12/26", "{C4300 14:05:09", "{C0001Hello{C0002"}));
+    EXPECT_EQ(SendWrites("Hello\nWorld", 1, 0),
+              (Writes{"{A19", "{C000008/12/26", "{C0001Hello{C0002World{C0003"}));
+    EXPECT_EQ(SendWrites("", 0, 0), (Writes{"{A19", "{C0000{C0001"}));
+}
+
+}  // namespace

@@ -1,0 +1,60 @@
+#pragma once
+
+#include <QHash>
+#include <QString>
+#include <QUrl>
+#include <QVariant>
+#include <tuple>
+#include <vector>
+
+#include "PageView.h"
+
+// Plays the browser's part for tests of the window logic: holds a page of named elements,
+// echoes the host's writes as the real bridge does, and lets a test type, choose and click.
+class FakePageView : public PageView {
+public:
+    struct Write {
+        QString id;
+        QString property;
+        QVariant value;
+    };
+
+    void setCallbacks(Callbacks callbacks) override { m_callbacks = std::move(callbacks); }
+    QWidget* widget() override { return nullptr; }
+    void setHostFlags(unsigned flags) override { hostFlags = flags; }
+    void load(const QUrl& url) override { loads.push_back(url); }
+    void setElementProperty(const QString& id, const QString& property,
+                            const QVariant& value) override;
+    void focusElement(const QString& id) override { focused.push_back(id); }
+    void bindElementEvent(const QString& id, const QString& type) override {
+        bindings.emplace_back(id, type);
+    }
+
+    // The page last asked for finishes loading with these elements.
+    void finishLoad(QHash<QString, PageElement> elements);
+    // A report from a page the host did not ask for.
+    void finishLoadOf(const QString& url, QHash<QString, PageElement> elements);
+    // The operator types: the text box's value changes (and the page's script marks it).
+    void type(const QString& id, const QString& value, bool marksModified = true);
+    // The operator picks an option of a select; its change event follows.
+    void choose(const QString& id, int index);
+    // An event on an element, by name (bubbled to the page) or through an element binding.
+    void fire(const QString& id, const QString& type, bool viaElement = false);
+
+    PageElement& element(const QString& id) { return page[id]; }
+
+    QHash<QString, PageElement> page;
+    std::vector<QUrl> loads;
+    std::vector<Write> writes;
+    std::vector<QString> focused;
+    std::vector<std::pair<QString, QString>> bindings;
+    unsigned hostFlags = 0;
+
+private:
+    Callbacks m_callbacks;
+};
+
+// Element sets shaped like the program's pages.
+QHash<QString, PageElement> MainPageElements();
+QHash<QString, PageElement> MiniPageElements();
+QHash<QString, PageElement> SetupPageElements();
