@@ -1,0 +1,95 @@
+#include "AppTestSupport.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <pty.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QSettings>
+
+#include "MessageBox.h"
+
+FakeLine::FakeLine() {
+    char name[256] = {};
+    if (openpty(&m_master, &m_slave, name, nullptr, nullptr) == 0) {
+        m_device = name;
+        struct termios raw {};
+        tcgetattr(m_master, &raw);
+        cfmakeraw(&raw);
+        tcsetattr(m_master, TCSANOW, &raw);
+        fcntl(m_master, F_SETFL, fcntl(m_master, F_GETFL) | O_NONBLOCK);
+    }
+}
+
+FakeLine::~FakeLine() {
+    if (m_master >= 0) close(m_master);
+    if (m_slave >= 0) close(m_slave);
+}
+
+std::string FakeLine::received(std::size_t until, std::chrono::milliseconds limit) {
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    do {
+        pollfd p{m_master, POLLIN, 0};
+        if (poll(&p, 1, 20) > 0 && (p.revents & POLLIN)) {
+            char buffer[4096];
+            const ssize_t n = read(m_master, buffer, sizeof buffer);
+            if (n > 0) m_seen.append(buffer, static_cast<std::size_t>(n));
+        }
+    } while (m_seen.size() < until && std::chrono::steady_clock::now() < deadline);
+    return m_seen;
+}
+
+namespace {
+
+QSettings store() {
+    return QSettings(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Halvercrest"),
+                     QStringLiteral("Tessora"));
+}
+
+}  // namespace
+
+void ResetSettings() {
+    QSettings s = store();
+    s.clear();
+    s.sync();
+}
+
+void WriteSetting(const QString& key, const QVariant& value) {
+    QSettings s = store();
+    s.setValue(key, value);
+    s.sync();
+}
+
+QVariant ReadSetting(const QString& key) {
+    return store().value(key);
+}
+
+MainWindowFixture::MainWindowFixture() {
+    SetMessageBoxHook([this](const std::string& text, unsigned type) {
+        boxes.push_back({text, type});
+        if ((type & MB_TYPEMASK) == MB_OK) return IDOK;
+        if (answers.empty()) return IDNO;
+        const int answer = answers.front();
+        answers.erase(answers.begin());
+        return answer;
+    });
+    view = new FakePageView;
+    dlg = std::make_unique<CTessoraDlg>(nullptr, std::unique_ptr<PageView>(view));
+}
+
+MainWindowFixture::~MainWindowFixture() {
+    dlg.reset();
+    SetMessageBoxHook({});
+}
+
+void MainWindowFixture::start(bool loadPage) {
+    dlg->OnInitDialog();
+    if (loadPage) view->finishLoad(MainPageElements());
+}
+
+void MainWindowFixture::runPostedMessages() {
+    QCoreApplication::processEvents();
+}

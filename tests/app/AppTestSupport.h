@@ -1,0 +1,50 @@
+#pragma once
+
+#include <QString>
+#include <chrono>
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "FakePageView.h"
+#include "TessoraDlg.h"
+
+// A pseudo-terminal standing in for the caption unit's serial line.
+class FakeLine {
+public:
+    FakeLine();
+    ~FakeLine();
+    const std::string& device() const { return m_device; }
+    // Everything the program has sent so far, waiting until `until` bytes have arrived or
+    // the time is up.
+    std::string received(std::size_t until = 0,
+                         std::chrono::milliseconds limit = std::chrono::milliseconds(3000));
+
+private:
+    int m_master = -1;
+    int m_slave = -1;
+    std::string m_device;
+    std::string m_seen;
+};
+
+// Settings for one test in the per-user store the program reads (a fresh temporary home).
+void ResetSettings();
+void WriteSetting(const QString& key, const QVariant& value);
+QVariant ReadSetting(const QString& key);
+
+// A main window on a stand-in page, with message boxes answered by the test.
+class MainWindowFixture {
+public:
+    MainWindowFixture();
+    ~MainWindowFixture();
+
+    // Starts the window as the program does and lets the main page finish loading.
+    void start(bool loadPage = true);
+    void runPostedMessages();
+
+    FakePageView* view = nullptr;
+    std::unique_ptr<CTessoraDlg> dlg;
+    std::vector<std::pair<std::string, unsigned>> boxes;
+    std::vector<int> answers;  // answers for the boxes that ask, in order; IDOK otherwise
+};

@@ -1,0 +1,112 @@
+// Start-up, settings and shutdown of the main window.
+#include <gtest/gtest.h>
+
+#include "AppTestSupport.h"
+#include "MessageBox.h"
+#include "Messages.h"
+
+namespace {
+
+constexpr char kOpenPortFailed[] = "Could not open port - please check settings!";
+
+std::u16string portName(CTessoraDlg& dlg) {
+    std::u16string name;
+    dlg.m_pPort->GetPortName(&name);
+    return name;
+}
+
+bool isOpen(CTessoraDlg& dlg) {
+    int open = 0;
+    dlg.m_pPort->IsOpen(&open);
+    return open != 0;
+}
+
+class Startup : public ::testing::Test {
+protected:
+    void SetUp() override { ResetSettings(); }
+};
+
+TEST_F(Startup, FirstRunUsesTheDefaultsAndStoresAllFiveValuesAtClose) {
+    MainWindowFixture w;
+    w.start();
+    EXPECT_EQ(w.dlg->m_nMinPosX, 0);
+    EXPECT_EQ(w.dlg->m_nMinPosY, 0);
+    EXPECT_EQ(w.dlg->m_nMinSizeWidth, 100);
+    EXPECT_EQ(w.dlg->m_nMinSizeHeight, 50);
+    EXPECT_FALSE(isOpen(*w.dlg));
+    EXPECT_EQ(portName(*w.dlg), u"COM1");
+    ASSERT_EQ(w.boxes.size(), 1u);
+    EXPECT_EQ(w.boxes[0].first, kOpenPortFailed);
+    EXPECT_EQ(w.boxes[0].second & MB_TYPEMASK, MB_OK);
+    EXPECT_FALSE(w.dlg->HasTimer(IDT_STAMP));
+
+    w.dlg->OnCancel();
+    EXPECT_EQ(w.dlg->m_pPort, nullptr);
+    EXPECT_EQ(ReadSetting("CommPort").toString(), "COM1");
+    EXPECT_EQ(ReadSetting("MinPosX").toInt(), 0);
+    EXPECT_EQ(ReadSetting("MinPosY").toInt(), 0);
+    EXPECT_EQ(ReadSetting("MinSizeWidth").toInt(), 100);
+    EXPECT_EQ(ReadSetting("MinSizeHeight").toInt(), 50);
+}
+
+TEST_F(Startup, OnlyAStoredNameStartingWithCapitalComIsApplied) {
+    struct Case {
+        const char* stored;
+        std::u16string nameAfterStart;
+    };
+    for (const Case& c : {Case{"com2", u"COM1"}, Case{"COM12", u"COM12"}, Case{"XCOM1", u"COM1"},
+                          Case{"COM", u"COM"}}) {
+        ResetSettings();
+        WriteSetting("CommPort", c.stored);
+        WriteSetting("Ports/COM12", "/nonexistent/tty");  // applied names must not open
+        MainWindowFixture w;
+        w.start();
+        EXPECT_EQ(portName(*w.dlg), c.nameAfterStart) << c.stored;
+        EXPECT_FALSE(isOpen(*w.dlg)) << c.stored;
+        w.dlg->OnCancel();
+        EXPECT_EQ(ReadSetting("CommPort").toString().toStdU16String(), c.nameAfterStart)
+            << c.stored;
+    }
+}
+
+TEST_F(Startup, ANameTooLongForItsBufferIsNotApplied) {
+    WriteSetting("CommPort", QString("COM") + QString(253, '9'));  // 256 bytes
+    MainWindowFixture w;
+    w.start();
+    EXPECT_EQ(portName(*w.dlg), u"COM1");
+}
+
+TEST_F(Startup, WindowValuesThatAreNotThirtyTwoBitIntegersKeepTheirDefaults) {
+    WriteSetting("MinPosX", "twelve");
+    WriteSetting("MinPosY", "-40");
+    WriteSetting("MinSizeWidth", "4294967296");
+    WriteSetting("MinSizeHeight", "1.5");
+    MainWindowFixture w;
+    w.start();
+    EXPECT_EQ(w.dlg->m_nMinPosX, 0);
+    EXPECT_EQ(w.dlg->m_nMinPosY, -40);
+    EXPECT_EQ(w.dlg->m_nMinSizeWidth, 100);
+    EXPECT_EQ(w.dlg->m_nMinSizeHeight, 50);
+}
+
+TEST_F(Startup, AnOpenPortIsGreetedThenClearedAndTheClockStarts) {
+    FakeLine line;
+    WriteSetting("CommPort", "COM1");
+    WriteSetting("Ports/COM1", QString::fromStdString(line.device()));
+    MainWindowFixture w;
+    const auto before = std::chrono::steady_clock::now();
+    w.start();
+    const auto took = std::chrono::steady_clock::now() - before;
+    EXPECT_TRUE(w.boxes.empty());
+    EXPECT_TRUE(isOpen(*w.dlg));
+    EXPECT_GE(took, std::chrono::milliseconds(1500)) << "the greeting stays up 1500 ms";
+    EXPECT_TRUE(w.dlg->HasTimer(IDT_STAMP));
+    const std::string greeting = "{A19{C0000Halvercrest Tessora Connected";
+    EXPECT_EQ(line.received(greeting.size() + 4, std::chrono::seconds(10)), greeting + "{A19");
+
+    w.dlg->OnCancel();
+    EXPECT_FALSE(w.dlg->HasTimer(IDT_STAMP));
+    EXPECT_EQ(w.dlg->m_pPort, nullptr);
+}
+
+}  // namespace

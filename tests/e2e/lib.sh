@@ -1,0 +1,166 @@
+# Shared steps of the end-to-end tests: a window manager on the test's own X server, virtual
+# caption units on pseudo-terminals, the real program with its own settings home, and
+# operator actions through xdotool. Sourced by each test script, which runs under xvfb-run:
+#   bash <test>.sh <tessora> <tessora-unit> <artefact folder>
+set -euo pipefail
+
+TESSORA_BIN=$1
+UNIT_BIN=$2
+ARTEFACTS=$3
+mkdir -p "$ARTEFACTS"
+WORK=$(mktemp -d /tmp/tessora-e2e.XXXXXX)
+export XDG_CONFIG_HOME="$WORK/config"
+export QTWEBENGINE_DISABLE_SANDBOX=1
+export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=0}
+SETTINGS="$XDG_CONFIG_HOME/Halvercrest/Tessora.conf"
+mkdir -p "$(dirname "$SETTINGS")"
+APP_PID=
+WIN=
+WIN_X=0
+WIN_Y=0
+declare -A UNIT_DEVICE UNIT_PIDS
+
+GREETING='{A19{C0000Halvercrest Tessora Connected'
+
+cleanup() {
+    [ -n "$APP_PID" ] && kill "$APP_PID" 2>/dev/null || true
+    for pid in "${UNIT_PIDS[@]}"; do kill "$pid" 2>/dev/null || true; done
+    [ -n "${WM_PID:-}" ] && kill "$WM_PID" 2>/dev/null || true
+    rm -rf "$WORK"
+}
+trap cleanup EXIT
+
+fail() {
+    echo "FAIL: $*" >&2
+    screenshot "failure-$(basename "$0" .sh)" || true
+    exit 1
+}
+
+step() { echo "-- $*"; }
+
+# Polls a command until it succeeds; fails the test after the limit (seconds).
+wait_for() {
+    local limit=$1
+    shift
+    local deadline=$((SECONDS + limit))
+    until "$@"; do
+        [ $SECONDS -lt $deadline ] || return 1
+        sleep 0.1
+    done
+}
+
+start_wm() {
+    openbox >/dev/null 2>&1 &
+    WM_PID=$!
+    wait_for 10 wmctrl -m >/dev/null 2>&1 || fail "no window manager"
+}
+
+# start_unit NAME: a virtual caption unit; its device is ${UNIT_DEVICE[NAME]}.
+start_unit() {
+    local name=$1
+    "$UNIT_BIN" --quiet --dump "$WORK/$name.dump" --log "$WORK/$name.log" >"$WORK/$name.out" &
+    UNIT_PIDS[$name]=$!
+    wait_for 5 test -s "$WORK/$name.out" || fail "unit $name printed no device"
+    UNIT_DEVICE[$name]=$(head -n 1 "$WORK/$name.out")
+    touch "$WORK/$name.log"
+}
+
+# The bytes unit NAME has received, as raw text.
+unit_bytes() { perl -ne '@f = split; print chr(hex($f[1]))' "$WORK/$1.log"; }
+unit_byte_count() { wc -l <"$WORK/$1.log"; }
+# Arrival time (ms) of byte number N (1-based) at unit NAME.
+unit_byte_time() { sed -n "$2p" "$WORK/$1.log" | cut -d' ' -f1; }
+# Row R (0-18) of unit NAME's display.
+unit_row() { sed -n "$(($2 + 1))p" "$WORK/$1.dump"; }
+unit_has_bytes() { [ "$(unit_byte_count "$1")" -ge "$2" ]; }
+wait_bytes() { wait_for "${3:-15}" unit_has_bytes "$1" "$2" || fail "unit $1 got $(unit_byte_count "$1") of $2 bytes: $(unit_bytes "$1" | cat -v)"; }
+# Waits until the unit has been quiet for a while, then prints what arrived since byte FROM.
+unit_bytes_from() { unit_bytes "$1" | tail -c +"$2"; }
+
+settings() { printf '%s\n' "$@" >"$SETTINGS"; }
+
+start_app() {
+    "$TESSORA_BIN" >"$WORK/app.log" 2>&1 &
+    APP_PID=$!
+}
+
+main_window_up() {
+    local w
+    for w in $(xdotool search --onlyvisible --name '^Tessora$' 2>/dev/null); do
+        if xwininfo -id "$w" | grep -q 'Width: 650'; then
+            WIN=$w
+            return 0
+        fi
+    done
+    return 1
+}
+
+wait_main_window() {
+    wait_for "${1:-40}" main_window_up || fail "main window never appeared"
+    locate_window
+}
+
+locate_window() {
+    WIN_X=$(xwininfo -id "$WIN" | awk '/Absolute upper-left X/ {print $4}')
+    WIN_Y=$(xwininfo -id "$WIN" | awk '/Absolute upper-left Y/ {print $4}')
+}
+
+# click X Y [BUTTON]: a press and release at page coordinates of the window.
+click() {
+    xdotool mousemove --sync $((WIN_X + $1)) $((WIN_Y + $2)) click "${3:-1}"
+    sleep 0.3
+}
+
+type_text() {
+    xdotool type --delay 20 "$1"
+    sleep 0.3
+}
+
+key() {
+    xdotool key --clearmodifiers "$@"
+    sleep 0.3
+}
+
+# Where the main page's controls are (centres, page coordinates).
+declare -A AT=(
+    [btnNew]="60 52" [btnOpen]="108 52" [btnSave]="156 52" [btnSetup]="204 52"
+    [btnToggle]="452 52" [tagNew]="60 24" [tagOpen]="108 24" [tagSave]="156 24"
+    [tagSetup]="204 24" [tagToggle]="452 24" [logo]="536 36"
+    [Screen1]="72 136" [Screen2]="71 224" [Screen3]="72 312" [Screen4]="72 400"
+    [screenPicture1]="60 160" [scrText]="372 232" [cmbDate]="272 370" [cmbTime]="272 410"
+    [btnClear]="544 372" [btnSend]="544 412"
+)
+press() { click ${AT[$1]} "${2:-1}"; }
+
+# choose LIST INDEX: picks option INDEX (0-4) of a corner list, as an operator would.
+choose() {
+    press "$1"
+    key Home
+    local i
+    for ((i = 0; i < $2; ++i)); do key Down; done
+    key Return
+}
+
+screenshot() {
+    import -window root "$ARTEFACTS/$1.png" 2>/dev/null && echo "screenshot: $ARTEFACTS/$1.png"
+}
+
+app_running() { kill -0 "$APP_PID" 2>/dev/null; }
+
+# Waits for the program to end and checks its exit code.
+expect_exit() {
+    local code=$1
+    wait_for 20 bash -c "! kill -0 $APP_PID 2>/dev/null" || fail "program did not end"
+    local status=0
+    wait "$APP_PID" || status=$?
+    APP_PID=
+    [ "$status" -eq "$code" ] || fail "exit code $status, expected $code"
+}
+
+setting() { sed -n "s/^$1=//p" "$SETTINGS" | head -n 1; }
+
+expect_eq() {
+    [ "$1" == "$2" ] || fail "$3: got [$1], expected [$2]"
+}
+
+start_wm

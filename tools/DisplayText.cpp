@@ -1,0 +1,98 @@
+#include "DisplayText.h"
+
+#include <array>
+#include <cstdio>
+
+namespace {
+
+constexpr char32_t kUnassigned = 0xFFFD;
+
+// Windows-1252 differs from Latin-1 only in 0x80-0x9F.
+constexpr std::array<char32_t, 32> kHighControls = {
+    0x20AC,      kUnassigned, 0x201A, 0x0192, 0x201E, 0x2026,      0x2020, 0x2021,
+    0x02C6,      0x2030,      0x0160, 0x2039, 0x0152, kUnassigned, 0x017D, kUnassigned,
+    kUnassigned, 0x2018,      0x2019, 0x201C, 0x201D, 0x2022,      0x2013, 0x2014,
+    0x02DC,      0x2122,      0x0161, 0x203A, 0x0153, kUnassigned, 0x017E, 0x0178,
+};
+
+char32_t CodePointOf(unsigned char byte) {
+    if (byte < 0x20) {
+        return 0x2400 + byte;
+    }
+    if (byte == 0x7F) {
+        return 0x2421;
+    }
+    if (byte >= 0x80 && byte < 0xA0) {
+        return kHighControls[byte - 0x80];
+    }
+    return byte;
+}
+
+void AppendUtf8(std::string& out, char32_t cp) {
+    if (cp < 0x80) {
+        out.push_back(static_cast<char>(cp));
+    } else if (cp < 0x800) {
+        out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
+        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    } else {
+        // Every character shown here lies in the Basic Multilingual Plane.
+        out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
+        out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    }
+}
+
+}  // namespace
+
+std::string CellText(unsigned char byte) {
+    std::string out;
+    AppendUtf8(out, CodePointOf(byte));
+    return out;
+}
+
+std::string RowText(const CCaptionDisplay& display, int row) {
+    std::string out;
+    for (char c : display.RowBytes(row)) {
+        AppendUtf8(out, CodePointOf(static_cast<unsigned char>(c)));
+    }
+    return out;
+}
+
+std::string DisplayDump(const CCaptionDisplay& display) {
+    std::string out;
+    for (int row = 0; row < CCaptionDisplay::kRows; ++row) {
+        out += RowText(display, row);
+        out += '\n';
+    }
+    return out;
+}
+
+std::string FramedView(const CCaptionDisplay& display, std::string_view strStatus) {
+    std::string strTens = "    ";
+    std::string strUnits = "    ";
+    for (int column = 0; column < CCaptionDisplay::kColumns; ++column) {
+        strTens.push_back(column % 10 == 0 ? static_cast<char>('0' + column / 10) : ' ');
+        strUnits.push_back(static_cast<char>('0' + column % 10));
+    }
+    const std::string strEdge = "   +" + std::string(CCaptionDisplay::kColumns, '-') + "+\n";
+
+    std::string out = strTens + "\n" + strUnits + "\n" + strEdge;
+    for (int row = 0; row < CCaptionDisplay::kRows; ++row) {
+        char label[8];
+        std::snprintf(label, sizeof label, "%02d |", row);
+        out += label;
+        out += RowText(display, row);
+        out += "|\n";
+    }
+    out += strEdge;
+    out += "   ";
+    out += strStatus;
+    out += '\n';
+    return out;
+}
+
+std::string ByteLogLine(std::int64_t ms, unsigned char byte) {
+    char line[40];
+    int n = std::snprintf(line, sizeof line, "%lld %02x\n", static_cast<long long>(ms), byte);
+    return std::string(line, static_cast<std::size_t>(n));
+}
