@@ -276,5 +276,14 @@ LRESULT CTessoraDlg::OnFileSave(WPARAM, LPARAM) {
     return 0;
 }
 LRESULT CTessoraDlg::OnSetup(WPARAM, LPARAM) {
+    // Nothing else may write to the port while the operator switches it.
+    KillTimer(IDT_STAMP);
+    std::unique_ptr<CSetupDlg> dlg = m_makeSetupDlg
+                                         ? m_makeSetupDlg(m_pPort.get(), this)
+                                         : std::make_unique<CSetupDlg>(m_pPort.get(), this);
+    // OK and the close box lead on alike: the port chosen last is the one to greet.
+    dlg->DoModal();
+    dlg.reset();
+    Connect();
     return 0;
 }

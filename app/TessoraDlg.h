@@ -1,12 +1,14 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "DHtmlDialog.h"
 #include "Port.h"
+#include "SetupDlg.h"
 #include "TessoraFile.h"
 
 // The main window: four screens of caption text with their stamp corners, sent to the
@@ -52,13 +54,18 @@ public:
     RECT m_rcFull;
     std::string m_strMessage;
 
+    // Makes the dialog OnSetup runs, given the port and the owner; when empty, the real one.
+    // Tests put a dialog on a stand-in page here.
+    std::function<std::unique_ptr<CSetupDlg>(CPort*, QWidget*)> m_makeSetupDlg;
+
     bool OnInitDialog() override;
     void OnCancel() override;
+    void OnTimer(unsigned id) override;
 
 protected:
     void OnDocumentComplete(const QString& url) override;
     void DoDataExchange(CDataExchange* pDX) override;
-    void OnTimer(unsigned id) override;
+
     const std::vector<DHtmlEventMapEntry>& GetDHtmlEventMap() const override;
     const MessageMap& GetMessageMap() const override;
 

@@ -4,10 +4,12 @@
 #include <QCoreApplication>
 #include <QTimerEvent>
 #include <QVBoxLayout>
+#include <QWindow>
 #include <new>
 
 #include "Charset.h"
 #include "DialogTemplate.h"
+#include "Exceptions.h"
 #include "MessageBox.h"
 #include "ResScheme.h"
 #include "WebPageView.h"
@@ -284,8 +286,14 @@ void CDHtmlDialog::timerEvent(QTimerEvent* e) {
 
 void CDHtmlDialog::OnTimer(unsigned) {}
 
+QMargins CDHtmlDialog::frameMargins() const {
+    // Asked of the window system each time: the widget's own copy can lag behind the
+    // window manager, and the strip must land exactly where the operator left it.
+    return windowHandle() ? windowHandle()->frameMargins() : QMargins();
+}
+
 void CDHtmlDialog::GetWindowRect(RECT* rect) const {
-    const QRect r = frameGeometry();
+    const QRect r = geometry().marginsAdded(frameMargins());
     rect->left = r.left();
     rect->top = r.top();
     rect->right = r.left() + r.width();
@@ -293,13 +301,11 @@ void CDHtmlDialog::GetWindowRect(RECT* rect) const {
 }
 
 void CDHtmlDialog::MoveWindow(int x, int y, int width, int height, bool repaint) {
-    // The sizes given are outer sizes: the frame the window manager adds is taken off.
-    const QRect outer = frameGeometry();
-    const QRect inner = geometry();
-    const int frameWidth = outer.width() - inner.width();
-    const int frameHeight = outer.height() - inner.height();
-    setFixedSize(qMax(1, width - frameWidth), qMax(1, height - frameHeight));
-    move(x, y);
+    // The rectangle given is the outer one: the frame the window manager adds is taken off.
+    const QMargins m = frameMargins();
+    const QSize client(qMax(1, width - m.left() - m.right()), qMax(1, height - m.top() - m.bottom()));
+    setFixedSize(client);
+    setGeometry(QRect(QPoint(x + m.left(), y + m.top()), client));
     if (repaint) update();
 }
 
@@ -343,6 +349,8 @@ const CDHtmlDialog::MessageMap& CDHtmlDialog::GetMessageMap() const {
 void CDHtmlDialog::ReportException(std::exception_ptr error) {
     try {
         std::rethrow_exception(error);
+    } catch (const CMemoryException& e) {
+        AfxMessageBox(e.Text(), MB_OK | MB_ICONEXCLAMATION | MB_SYSTEMMODAL);
     } catch (const std::bad_alloc&) {
         AfxMessageBox("Out of memory.", MB_OK | MB_ICONEXCLAMATION | MB_SYSTEMMODAL);
     } catch (const std::exception& e) {

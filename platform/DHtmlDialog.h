@@ -109,6 +109,7 @@ protected:
 
 private:
     void createView();
+    QMargins frameMargins() const;
     void onPageLoaded(const QString& url, QHash<QString, PageElement> elements);
     void onElementChanged(const QString& id, const PageElement& state);
     void onPageEvent(const QString& id, const QString& type, bool viaElement,

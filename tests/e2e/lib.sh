@@ -36,7 +36,7 @@ fail() {
     exit 1
 }
 
-step() { echo "-- $*"; }
+step() { echo "-- [${SECONDS}s] $*"; }
 
 # Polls a command until it succeeds; fails the test after the limit (seconds).
 wait_for() {
@@ -107,7 +107,9 @@ locate_window() {
 
 # click X Y [BUTTON]: a press and release at page coordinates of the window.
 click() {
-    xdotool mousemove --sync $((WIN_X + $1)) $((WIN_Y + $2)) click "${3:-1}"
+    xdotool mousemove $((WIN_X + $1)) $((WIN_Y + $2))
+    sleep 0.1
+    xdotool click "${3:-1}"
     sleep 0.3
 }
 

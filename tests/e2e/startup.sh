@@ -39,4 +39,4 @@ key Return
 wait_main_window
 key Escape
 expect_exit 0
-echo "PASS"
+echo "PASS [${SECONDS}s]"

@@ -9,6 +9,7 @@
 
 #include "DHtmlDialog.h"
 #include "DialogTemplate.h"
+#include "Exceptions.h"
 #include "FakePageView.h"
 #include "MessageBox.h"
 #include "ResScheme.h"
@@ -48,6 +49,7 @@ public:
                  throw std::runtime_error("Access to /tmp/x.tso was denied.");
              }},
             {WM_USER + 3, [](WPARAM, LPARAM) -> LRESULT { throw std::bad_alloc(); }},
+            {WM_USER + 4, [](WPARAM, LPARAM) -> LRESULT { throw CMemoryException(); }},
         };
     }
 
@@ -209,11 +211,13 @@ TEST_F(PageHost, PostedMessagesRunLaterThroughTheMessageMap) {
 TEST_F(PageHost, ErrorsEscapingACommandAreShownAndTheWindowGoesOn) {
     dlg->SendMessage(WM_USER + 2);
     dlg->SendMessage(WM_USER + 3);
-    ASSERT_EQ(boxes.size(), 2u);
+    dlg->SendMessage(WM_USER + 4);
+    ASSERT_EQ(boxes.size(), 3u);
     EXPECT_EQ(boxes[0].first, "Access to /tmp/x.tso was denied.");
     EXPECT_EQ(boxes[0].second & MB_ICONMASK, MB_ICONSTOP);
     EXPECT_EQ(boxes[1].first, "Out of memory.");
     EXPECT_EQ(boxes[1].second & MB_ICONMASK, MB_ICONEXCLAMATION);
+    EXPECT_EQ(boxes[2], boxes[1]);
     dlg->SendMessage(WM_USER + 1);
     EXPECT_EQ(dlg->messages.size(), 1u);
 }

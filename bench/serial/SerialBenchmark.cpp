@@ -1,0 +1,150 @@
+// The serial link's costs: what Write takes from the window thread, how fast text reaches
+// the unit, how soon an idle port starts sending, and what an open port costs at rest.
+// CPU figures run TESSORA_BENCH_CPU_SECONDS (default 2) per case; 30 gives the full figure.
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdlib>
+#include <ctime>
+#include <random>
+#include <string>
+#include <thread>
+
+#include "Pty.h"
+#include "serial/Port.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using namespace std::chrono_literals;
+
+double Seconds(Clock::duration d) {
+    return std::chrono::duration<double>(d).count();
+}
+
+// A port opened on pty under the name "PTY".
+void OpenOn(CPort& port) {
+    port.SetPort(u"PTY");
+    int open = 0;
+    port.IsOpen(&open);
+    if (open != 1) {
+        std::abort();
+    }
+}
+
+PortDeviceResolver MapTo(const Pty& pty) {
+    return [&pty](const std::u16string&) { return pty.Path(); };
+}
+
+void BM_WriteCost(benchmark::State& state) {
+    Pty pty;
+    CPort port(MapTo(pty));
+    OpenOn(port);
+    pty.Stall();  // nothing drains, so every batch sees the same ring
+    const std::string text(static_cast<std::size_t>(state.range(0)), 'w');
+    const std::size_t fit = TransmitRing::kCapacity / text.size();
+    double total = 0;
+    std::size_t writes = 0;
+    for (auto _ : state) {
+        const auto start = Clock::now();
+        for (std::size_t i = 0; i < fit; ++i) {
+            benchmark::DoNotOptimize(port.Write(text.c_str()));
+        }
+        const double elapsed = Seconds(Clock::now() - start);
+        state.SetIterationTime(elapsed);
+        total += elapsed;
+        writes += fit;
+        OpenOn(port);  // reopening empties the ring; not timed
+    }
+    state.counters["ns_per_write"] = total * 1e9 / static_cast<double>(writes);
+}
+BENCHMARK(BM_WriteCost)
+    ->Arg(29)
+    ->Arg(996)
+    ->Iterations(20)
+    ->UseManualTime()
+    ->Unit(benchmark::kMicrosecond);
+
+void BM_Delivery996(benchmark::State& state) {
+    Pty pty;
+    CPort port(MapTo(pty));
+    OpenOn(port);
+    const std::string text(996, 'd');
+    for (auto _ : state) {
+        const auto start = Clock::now();
+        port.Write(text.c_str());
+        if (pty.Read(text.size(), 30s) != text) {
+            state.SkipWithError("the text did not arrive whole");
+            break;
+        }
+        const double elapsed = Seconds(Clock::now() - start);
+        state.SetIterationTime(elapsed);
+        state.counters["ratio_to_1ms_per_byte"] = elapsed / (text.size() * 1e-3);
+    }
+}
+BENCHMARK(BM_Delivery996)->Iterations(3)->UseManualTime()->Unit(benchmark::kMillisecond);
+
+// The writer looks at an empty ring once per idle pause, so the wait depends on where in
+// that pause Write lands: the idle time before each Write is varied to sample it evenly.
+void BM_FirstByteLatency(benchmark::State& state) {
+    Pty pty;
+    CPort port(MapTo(pty));
+    OpenOn(port);
+    std::mt19937 random(3);
+    double worst = 0;
+    for (auto _ : state) {
+        std::this_thread::sleep_for(
+            std::chrono::milliseconds(std::uniform_int_distribution<int>(60, 120)(random)));
+        const auto start = Clock::now();
+        port.Write("x");
+        if (pty.Read(1, 1s) != "x") {
+            state.SkipWithError("the byte did not arrive");
+            break;
+        }
+        const double elapsed = Seconds(Clock::now() - start);
+        state.SetIterationTime(elapsed);
+        worst = std::max(worst, elapsed);
+    }
+    state.counters["worst_ms"] = worst * 1e3;
+}
+BENCHMARK(BM_FirstByteLatency)->Iterations(30)->UseManualTime()->Unit(benchmark::kMillisecond);
+
+double ProcessCpuSeconds() {
+    timespec t{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
+}
+
+// CPU of the whole process (both workers; the benchmark thread only sleeps) over a period.
+void MeasureRestingCpu(benchmark::State& state, bool hungUp) {
+    const char* env = std::getenv("TESSORA_BENCH_CPU_SECONDS");
+    const double period = env != nullptr ? std::atof(env) : 2.0;
+    Pty pty;
+    CPort port(MapTo(pty));
+    OpenOn(port);
+    if (hungUp) {
+        port.Write(std::string(500, 'h').c_str());  // the writer keeps retrying this
+        pty.CloseMaster();
+        std::this_thread::sleep_for(100ms);
+    }
+    for (auto _ : state) {
+        const double cpuStart = ProcessCpuSeconds();
+        const auto start = Clock::now();
+        std::this_thread::sleep_for(std::chrono::duration<double>(period));
+        const double wall = Seconds(Clock::now() - start);
+        state.SetIterationTime(wall);
+        state.counters["cpu_percent"] = 100.0 * (ProcessCpuSeconds() - cpuStart) / wall;
+    }
+}
+
+void BM_IdleOpenPortCpu(benchmark::State& state) {
+    MeasureRestingCpu(state, false);
+}
+void BM_HungUpPortCpu(benchmark::State& state) {
+    MeasureRestingCpu(state, true);
+}
+BENCHMARK(BM_IdleOpenPortCpu)->Iterations(1)->UseManualTime()->Unit(benchmark::kSecond);
+BENCHMARK(BM_HungUpPortCpu)->Iterations(1)->UseManualTime()->Unit(benchmark::kSecond);
+
+}  // namespace

@@ -1,0 +1,14 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+// Texts are Windows-1252 bytes on every machine, so files and the caption unit see the same
+// 8-bit characters whatever the locale.
+
+// A character Windows-1252 cannot hold becomes '?'; a surrogate pair is one character, so one '?'.
+std::string Cp1252FromUtf16(std::u16string_view text);
+
+// Total: the five bytes Windows-1252 leaves undefined (0x81, 0x8D, 0x8F, 0x90, 0x9D) become the
+// control characters of the same value, and those map back, so every byte survives a round trip.
+std::u16string Utf16FromCp1252(std::string_view text);

@@ -1,0 +1,240 @@
+#include "serial/Port.h"
+
+#include <poll.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <optional>
+#include <string_view>
+#include <system_error>
+#include <utility>
+
+#include "serial/LineSettings.h"
+#include "serial/Terminal.h"
+
+namespace {
+
+using std::chrono::milliseconds;
+
+// The workers' pacing. Every cycle starts with a short sleep; an idle writer, and either
+// worker after a failure, pauses longer so that an empty ring or a dead line never spins.
+constexpr milliseconds kCycleSleep{1};
+constexpr milliseconds kPause{50};
+constexpr milliseconds kWriteCompletionWait{10};
+constexpr int kReadWaitMs = 50;
+
+void Sleep(milliseconds duration) {
+    std::this_thread::sleep_for(duration);
+}
+
+}  // namespace
+
+std::string DefaultPortDevice(const std::u16string& portName) {
+    constexpr std::u16string_view kPrefix = u"COM";
+    constexpr std::size_t kMaxDigits = 5;
+    if (portName.size() <= kPrefix.size() || portName.size() > kPrefix.size() + kMaxDigits) {
+        return {};
+    }
+    for (std::size_t i = 0; i < kPrefix.size(); ++i) {
+        const char16_t c = portName[i];
+        if (c != kPrefix[i] && c != kPrefix[i] + (u'a' - u'A')) {
+            return {};
+        }
+    }
+    unsigned number = 0;
+    for (std::size_t i = kPrefix.size(); i < portName.size(); ++i) {
+        const char16_t c = portName[i];
+        if (c < u'0' || c > u'9' || (i == kPrefix.size() && c == u'0')) {
+            return {};
+        }
+        number = number * 10 + static_cast<unsigned>(c - u'0');
+    }
+    return "/dev/ttyS" + std::to_string(number - 1);
+}
+
+CPort::CPort(PortDeviceResolver resolver) : m_resolver(std::move(resolver)) {}
+
+CPort::~CPort() {
+    Close();
+}
+
+int CPort::Open() {
+    if (m_bOpen != 0) {
+        return 0;
+    }
+    // Bytes queued for an earlier opening are not for whatever is on the line now.
+    m_tx.Reset();
+
+    const std::optional<LineSettings> settings = ParseModeString(m_bstrSettings);
+    if (!settings) {
+        return 1;
+    }
+    const std::string device = m_resolver ? m_resolver(m_bstrPort) : std::string();
+    if (device.empty()) {
+        return 1;
+    }
+    const int fd = OpenExclusiveTerminal(device);
+    if (fd < 0) {
+        return 1;
+    }
+    if (!ConfigureLine(fd, *settings)) {
+        ReleaseTerminal(fd);
+        return 1;
+    }
+    m_hComm = fd;
+
+    m_bRunning.store(1, std::memory_order_release);
+    try {
+        m_hReadThread = std::thread(&CPort::ReadThreadProc, this);
+        m_hWriteThread = std::thread(&CPort::WriteThreadProc, this);
+    } catch (const std::system_error&) {
+        // Half a port would report open while nothing sends: undo it all.
+        m_bRunning.store(0, std::memory_order_release);
+        if (m_hReadThread.joinable()) {
+            m_hReadThread.join();
+        }
+        ReleaseHandle();
+        return 1;
+    }
+    m_bOpen = 1;
+    return 0;
+}
+
+int CPort::Close() {
+    if (m_bOpen == 0) {
+        return 0;
+    }
+    m_bRunning.store(0, std::memory_order_release);
+    // Each worker notices at the end of its current cycle, which is bounded even on a dead
+    // line; the descriptor is released only once neither can touch it.
+    m_hReadThread.join();
+    m_hWriteThread.join();
+    ReleaseHandle();
+    m_bOpen = 0;
+    return 0;
+}
+
+void CPort::ReleaseHandle() {
+    if (m_hComm != kInvalidHandle) {
+        ReleaseTerminal(m_hComm);
+        m_hComm = kInvalidHandle;
+    }
+}
+
+int CPort::IsOpen(int* pOpen) const {
+    if (pOpen != nullptr) {
+        *pOpen = m_bOpen;
+    }
+    return 0;
+}
+
+int CPort::Write(const char* text) {
+    if (m_bRunning.load(std::memory_order_acquire) == 0 || text == nullptr) {
+        return 1;
+    }
+    // A caption command must reach the unit whole or not at all, so an overlong text or
+    // one that does not fit behind what is queued is refused, never cut or overwritten.
+    const std::size_t length = ::strnlen(text, kMaxText + 1);
+    if (length > kMaxText) {
+        return 1;
+    }
+    return m_tx.Append(std::string_view(text, length)) ? 0 : 1;
+}
+
+int CPort::GetPortName(std::u16string* pName) const {
+    if (pName != nullptr) {
+        *pName = m_bstrPort;
+    }
+    return 0;
+}
+
+int CPort::SetPort(const char16_t* name) {
+    if (m_bOpen != 0) {
+        Close();
+    }
+    m_bstrPort = name != nullptr ? name : u"";
+    Open();
+    return 0;
+}
+
+void CPort::WriteThreadProc() {
+    bool pending = false;
+    while (m_bRunning.load(std::memory_order_acquire) != 0) {
+        Sleep(kCycleSleep);
+        if (!pending) {
+            unsigned char byte = 0;
+            if (!m_tx.Peek(&byte)) {
+                Sleep(kPause);
+                continue;
+            }
+            // A full driver queue (EAGAIN), a hung-up line or any other error: the byte
+            // stays at the head and is tried again after the pause.
+            if (::write(m_hComm, &byte, 1) != 1) {
+                Sleep(kPause);
+                continue;
+            }
+            // write() only hands the byte to the driver: it is in flight until the driver's
+            // output queue reads empty, looked at in this same cycle. Taking an at-once empty
+            // queue as an immediate completion, with its 50 ms pause, would cap the line
+            // below 20 bytes a second, slower than the stamps alone.
+            pending = true;
+        }
+        switch (WaitOutputDrained(m_hComm, kWriteCompletionWait)) {
+            case OutputState::Drained:
+                m_tx.Advance();
+                pending = false;
+                break;
+            case OutputState::Queued:
+                break;
+            case OutputState::Unknown:
+                // Whether the byte left cannot be told; sending it again is the lesser harm
+                // than a hole in a caption command.
+                pending = false;
+                Sleep(kPause);
+                break;
+        }
+    }
+}
+
+void CPort::ReadThreadProc() {
+    // What the unit sends is read only to keep the receive side drained, then thrown away.
+    unsigned char received = 0;
+    bool pending = false;
+    while (m_bRunning.load(std::memory_order_acquire) != 0) {
+        Sleep(kCycleSleep);
+        if (!pending) {
+            const ssize_t n = ::read(m_hComm, &received, 1);
+            if (n == 1) {
+                continue;
+            }
+            // With VMIN = VTIME = 0 an empty line reads as 0 rather than EAGAIN.
+            if (n == 0 || errno == EAGAIN) {
+                pending = true;
+            } else {
+                Sleep(kPause);
+                continue;
+            }
+        }
+        pollfd wait{m_hComm, POLLIN, 0};
+        const int ready = ::poll(&wait, 1, kReadWaitMs);
+        if (ready == 0 || (ready < 0 && errno == EINTR)) {
+            continue;  // still pending
+        }
+        pending = false;
+        if (ready > 0) {
+            const ssize_t n = ::read(m_hComm, &received, 1);
+            if (n == 1) {
+                continue;
+            }
+            const bool hungUp = (wait.revents & (POLLERR | POLLHUP | POLLNVAL)) != 0;
+            if (n < 0 && errno == EAGAIN && !hungUp) {
+                continue;  // the byte went elsewhere; nothing wrong with the line
+            }
+        }
+        // Readable yet nothing to read, a read error, a hang-up or a failed wait: the line
+        // is gone. Pausing keeps the cycle from spinning until Close.
+        Sleep(kPause);
+    }
+}

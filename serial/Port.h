@@ -1,0 +1,59 @@
+#pragma once
+
+#include <atomic>
+#include <cstddef>
+#include <functional>
+#include <string>
+#include <thread>
+
+#include "serial/TransmitRing.h"
+
+// Maps a port name such as "COM1" to the device path to open; "" means the name has no device.
+using PortDeviceResolver = std::function<std::string(const std::u16string& portName)>;
+
+// "COMn" (n >= 1, any case) -> "/dev/ttyS<n-1>", anything else -> "" (open fails).
+std::string DefaultPortDevice(const std::u16string& portName);
+
+// The link to the caption unit: one serial port at fixed line settings, a writer thread that
+// sends queued text one byte at a time and a reader thread that keeps the receive side
+// drained. Every operation is for the window thread; Write returns without waiting for the
+// line. Operations give 0 for done and 1 for not done.
+class CPort {
+public:
+    explicit CPort(PortDeviceResolver resolver = DefaultPortDevice);
+    ~CPort();
+    CPort(const CPort&) = delete;
+    CPort& operator=(const CPort&) = delete;
+
+    int Open();                    // 0 opened, 1 failed; does nothing on an open port
+    int Close();                   // always 0
+    int IsOpen(int* pOpen) const;  // always 0
+    int Write(const char* text);   // 0 queued whole, 1 refused whole
+    int GetPortName(std::u16string* pName) const;  // always 0
+    int SetPort(const char16_t* name);             // always 0; IsOpen tells the outcome
+
+    // State the tests and the benchmarks look at.
+    bool HasCommHandle() const { return m_hComm != kInvalidHandle; }
+    bool HasWorkerThreads() const { return m_hReadThread.joinable() || m_hWriteThread.joinable(); }
+    std::size_t QueuedBytes() const { return m_tx.Size(); }
+
+    // Longest text Write accepts; a longer one is refused rather than cut.
+    static constexpr std::size_t kMaxText = 1023;
+
+private:
+    static constexpr int kInvalidHandle = -1;
+
+    void ReadThreadProc();
+    void WriteThreadProc();
+    void ReleaseHandle();
+
+    PortDeviceResolver m_resolver;
+    std::u16string m_bstrPort = u"COM1";
+    const std::u16string m_bstrSettings = u"9600,N,8,1";
+    int m_bOpen = 0;
+    std::atomic<int> m_bRunning{0};  // written by the window thread, read by both workers
+    int m_hComm = kInvalidHandle;    // set only while no worker runs
+    std::thread m_hReadThread;
+    std::thread m_hWriteThread;
+    TransmitRing m_tx;  // window thread appends, writer thread sends
+};

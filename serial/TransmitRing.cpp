@@ -1,0 +1,48 @@
+#include "serial/TransmitRing.h"
+
+bool TransmitRing::Append(std::string_view bytes) {
+    const std::size_t write = m_pTxWrite.load(std::memory_order_acquire);
+    // Acquire pairs with the consumer's release in Advance: the slots it has passed are
+    // really done with before they are overwritten.
+    const std::size_t read = m_pTxRead.load(std::memory_order_acquire);
+    const std::size_t free = kCapacity - ((write - read) & kMask);
+    if (bytes.size() > free) {
+        return false;
+    }
+    std::size_t pos = write;
+    for (const char c : bytes) {
+        m_txBuf[pos] = static_cast<unsigned char>(c);
+        pos = (pos + 1) & kMask;
+    }
+    // Publish only after every byte is stored, so the consumer never sees a slot early.
+    m_pTxWrite.store(pos, std::memory_order_release);
+    return true;
+}
+
+bool TransmitRing::Peek(unsigned char* byte) const {
+    const std::size_t read = m_pTxRead.load(std::memory_order_acquire);
+    if (read == m_pTxWrite.load(std::memory_order_acquire)) {
+        return false;
+    }
+    *byte = m_txBuf[read];
+    return true;
+}
+
+void TransmitRing::Advance() {
+    const std::size_t read = m_pTxRead.load(std::memory_order_acquire);
+    if (read == m_pTxWrite.load(std::memory_order_acquire)) {
+        return;
+    }
+    m_pTxRead.store((read + 1) & kMask, std::memory_order_release);
+}
+
+std::size_t TransmitRing::Size() const {
+    const std::size_t read = m_pTxRead.load(std::memory_order_acquire);
+    const std::size_t write = m_pTxWrite.load(std::memory_order_acquire);
+    return (write - read) & kMask;
+}
+
+void TransmitRing::Reset() {
+    m_pTxRead.store(0, std::memory_order_release);
+    m_pTxWrite.store(0, std::memory_order_release);
+}

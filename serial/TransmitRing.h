@@ -1,0 +1,41 @@
+#pragma once
+
+#include <array>
+#include <atomic>
+#include <cstddef>
+#include <string_view>
+
+// The queue between the window thread, which appends whole strings, and the writer thread,
+// which sends them one byte at a time. Exactly one thread appends and exactly one thread
+// takes bytes; each advances only its own position and publishes it with a release store,
+// so no lock is needed. The storage is fixed, so a stalled line cannot grow memory.
+class TransmitRing {
+public:
+    static constexpr std::size_t kBufferSize = 4096;
+    // One slot always stays free: equal positions mean empty.
+    static constexpr std::size_t kCapacity = kBufferSize - 1;
+
+    // Producer side. Queues all of bytes, or nothing when they do not fit: a caption
+    // command cut short or overwriting queued bytes would garble the unit's display.
+    bool Append(std::string_view bytes);
+
+    // Consumer side. The byte at the head stays queued until Advance, so a byte whose
+    // write failed is retried rather than lost.
+    bool Peek(unsigned char* byte) const;
+    void Advance();
+
+    // Either side; from the producer it may overstate what is still queued.
+    std::size_t Size() const;
+    bool IsEmpty() const { return Size() == 0; }
+
+    // Empties the ring. Only while no consumer runs.
+    void Reset();
+
+private:
+    static constexpr std::size_t kMask = kBufferSize - 1;
+    static_assert((kBufferSize & kMask) == 0, "positions wrap with a mask");
+
+    std::array<unsigned char, kBufferSize> m_txBuf{};
+    std::atomic<std::size_t> m_pTxRead{0};   // next byte to send; moved by the consumer
+    std::atomic<std::size_t> m_pTxWrite{0};  // where the next byte goes; moved by the producer
+};

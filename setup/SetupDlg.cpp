@@ -1,0 +1,88 @@
+#include "SetupDlg.h"
+
+#include <cstdio>
+
+#include "Cp1252.h"
+#include "DialogTemplate.h"
+#include "serial/Port.h"
+
+CSetupDlg* g_pSetupDlg = nullptr;
+
+namespace {
+
+constexpr char kConnected[] = "Connected";
+constexpr char kDisconnected[] = "Disconnected";
+
+}  // namespace
+
+CSetupDlg::CSetupDlg(CPort* pPort, QWidget* parent, std::unique_ptr<PageView> view)
+    : CDHtmlDialog(IDD_SETUP, kHtmlResource, parent, std::move(view)) {
+    g_pSetupDlg = this;
+    m_pPort = pPort;
+    if (m_pPort) {
+        std::u16string name;
+        m_pPort->GetPortName(&name);
+        m_strPort = Cp1252FromUtf16(name);
+    }
+    // An owner that stays above other windows would otherwise hide its own modal dialog.
+    if (parent && parent->windowFlags().testFlag(Qt::WindowStaysOnTopHint))
+        setWindowFlag(Qt::WindowStaysOnTopHint, true);
+
+    m_eventMap = {
+        {DHTMLEVENTMAPENTRY_NAME, DISPID_HTMLELEMENTEVENTS_ONCLICK, QStringLiteral("btnOK"),
+         [this](const DHtmlElement& element) { OnButtonOK(element); }},
+        // A select's change does not bubble: it is bound to the list itself.
+        {DHTMLEVENTMAPENTRY_ELEMENT, DISPID_HTMLELEMENTEVENTS_ONCHANGE, QStringLiteral("cmbPort"),
+         [this](const DHtmlElement& element) { OnChangePort(element); }},
+    };
+}
+
+CSetupDlg::~CSetupDlg() {
+    // The handler must never reach a dialog that is gone.
+    if (g_pSetupDlg == this) g_pSetupDlg = nullptr;
+}
+
+const std::vector<DHtmlEventMapEntry>& CSetupDlg::GetDHtmlEventMap() const {
+    return m_eventMap;
+}
+
+void CSetupDlg::DoDataExchange(CDataExchange* pDX) {
+    CDHtmlDialog::DoDataExchange(pDX);
+    DDX_DHtml_ElementText(pDX, QStringLiteral("txtStatus"), DISPID_A_VALUE, m_strStatus);
+    DDX_DHtml_SelectString(pDX, QStringLiteral("cmbPort"), m_strPort);
+}
+
+bool CSetupDlg::OnInitDialog() {
+    CDHtmlDialog::OnInitDialog();
+    // Usually the page is still loading: the host pushes these fields again once it is in.
+    UpdateStatus();
+    return true;
+}
+
+void CSetupDlg::UpdateStatus() {
+    if (!m_pPort) return;
+    int open = 0;
+    m_pPort->IsOpen(&open);
+    m_strStatus = open == 1 ? kConnected : kDisconnected;
+    UpdateData(false);
+}
+
+void CSetupDlg::OnChangePort(const DHtmlElement& element) {
+    if (!element.state.isSelect()) return;
+    char name[16];
+    std::snprintf(name, sizeof name, "COM%i", element.state.selectedIndex + 1);
+    const std::u16string wide = Utf16FromCp1252(name);
+
+    CSetupDlg* dlg = g_pSetupDlg;
+    if (!dlg) return;
+    if (dlg->m_pPort) {
+        // Closes the open port, waiting for its threads, then opens the chosen one.
+        dlg->m_pPort->SetPort(wide.c_str());
+        dlg->m_strPort = name;
+    }
+    dlg->UpdateStatus();
+}
+
+void CSetupDlg::OnButtonOK(const DHtmlElement&) {
+    OnOK();
+}

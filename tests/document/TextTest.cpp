@@ -1,0 +1,84 @@
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <string>
+
+#include "Cp1252.h"
+#include "Exceptions.h"
+
+namespace {
+
+using Cause = CFileException::Cause;
+
+TEST(Cp1252Test, EveryByteSurvivesARoundTrip) {
+    std::string all;
+    for (int byte = 0; byte < 256; ++byte) all.push_back(static_cast<char>(byte));
+    const std::u16string wide = Utf16FromCp1252(all);
+    EXPECT_EQ(wide[0x80], u'\u20AC');
+    EXPECT_EQ(wide[0x9F], u'\u0178');
+    EXPECT_EQ(wide[0x8D], u'\u008D');
+    EXPECT_EQ(Cp1252FromUtf16(wide), all);
+}
+
+TEST(Cp1252Test, CharactersItCannotHoldBecomeQuestionMarks) {
+    const struct {
+        std::u16string text;
+        std::string bytes;
+    } cases[] = {
+        {u"\u00E9\u2122\u0152", "\xE9\x99\x8C"},
+        {u"\u0080\u009F\u0100\uFFFF", "????"},
+        {u"a\U0001F600b", "a?b"},                             // a pair is one character
+        {std::u16string{u'\xD83D', u'a', u'\xDE00'}, "?a?"},  // lone halves
+    };
+    for (const auto& c : cases) EXPECT_EQ(Cp1252FromUtf16(c.text), c.bytes) << c.bytes;
+}
+
+TEST(ExceptionsTest, ErrnoMapsToTheCauseTheOperatorSees) {
+    const struct {
+        int error;
+        Cause cause;
+    } cases[] = {
+        {ENOENT, Cause::fileNotFound},
+        {EACCES, Cause::accessDenied},
+        {EPERM, Cause::accessDenied},
+        {EROFS, Cause::accessDenied},
+        {ENOSPC, Cause::diskFull},
+        {EDQUOT, Cause::diskFull},
+        {EFBIG, Cause::diskFull},
+        {EMFILE, Cause::tooManyOpenFiles},
+        {ENFILE, Cause::tooManyOpenFiles},
+        {ENAMETOOLONG, Cause::badPath},
+        {ENOTDIR, Cause::badPath},
+        {ELOOP, Cause::badPath},
+        {EIO, Cause::hardIO},
+        {EBUSY, Cause::sharingViolation},
+        {ETXTBSY, Cause::sharingViolation},
+        {EBADF, Cause::invalidFile},
+        {EINVAL, Cause::generic},
+        {0, Cause::generic},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(CFileException::CauseFromErrno(c.error), c.cause) << c.error;
+    }
+}
+
+TEST(ExceptionsTest, TextsNameTheFileOrAnUnnamedOne) {
+    const std::string path = "/home/op/news.tso";
+    const struct {
+        std::string text;
+        std::string expected;
+    } cases[] = {
+        {CFileException(Cause::fileNotFound, path).Text(), path + " was not found."},
+        {CFileException(Cause::badSeek, path).Text(), "Seek failed on " + path},
+        {CFileException(Cause::diskFull, path).Text(), "Disk full while accessing " + path + "."},
+        {CFileException::FromErrno(EACCES, path).Text(), "Access to " + path + " was denied."},
+        {CFileException(Cause::endOfFile, "").Text(),
+         "An attempt was made to access an unnamed file past its end."},
+        {CArchiveException(CArchiveException::Cause::generic).Text(),
+         "An unknown error occurred while accessing an unnamed file."},
+        {CMemoryException().Text(), "Out of memory."},
+    };
+    for (const auto& c : cases) EXPECT_EQ(c.text, c.expected);
+}
+
+}  // namespace

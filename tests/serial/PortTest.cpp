@@ -1,0 +1,310 @@
+#include <gtest/gtest.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <termios.h>
+
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <map>
+#include <random>
+#include <thread>
+
+#include "Pty.h"
+#include "serial/Port.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+
+int IsOpen(const CPort& port) {
+    int open = -1;
+    port.IsOpen(&open);
+    return open;
+}
+
+std::string Text(std::size_t size, char fill) {
+    return std::string(size, fill);
+}
+
+class PortTest : public ::testing::Test {
+protected:
+    std::string Resolve(const std::u16string& name) {
+        if (onResolve) {
+            onResolve();
+        }
+        const auto it = devices.find(name);
+        return it == devices.end() ? std::string() : it->second;
+    }
+    PortDeviceResolver Resolver() {
+        return [this](const std::u16string& name) { return Resolve(name); };
+    }
+    void OpenOnPty() {
+        port.SetPort(u"PTY");
+        ASSERT_EQ(IsOpen(port), 1);
+    }
+    int Exclusive() const {
+        int exclusive = -1;
+        ::ioctl(pty.Slave(), TIOCGEXCL, &exclusive);
+        return exclusive;
+    }
+
+    Pty pty;
+    std::map<std::u16string, std::string> devices{{u"PTY", pty.Path()}};
+    std::function<void()> onResolve;
+    CPort port{Resolver()};
+};
+
+TEST_F(PortTest, NewPortIsClosedAndRefusesWrites) {
+    EXPECT_EQ(IsOpen(port), 0);
+    EXPECT_EQ(port.Write("hello"), 1);
+    EXPECT_EQ(port.QueuedBytes(), 0u);
+    std::u16string name;
+    EXPECT_EQ(port.GetPortName(&name), 0);
+    EXPECT_EQ(name, u"COM1");
+    EXPECT_FALSE(port.HasCommHandle());
+    EXPECT_FALSE(port.HasWorkerThreads());
+    EXPECT_EQ(port.Close(), 0);
+    EXPECT_EQ(port.Close(), 0);
+}
+
+TEST_F(PortTest, CloseEndsBothThreadsAndReleasesTheDevice) {
+    OpenOnPty();
+    // Counted from the open port: a sanitizer may start a thread of its own on first use.
+    const std::size_t before = ThreadCount() - 2;
+    EXPECT_TRUE(port.HasCommHandle());
+    EXPECT_TRUE(port.HasWorkerThreads());
+    EXPECT_EQ(Exclusive(), 1);
+
+    EXPECT_EQ(port.Close(), 0);
+    EXPECT_EQ(IsOpen(port), 0);
+    EXPECT_FALSE(port.HasCommHandle());
+    EXPECT_FALSE(port.HasWorkerThreads());
+    EXPECT_EQ(ThreadCount(), before);
+    EXPECT_EQ(Exclusive(), 0);
+    EXPECT_EQ(port.Close(), 0);
+    EXPECT_EQ(port.Write("late"), 1);
+    {
+        CPort next(Resolver());  // the device is free again; destruction closes it
+        next.SetPort(u"PTY");
+        EXPECT_EQ(IsOpen(next), 1);
+    }
+    EXPECT_EQ(ThreadCount(), before);
+}
+
+TEST_F(PortTest, FailedSetPortLeavesItClosedUnderTheNewName) {
+    const auto dir =
+        std::filesystem::temp_directory_path() / ("tessora-serial-" + std::to_string(::getpid()));
+    std::filesystem::create_directories(dir);
+    std::ofstream(dir / "file").close();
+    ASSERT_EQ(::mkfifo((dir / "fifo").c_str(), 0600), 0);
+    devices[u"FILE"] = dir / "file";
+    devices[u"DIR"] = dir;
+    devices[u"FIFO"] = dir / "fifo";
+    devices[u"MISSING"] = dir / "missing";
+    devices[u"NOTATTY"] = "/dev/null";
+
+    for (const std::u16string name : {u"FILE", u"DIR", u"FIFO", u"MISSING", u"NOTATTY", u"COM7"}) {
+        OpenOnPty();
+        port.SetPort(name.c_str());
+        std::u16string kept;
+        port.GetPortName(&kept);
+        EXPECT_EQ(kept, name);
+        EXPECT_EQ(IsOpen(port), 0);
+        EXPECT_FALSE(port.HasCommHandle());
+        EXPECT_FALSE(port.HasWorkerThreads());
+        EXPECT_EQ(port.Write("x"), 1);
+    }
+    EXPECT_EQ(std::filesystem::file_size(dir / "file"), 0u);
+    std::filesystem::remove_all(dir);
+}
+
+TEST_F(PortTest, SetPortOnAnOpenPortJoinsBeforeReopeningAndDropsTheQueue) {
+    OpenOnPty();
+    const std::size_t before = ThreadCount() - 2;
+    const std::size_t filler = pty.Stall();
+    ASSERT_EQ(port.Write("QUEUED"), 0);
+
+    std::size_t threadsAtReopen = 0;
+    bool workersAtReopen = true;
+    bool handleAtReopen = true;
+    onResolve = [&] {
+        threadsAtReopen = ThreadCount();
+        workersAtReopen = port.HasWorkerThreads();
+        handleAtReopen = port.HasCommHandle();
+    };
+    port.SetPort(u"PTY");
+    onResolve = nullptr;
+    ASSERT_EQ(IsOpen(port), 1);
+    EXPECT_EQ(threadsAtReopen, before);
+    EXPECT_FALSE(workersAtReopen);
+    EXPECT_FALSE(handleAtReopen);
+    EXPECT_EQ(port.QueuedBytes(), 0u);
+
+    ASSERT_EQ(port.Write("NEW"), 0);
+    EXPECT_EQ(pty.Read(filler + 3, 5s), Text(filler, 'x') + "NEW");
+    EXPECT_EQ(pty.Read(1, 100ms), "");
+}
+
+TEST_F(PortTest, WriteQueuesWholeStringsOrRefusesThem) {
+    OpenOnPty();
+    pty.Stall();  // nothing leaves, so the queue only grows
+    EXPECT_EQ(port.Write(""), 0);
+    EXPECT_EQ(port.Write(nullptr), 1);
+    EXPECT_EQ(port.Write(Text(1024, 'a').c_str()), 1);
+    EXPECT_EQ(port.QueuedBytes(), 0u);
+
+    // What the program writes back to back: a stamp tick, then two full Sends.
+    EXPECT_EQ(port.Write(Text(29, 't').c_str()), 0);
+    EXPECT_EQ(port.Write(Text(996, 's').c_str()), 0);
+    EXPECT_EQ(port.Write(Text(996, 's').c_str()), 0);
+    EXPECT_EQ(port.Write(Text(1023, 'm').c_str()), 0);
+    EXPECT_EQ(port.Write(Text(1023, 'm').c_str()), 0);
+    EXPECT_EQ(port.Write(Text(29, 't').c_str()), 1);  // one byte short of room
+    EXPECT_EQ(port.Write(Text(28, 'e').c_str()), 0);
+    EXPECT_EQ(port.QueuedBytes(), TransmitRing::kCapacity);
+    EXPECT_EQ(port.Write("x"), 1);
+    EXPECT_EQ(port.QueuedBytes(), TransmitRing::kCapacity);
+}
+
+TEST_F(PortTest, StalledLineRetriesTheHeadByteNeitherSkippingNorRepeating) {
+    OpenOnPty();
+    const std::size_t filler = pty.Stall();
+    ASSERT_EQ(port.Write("{A19"), 0);
+    ASSERT_EQ(port.Write("{C0001Hello"), 0);
+    std::this_thread::sleep_for(200ms);  // several refused attempts
+    const std::string expected = Text(filler, 'x') + "{A19{C0001Hello";
+    EXPECT_EQ(pty.Read(expected.size(), 5s), expected);
+    EXPECT_EQ(pty.Read(1, 100ms), "");
+}
+
+TEST_F(PortTest, LongestTextArrivesWholeInOrderWithEveryByteValue) {
+    OpenOnPty();
+    std::string text;
+    for (std::size_t i = 0; i < CPort::kMaxText; ++i) {
+        text.push_back(static_cast<char>(1 + i % 255));  // NUL ends a text, so 1 to 255
+    }
+    ASSERT_EQ(port.Write(text.c_str()), 0);
+    EXPECT_EQ(pty.Read(text.size(), 10s), text);
+    EXPECT_EQ(pty.Read(1, 100ms), "");
+}
+
+TEST_F(PortTest, LineIsRaw9600EightNoneOneWithoutFlowControl) {
+    OpenOnPty();
+    termios tio{};
+    ASSERT_EQ(::tcgetattr(pty.Slave(), &tio), 0);
+    EXPECT_EQ(::cfgetispeed(&tio), speed_t{B9600});
+    EXPECT_EQ(::cfgetospeed(&tio), speed_t{B9600});
+    EXPECT_EQ(tio.c_cflag & CSIZE, tcflag_t{CS8});
+    EXPECT_EQ(tio.c_cflag & (PARENB | CSTOPB | CRTSCTS), 0u);
+    EXPECT_EQ(tio.c_cflag & (CLOCAL | CREAD), tcflag_t{CLOCAL | CREAD});
+    EXPECT_EQ(tio.c_iflag & (IXON | IXOFF | IXANY | ICRNL | INLCR | ISTRIP), 0u);
+    EXPECT_EQ(tio.c_oflag & OPOST, 0u);
+    EXPECT_EQ(tio.c_lflag & (ICANON | ECHO | ISIG | IEXTEN), 0u);
+    EXPECT_EQ(tio.c_cc[VMIN], 0);
+    EXPECT_EQ(tio.c_cc[VTIME], 0);
+}
+
+TEST_F(PortTest, BytesFromTheUnitAreDrainedAndNotEchoed) {
+    OpenOnPty();
+    const std::string reply = Text(200, '?');
+    ASSERT_EQ(::write(pty.Master(), reply.data(), reply.size()), 200);
+    int waiting = -1;
+    for (const auto end = std::chrono::steady_clock::now() + 5s;
+         std::chrono::steady_clock::now() < end; std::this_thread::sleep_for(10ms)) {
+        ASSERT_EQ(::ioctl(pty.Slave(), FIONREAD, &waiting), 0);
+        if (waiting == 0) {
+            break;
+        }
+    }
+    EXPECT_EQ(waiting, 0);
+    EXPECT_EQ(pty.Read(1, 100ms), "");
+}
+
+// The window thread writing while the unit reads: what arrives is exactly what was queued.
+TEST_F(PortTest, TwoThreadStressArrivesByteForByte) {
+    OpenOnPty();
+    std::mt19937 random(1208);
+    std::vector<std::string> pieces;
+    std::string expected;
+    while (expected.size() < 4096) {
+        std::string piece(std::uniform_int_distribution<std::size_t>(1, 200)(random), '\0');
+        for (char& c : piece) {
+            c = static_cast<char>(std::uniform_int_distribution<int>(1, 255)(random));
+        }
+        expected += piece;
+        pieces.push_back(std::move(piece));
+    }
+    std::thread window([&] {
+        for (const std::string& piece : pieces) {
+            while (port.Write(piece.c_str()) != 0) {
+                std::this_thread::sleep_for(1ms);
+            }
+        }
+    });
+    const std::string got = pty.Read(expected.size(), 30s);
+    window.join();
+    ASSERT_EQ(got.size(), expected.size());
+    EXPECT_TRUE(got == expected);
+}
+
+struct Usage {
+    static Usage Now() {
+        rusage r{};
+        ::getrusage(RUSAGE_SELF, &r);
+        const auto us = [](const timeval& t) { return t.tv_sec * 1'000'000L + t.tv_usec; };
+        return {us(r.ru_utime) + us(r.ru_stime), r.ru_nvcsw + r.ru_nivcsw};
+    }
+    long cpuMicroseconds;
+    long switches;
+};
+
+TEST_F(PortTest, HungUpLineStaysQuietClosesPromptlyAndReopens) {
+    OpenOnPty();
+    ASSERT_EQ(port.Write(Text(200, 'u').c_str()), 0);
+    ASSERT_EQ(pty.Read(5, 2s).size(), 5u);
+    pty.CloseMaster();  // the cable is pulled while sending
+    std::this_thread::sleep_for(100ms);
+
+    const Usage start = Usage::Now();
+    std::this_thread::sleep_for(1s);
+    const Usage end = Usage::Now();
+    // Both workers pausing 50 ms a cycle wake well under 100 times a second in all; a
+    // loop that only sleeps 1 ms would wake a thousand times.
+    EXPECT_LT(end.cpuMicroseconds - start.cpuMicroseconds, 100'000);
+    EXPECT_LT(end.switches - start.switches, 400);
+
+    const auto closeStart = std::chrono::steady_clock::now();
+    EXPECT_EQ(port.Close(), 0);
+    EXPECT_LT(std::chrono::steady_clock::now() - closeStart, 200ms);
+
+    Pty replugged;
+    devices[u"PTY"] = replugged.Path();
+    OpenOnPty();
+    ASSERT_EQ(port.Write("back"), 0);
+    EXPECT_EQ(replugged.Read(4, 2s), "back");
+}
+
+TEST_F(PortTest, DeviceIsHeldExclusively) {
+    OpenOnPty();
+    CPort second(Resolver());
+    second.SetPort(u"PTY");
+    EXPECT_EQ(IsOpen(second), 0);
+    EXPECT_EQ(Exclusive(), 1);  // the refused opener left the holder's claim alone
+    ASSERT_EQ(port.Write("still mine"), 0);
+    EXPECT_EQ(pty.Read(10, 2s), "still mine");
+    port.Close();
+
+    // Another program holding the device keeps the port out just the same.
+    const int foreign = ::open(pty.Path().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    ASSERT_EQ(::flock(foreign, LOCK_EX | LOCK_NB), 0);
+    port.SetPort(u"PTY");
+    EXPECT_EQ(IsOpen(port), 0);
+    ::close(foreign);
+    second.SetPort(u"PTY");
+    EXPECT_EQ(IsOpen(second), 1);
+}
+
+}  // namespace

@@ -1,0 +1,17 @@
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <QApplication>
+#include <QDir>
+
+// The dialog tests run on an off-screen display with their own, empty settings home.
+int main(int argc, char** argv) {
+    char home[] = "/tmp/tessora-setup-tests-XXXXXX";
+    if (mkdtemp(home)) setenv("XDG_CONFIG_HOME", home, 1);
+    setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    QApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    const int result = RUN_ALL_TESTS();
+    QDir(QString::fromLocal8Bit(home)).removeRecursively();
+    return result;
+}
