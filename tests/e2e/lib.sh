@@ -159,6 +159,23 @@ expect_exit() {
     [ "$status" -eq "$code" ] || fail "exit code $status, expected $code"
 }
 
+# Closes the program, answering No if it asks to save, and checks it ends with code 0.
+quit_discarding() {
+    key Escape
+    local deadline=$((SECONDS + 3))
+    while app_running && [ $SECONDS -lt $deadline ]; do
+        local w
+        for w in $(xdotool search --onlyvisible --name '^Tessora$' 2>/dev/null); do
+            if ! xwininfo -id "$w" | grep -q 'Width: 650'; then
+                xdotool windowactivate --sync "$w" key n 2>/dev/null || true
+                break 2
+            fi
+        done
+        sleep 0.2
+    done
+    expect_exit 0
+}
+
 setting() { sed -n "s/^$1=//p" "$SETTINGS" | head -n 1; }
 
 expect_eq() {
