@@ -16,8 +16,3 @@ inline constexpr unsigned UWM_TOGGLE_MINI = WM_USER + 9;
 // The one-second timer that keeps the clock on the picture running.
 inline constexpr unsigned IDT_STAMP = 1;
 inline constexpr unsigned kStampPeriodMs = 1000;
-
-// Pages carried as resources.
-inline constexpr int IDR_HTML_SETUP = 103;
-inline constexpr int IDR_HTML_TESSORA = 104;
-inline constexpr int IDR_HTML_MINI = 157;

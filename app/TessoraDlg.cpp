@@ -8,6 +8,8 @@
 
 #include "Cp1252.h"
 #include "DialogTemplate.h"
+#include "DocumentFile.h"
+#include "FileDialog.h"
 #include "MessageBox.h"
 #include "Messages.h"
 #include "SettingsStore.h"
@@ -21,6 +23,12 @@ constexpr char kOpenPortFailed[] = "Could not open port - please check settings!
 constexpr char kPortObjectFailed[] = "CPort failed to initialize";
 constexpr std::size_t kMaxPortNameBytes = 255;
 constexpr auto kGreetingPause = std::chrono::milliseconds(1500);
+
+constexpr char kSavePrompt[] = "Save changes to the current file?";
+constexpr char kSaveFailed[] = "Could not save to file!";
+constexpr char kOpenFailed[] = "Could not open file!";
+constexpr char kTitlePrefix[] = "Halvercrest Pexalune - ";
+constexpr char kUntitled[] = "untitled";
 
 constexpr char kSelectedTab[] = "#666699";
 constexpr char kPlainTab[] = "#333399";
@@ -153,6 +161,9 @@ void CTessoraDlg::OnCancel() {
         OnToggleMiniMode(0, 0);
         return;
     }
+    // Text typed just before the close counts as a change to offer for saving.
+    UpdateData(true);
+    if (!PromptSave(MB_ICONEXCLAMATION)) return;
     KillTimer(IDT_STAMP);
     SaveSettings();
     if (m_pPort) m_pPort->Close();
@@ -266,13 +277,61 @@ void CTessoraDlg::OnTimer(unsigned) {
     SendStamps();
 }
 
+bool CTessoraDlg::PromptSave(unsigned icon) {
+    if (!m_bDirty) return true;
+    if (AfxMessageBox(kSavePrompt, MB_YESNO | icon) != IDYES) return true;
+    // A save the operator asked for and did not get keeps the screens: cancelled ends the
+    // command just as failed does.
+    return Save() == SaveResult::written;
+}
+
+CTessoraDlg::SaveResult CTessoraDlg::Save() {
+    UpdateData(true);
+    const std::optional<std::string> path = RunFileDialog(FileDialogKind::Save, this);
+    if (!path) return SaveResult::cancelled;
+    // Errors after the file is open leave as exceptions for the message dispatch to show;
+    // the title and the flag then stay as they were.
+    if (!SaveDocument(m_doc, *path)) {
+        AfxMessageBox(kSaveFailed, MB_OK);
+        return SaveResult::failed;
+    }
+    SetWindowText(kTitlePrefix + FileTitle(*path));
+    m_bDirty = false;
+    UpdateData(false);
+    return SaveResult::written;
+}
+
 LRESULT CTessoraDlg::OnFileNew(WPARAM, LPARAM) {
+    UpdateData(true);
+    if (!PromptSave(MB_ICONEXCLAMATION)) return 0;
+    SetWindowText(std::string(kTitlePrefix) + kUntitled);
+    m_nScreen = 2;
+    m_bDirty = false;
+    m_doc.Reset();
+    ShowScreen();
     return 0;
 }
+
 LRESULT CTessoraDlg::OnFileOpen(WPARAM, LPARAM) {
+    UpdateData(true);
+    if (!PromptSave(MB_ICONSTOP)) return 0;
+    const std::optional<std::string> path = RunFileDialog(FileDialogKind::Open, this);
+    if (!path) return 0;
+    // The loader replaces the screens only once the whole file is read, so a failure part-way
+    // (an exception for the dispatch) leaves every screen as it was.
+    if (!LoadDocument(*path, m_doc)) {
+        AfxMessageBox(kOpenFailed, MB_OK);
+        return 0;
+    }
+    SetWindowText(kTitlePrefix + FileTitle(*path));
+    m_bDirty = false;
+    m_nScreen = 2;
+    ShowScreen();
     return 0;
 }
+
 LRESULT CTessoraDlg::OnFileSave(WPARAM, LPARAM) {
+    Save();
     return 0;
 }
 LRESULT CTessoraDlg::OnSetup(WPARAM, LPARAM) {

@@ -70,6 +70,12 @@ protected:
     const MessageMap& GetMessageMap() const override;
 
 private:
+    // How a Save ended: the commands that offered it go on only after a written file.
+    enum class SaveResult { written, cancelled, failed };
+    SaveResult Save();
+    // Offers to save unsaved changes with the given icon; true when the command may go on.
+    bool PromptSave(unsigned icon);
+
     std::vector<DHtmlEventMapEntry> m_eventMap;
     MessageMap m_messageMap;
 };

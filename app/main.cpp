@@ -1,9 +1,11 @@
 #include <QApplication>
 
+#include "PageResources.h"
 #include "ResScheme.h"
 #include "TessoraApp.h"
 
 int main(int argc, char* argv[]) {
+    InitPageResources();
     RegisterResScheme();
     QApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication application(argc, argv);

@@ -1,6 +1,8 @@
 #include "DHtmlDialog.h"
 
 #include <QCloseEvent>
+#include <QDateTime>
+#include <cstdio>
 #include <QCoreApplication>
 #include <QTimerEvent>
 #include <QVBoxLayout>
@@ -139,6 +141,10 @@ void CDHtmlDialog::onPageLoaded(const QString& url, QHash<QString, PageElement> 
         QUrl(url).toString().compare(m_pendingUrl.toString(), Qt::CaseInsensitive) != 0)
         return;
     m_page.load(url, std::move(elements));
+    // Start-up measurements read this line; it is silent unless asked for.
+    if (qEnvironmentVariableIsSet("TESSORA_TRACE_PAGES"))
+        std::fprintf(stderr, "tessora: page loaded %s at %lld ms\n", qPrintable(url),
+                     static_cast<long long>(QDateTime::currentMSecsSinceEpoch()));
     guarded([&] { OnDocumentComplete(url); });
 }
 

@@ -15,6 +15,11 @@ struct DialogTemplate {
 inline constexpr int IDD_TESSORA_DIALOG = 102;
 inline constexpr int IDD_SETUP = 152;
 
+// The pages carried as resources, served as res://Tessora.exe/<id>.
+inline constexpr int IDR_HTML_SETUP = 103;
+inline constexpr int IDR_HTML_TESSORA = 104;
+inline constexpr int IDR_HTML_MINI = 157;
+
 // The template with this id, or null.
 const DialogTemplate* FindDialogTemplate(int id);
 

@@ -9,6 +9,7 @@ packages=(
     libgtest-dev libgmock-dev libbenchmark-dev
     fonts-liberation2 fonts-dejavu-core
     xvfb xauth openbox wmctrl xdotool x11-utils imagemagick
+    dpkg-dev file desktop-file-utils
 )
 
 missing=()

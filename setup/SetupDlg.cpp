@@ -16,7 +16,7 @@ constexpr char kDisconnected[] = "Disconnected";
 }  // namespace
 
 CSetupDlg::CSetupDlg(CPort* pPort, QWidget* parent, std::unique_ptr<PageView> view)
-    : CDHtmlDialog(IDD_SETUP, kHtmlResource, parent, std::move(view)) {
+    : CDHtmlDialog(IDD_SETUP, IDR_HTML_SETUP, parent, std::move(view)) {
     g_pSetupDlg = this;
     m_pPort = pPort;
     if (m_pPort) {
@@ -31,7 +31,7 @@ CSetupDlg::CSetupDlg(CPort* pPort, QWidget* parent, std::unique_ptr<PageView> vi
     m_eventMap = {
         {DHTMLEVENTMAPENTRY_NAME, DISPID_HTMLELEMENTEVENTS_ONCLICK, QStringLiteral("btnOK"),
          [this](const DHtmlElement& element) { OnButtonOK(element); }},
-        // A select's change does not bubble: it is bound to the list itself.
+        // Bound to the list itself, so the same change arriving by name reopens nothing.
         {DHTMLEVENTMAPENTRY_ELEMENT, DISPID_HTMLELEMENTEVENTS_ONCHANGE, QStringLiteral("cmbPort"),
          [this](const DHtmlElement& element) { OnChangePort(element); }},
     };

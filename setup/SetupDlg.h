@@ -13,8 +13,6 @@ class CPort;
 // port is closed and the chosen one opened before the status is shown.
 class CSetupDlg : public CDHtmlDialog {
 public:
-    // The setup page among the program's resources.
-    static constexpr int kHtmlResource = 103;
 
     // pPort: the main window's port, not owned; it must outlive the dialog.
     CSetupDlg(CPort* pPort, QWidget* parent, std::unique_ptr<PageView> view = nullptr);

@@ -79,8 +79,7 @@ sleep 1
 expect_eq "$(outer_rect)" "$moved" "strip place after restore"
 key Escape
 wait_main_window
-key Escape
-expect_exit 0
+quit_discarding
 expect_eq "$(setting MinPosX) $(setting MinPosY)" "$(echo "$moved" | cut -d' ' -f1-2)" "stored place"
 start_app
 wait_main_window
@@ -90,6 +89,5 @@ sleep 1
 expect_eq "$(outer_rect)" "$moved" "strip place after restart"
 key Escape
 wait_main_window
-key Escape
-expect_exit 0
+quit_discarding
 echo "PASS [${SECONDS}s]"

@@ -2,6 +2,10 @@
 # to a device that does not exist: the preselected port and its status, switching ports
 # while the dialog is open, OK and the close box, the command-format list, and the chosen
 # port surviving a restart.
+
+# Qt WebEngine's own teardown of a page trips the sized-delete check of a sanitizer build, and
+# this test releases a page (the dialog's) while the program runs on.
+export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=0:new_delete_type_mismatch=0}
 source "$(dirname "$0")/lib.sh"
 
 MAIN_WIN=
@@ -175,8 +179,7 @@ count2=$(unit_byte_count com2)
 wmctrl -i -c "$SETUP_WIN"
 back_to_main
 wait_bytes com2 $((count2 + 43)) 20
-key Escape
-expect_exit 0
+quit_discarding
 expect_eq "$(setting CommPort)" "COM2" "stored port"
 count1=$(unit_byte_count com1)
 count2=$(unit_byte_count com2)
@@ -185,6 +188,7 @@ wait_bytes com2 $((count2 + 43)) 20
 expect_eq "$(unit_bytes_from com2 $((count2 + 1)))" "${GREETING}{A19" "greeting after restart"
 wait_main_window
 expect_eq "$(unit_byte_count com1)" "$count1" "bytes at COM1 after restart"
-key Escape
-expect_exit 0
+sleep 2
+xdotool windowactivate --sync "$WIN"
+quit_discarding
 echo "PASS"

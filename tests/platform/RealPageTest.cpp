@@ -12,19 +12,9 @@
 #include "DHtmlDialog.h"
 #include "DialogTemplate.h"
 #include "ResScheme.h"
-#include "WebPageView.h"
+#include "WebPageProbe.h"
 
 namespace {
-
-bool waitUntil(const std::function<bool()>& done, int timeoutMs = 15000) {
-    QElapsedTimer clock;
-    clock.start();
-    while (!done()) {
-        if (clock.elapsed() > timeoutMs) return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-    }
-    return true;
-}
 
 class HostedDialog : public CDHtmlDialog {
 public:
@@ -48,37 +38,9 @@ public:
     void start() {
         SetHostFlags(13);
         OnInitDialog();
-        m_web = dynamic_cast<WebPageView*>(View());
         show();
     }
     void exchange(bool read) { UpdateData(read); }
-
-    QWebEnginePage* page() const { return m_web->webPage(); }
-    QWidget* input() const {
-        auto* view = qobject_cast<QWebEngineView*>(m_web->widget());
-        return view->focusProxy() ? view->focusProxy() : view;
-    }
-
-    QVariant js(const QString& code) {
-        QVariant result;
-        bool done = false;
-        page()->runJavaScript(code, [&](const QVariant& v) {
-            result = v;
-            done = true;
-        });
-        waitUntil([&] { return done; });
-        return result;
-    }
-
-    QPoint centreOf(const char* id) {
-        const QVariantList xy =
-            js(QStringLiteral("(function(){var r=document.getElementById('%1')"
-                              ".getBoundingClientRect();return [r.left+r.width/2,"
-                              "r.top+r.height/2];})()")
-                   .arg(QLatin1String(id)))
-                .toList();
-        return xy.size() == 2 ? QPoint(xy[0].toInt(), xy[1].toInt()) : QPoint();
-    }
 
     int completions = 0;
     int cancels = 0;
@@ -101,7 +63,6 @@ protected:
     void OnCancel() override { ++cancels; }
 
 private:
-    WebPageView* m_web = nullptr;
     std::vector<DHtmlEventMapEntry> m_events;
 };
 
@@ -110,24 +71,26 @@ protected:
     void SetUp() override {
         dlg = std::make_unique<HostedDialog>();
         dlg->start();
+        probe = std::make_unique<WebPageProbe>(*dlg);
         ASSERT_TRUE(QTest::qWaitForWindowExposed(dlg.get()));
-        ASSERT_TRUE(waitUntil([&] { return dlg->completions > 0; })) << "main page never loaded";
+        ASSERT_TRUE(WaitUntil([&] { return dlg->completions > 0; })) << "main page never loaded";
     }
 
     std::unique_ptr<HostedDialog> dlg;
+    std::unique_ptr<WebPageProbe> probe;
 };
 
 TEST_F(RealPage, MainPageAndAllItsPicturesLoadFromTheResources) {
-    EXPECT_EQ(dlg->js("document.title").toString(), "Tessora");
-    EXPECT_EQ(dlg->js("document.body.id").toString(), "CTessoraDlg");
-    const int images = dlg->js("document.images.length").toInt();
+    EXPECT_EQ(probe->js("document.title").toString(), "Tessora");
+    EXPECT_EQ(probe->js("document.body.id").toString(), "CTessoraDlg");
+    const int images = probe->js("document.images.length").toInt();
     EXPECT_EQ(images, 10);
-    EXPECT_TRUE(waitUntil([&] {
-        return dlg->js("Array.from(document.images).every(i => i.complete && i.naturalWidth > 0)")
+    EXPECT_TRUE(WaitUntil([&] {
+        return probe->js("Array.from(document.images).every(i => i.complete && i.naturalWidth > 0)")
             .toBool();
     })) << "a picture did not load";
-    EXPECT_EQ(dlg->js("document.getElementById('btnNew').naturalWidth").toInt(), 40);
-    EXPECT_EQ(dlg->js("getComputedStyle(document.body).overflow").toString(), "hidden");
+    EXPECT_EQ(probe->js("document.getElementById('btnNew').naturalWidth").toInt(), 40);
+    EXPECT_EQ(probe->js("getComputedStyle(document.body).overflow").toString(), "hidden");
 }
 
 TEST_F(RealPage, EachExchangeRoundTrips) {
@@ -136,13 +99,13 @@ TEST_F(RealPage, EachExchangeRoundTrips) {
     dlg->dirty = "dirty";
     dlg->message = "A message";
     dlg->exchange(false);
-    ASSERT_TRUE(waitUntil([&] {
-        return dlg->js("document.getElementById('divMessage').innerText").toString() == "A message";
+    ASSERT_TRUE(WaitUntil([&] {
+        return probe->js("document.getElementById('divMessage').innerText").toString() == "A message";
     }));
-    EXPECT_EQ(dlg->js("document.getElementById('scrText').value").toString(),
+    EXPECT_EQ(probe->js("document.getElementById('scrText').value").toString(),
               QString::fromUtf8("Line one\nLine two €"));
-    EXPECT_EQ(dlg->js("document.getElementById('cmbDate').selectedIndex").toInt(), 3);
-    EXPECT_EQ(dlg->js("document.getElementById('divDirty').innerText").toString(), "dirty");
+    EXPECT_EQ(probe->js("document.getElementById('cmbDate').selectedIndex").toInt(), 3);
+    EXPECT_EQ(probe->js("document.getElementById('divDirty').innerText").toString(), "dirty");
 
     dlg->text.clear();
     dlg->date = 0;
@@ -159,65 +122,65 @@ TEST_F(RealPage, TypedTextIsReadByTheNextCommandWithoutWaiting) {
     dlg->text.clear();
     dlg->exchange(false);
     dlg->FocusElement("scrText");
-    QTest::mouseClick(dlg->input(), Qt::LeftButton, {}, dlg->centreOf("scrText"));
-    QTest::keyClicks(dlg->input(), "Hello");
+    QTest::mouseClick(probe->input(), Qt::LeftButton, {}, probe->centreOf("scrText"));
+    QTest::keyClicks(probe->input(), "Hello");
     // The press on Send is the next event after the keys: its handler reads the page at once.
-    QTest::mousePress(dlg->input(), Qt::LeftButton, {}, dlg->centreOf("btnSend"));
-    QTest::mouseRelease(dlg->input(), Qt::LeftButton, {}, dlg->centreOf("btnSend"));
-    ASSERT_TRUE(waitUntil([&] { return !dlg->events.empty(); }));
+    QTest::mousePress(probe->input(), Qt::LeftButton, {}, probe->centreOf("btnSend"));
+    QTest::mouseRelease(probe->input(), Qt::LeftButton, {}, probe->centreOf("btnSend"));
+    ASSERT_TRUE(WaitUntil([&] { return !dlg->events.empty(); }));
     EXPECT_EQ(dlg->events.front(), "send:Hello");
     dlg->exchange(true);
     EXPECT_EQ(dlg->dirty, "Dirty") << "keydown runs the page's modified marker";
 }
 
 TEST_F(RealPage, AnyMouseButtonOnALabelAndAnElementChangeReachTheTable) {
-    QTest::mousePress(dlg->input(), Qt::RightButton, {}, dlg->centreOf("tagSetup"));
-    QTest::mouseRelease(dlg->input(), Qt::RightButton, {}, dlg->centreOf("tagSetup"));
-    ASSERT_TRUE(waitUntil([&] { return dlg->events.size() == 1; }));
+    QTest::mousePress(probe->input(), Qt::RightButton, {}, probe->centreOf("tagSetup"));
+    QTest::mouseRelease(probe->input(), Qt::RightButton, {}, probe->centreOf("tagSetup"));
+    ASSERT_TRUE(WaitUntil([&] { return dlg->events.size() == 1; }));
     EXPECT_EQ(dlg->events[0].rfind("setup:", 0), 0u);
 
-    dlg->js(
+    probe->js(
         "var s = document.getElementById('cmbDate'); s.selectedIndex = 2;"
         "s.dispatchEvent(new Event('change', {bubbles: true}));");
-    ASSERT_TRUE(waitUntil([&] { return dlg->events.size() == 2; }));
+    ASSERT_TRUE(WaitUntil([&] { return dlg->events.size() == 2; }));
     EXPECT_EQ(dlg->events[1].rfind("date:", 0), 0u);
     EXPECT_EQ(dlg->date, 2) << "the new choice is in the model before the event";
 
     // A press outside any named element does nothing.
-    QTest::mousePress(dlg->input(), Qt::LeftButton, {}, QPoint(600, 490));
+    QTest::mousePress(probe->input(), Qt::LeftButton, {}, QPoint(600, 490));
     QTest::qWait(300);
     EXPECT_EQ(dlg->events.size(), 2u);
 }
 
 TEST_F(RealPage, NavigationAwayIsRefused) {
-    const QUrl before = dlg->page()->url();
+    const QUrl before = probe->page()->url();
     for (const char* target :
          {"res://tessora.exe/157", "about:blank", "file:///etc/passwd", "data:text/html,hi"}) {
-        dlg->js(QStringLiteral("location.href = '%1'").arg(QLatin1String(target)));
+        probe->js(QStringLiteral("location.href = '%1'").arg(QLatin1String(target)));
         QTest::qWait(300);
         // Refused, or the program's own page put back at once.
-        EXPECT_TRUE(waitUntil([&] {
-            return dlg->page()->url() == before &&
-                   dlg->js("document.body ? document.body.id : ''").toString() == "CTessoraDlg";
+        EXPECT_TRUE(WaitUntil([&] {
+            return probe->page()->url() == before &&
+                   probe->js("document.body ? document.body.id : ''").toString() == "CTessoraDlg";
         })) << target;
     }
-    EXPECT_TRUE(waitUntil([&] { return dlg->HasElement("scrText"); }));
+    EXPECT_TRUE(WaitUntil([&] { return dlg->HasElement("scrText"); }));
 }
 
 TEST_F(RealPage, EscapeInsideThePageCancelsTheDialog) {
     dlg->FocusElement("scrText");
-    QTest::mouseClick(dlg->input(), Qt::LeftButton, {}, dlg->centreOf("scrText"));
-    QTest::keyClick(dlg->input(), Qt::Key_Escape);
-    EXPECT_TRUE(waitUntil([&] { return dlg->cancels == 1; }));
+    QTest::mouseClick(probe->input(), Qt::LeftButton, {}, probe->centreOf("scrText"));
+    QTest::keyClick(probe->input(), Qt::Key_Escape);
+    EXPECT_TRUE(WaitUntil([&] { return dlg->cancels == 1; }));
 }
 
 TEST_F(RealPage, TheOtherPagesLoadOnRequest) {
     dlg->LoadFromResource(157);
-    ASSERT_TRUE(waitUntil([&] { return dlg->completions == 2; }));
+    ASSERT_TRUE(WaitUntil([&] { return dlg->completions == 2; }));
     EXPECT_TRUE(dlg->HasElement("tagToggle"));
     EXPECT_FALSE(dlg->HasElement("scrText"));
     dlg->LoadFromResource(103);
-    ASSERT_TRUE(waitUntil([&] { return dlg->completions == 3; }));
+    ASSERT_TRUE(WaitUntil([&] { return dlg->completions == 3; }));
     EXPECT_TRUE(dlg->HasElement("cmbPort"));
 }
 

@@ -27,6 +27,7 @@ TEST(SetupCommand, GreetsThePortChosenLastWhicheverWayTheDialogEnds) {
         SCOPED_TRACE(c.what);
         FakeLine com1, com2;
         ResetSettings();
+        WriteSetting("CommPort", "COM1");
         WriteSetting("Ports/COM1", QString::fromStdString(com1.device()));
         WriteSetting("Ports/COM2", QString::fromStdString(com2.device()));
         WriteSetting("Ports/COM3", "/nonexistent/tty");

@@ -1,0 +1,510 @@
+// New, Open and Save on a stand-in page, with file dialogs and message boxes answered by the
+// test; and the real file dialog driven as an operator would.
+#include <grp.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QComboBox>
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QTimer>
+#include <algorithm>
+#include <deque>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <iterator>
+#include <optional>
+
+#include "AppTestSupport.h"
+#include "DocumentFile.h"
+#include "FileDialog.h"
+#include "Messages.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+using Box = std::pair<std::string, unsigned>;
+using Boxes = std::vector<Box>;
+
+constexpr char kPrompt[] = "Save changes to the current file?";
+const Box kSaveFailedBox{"Could not save to file!", MB_OK};
+const QString kUntitled = QStringLiteral("Halvercrest Pexalune - untitled");
+
+std::string ReadAll(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
+}
+
+void WriteAll(const fs::path& path, const std::string& bytes) {
+    std::ofstream(path, std::ios::binary) << bytes;
+}
+
+CTessoraFile Show() {
+    CTessoraFile doc;
+    doc.m_nTime1 = 3;
+    doc.m_nDate1 = 2;
+    doc.m_strText1 = "Evening news";
+    doc.m_strText2 = "Weather";
+    doc.m_nDate4 = 4;
+    doc.m_strText4 = "Sport";
+    return doc;
+}
+
+// Runs fn in a child process without root's right to ignore permissions; its exit code.
+int RunUnprivileged(const std::function<int()>& fn) {
+    const pid_t child = ::fork();
+    if (child < 0) return -1;
+    if (child == 0) {
+        if (::geteuid() == 0 &&
+            (::setgroups(0, nullptr) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0)) {
+            ::_exit(120);
+        }
+        ::_exit(fn());
+    }
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+// What the file commands may change.
+struct WindowState {
+    QString title;
+    bool dirty;
+    int screen;
+    CTessoraFile doc;
+    QString text;
+    QString marker;
+};
+
+class FileCommands : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ResetSettings();
+        char pattern[] = "/tmp/file-commands-XXXXXX";
+        ASSERT_NE(::mkdtemp(pattern), nullptr);
+        folder = pattern;
+        fs::permissions(folder, fs::perms::all);  // reachable by an unprivileged child
+        SetFileDialogHook([this](FileDialogKind kind) {
+            dialogs.push_back(kind);
+            if (choices.empty()) return std::optional<std::string>();
+            std::optional<std::string> choice = choices.front();
+            choices.pop_front();
+            return choice;
+        });
+        w.start();
+        page = w.view;
+        w.boxes.clear();  // the closed port's message
+    }
+
+    void TearDown() override {
+        SetFileDialogHook({});
+        for (const auto& entry : fs::recursive_directory_iterator(folder))
+            if (!entry.is_symlink())
+                fs::permissions(entry.path(), fs::perms::owner_all, fs::perm_options::add);
+        fs::remove_all(folder);
+    }
+
+    // A press on a page button, run by the message loop as the program runs it.
+    void press(const char* id) {
+        page->fire(QString::fromLatin1(id), QStringLiteral("mousedown"));
+        w.runPostedMessages();
+    }
+    // A close request (Escape, the close box) through the dialog's own dispatch.
+    void requestClose() { static_cast<QDialog&>(*w.dlg).reject(); }
+    bool closed() const { return w.dlg->m_pPort == nullptr; }
+
+    // Text in screen 1, then screen 3 typed into and left current with no exchange with the
+    // page since.
+    void typeTwoScreens() {
+        page->type(QStringLiteral("scrText"), QStringLiteral("first"));
+        press("Screen3");
+        page->type(QStringLiteral("scrText"), QStringLiteral("third"));
+    }
+    CTessoraFile typedSet() const {
+        CTessoraFile doc;
+        doc.m_strText1 = "first";
+        doc.m_strText3 = "third";
+        return doc;
+    }
+
+    WindowState state() {
+        return {w.dlg->windowTitle(),
+                w.dlg->m_bDirty,
+                w.dlg->m_nScreen,
+                w.dlg->m_doc,
+                page->page["scrText"].value,
+                page->page["divDirty"].innerText};
+    }
+    void expectState(const WindowState& expected) {
+        const WindowState now = state();
+        EXPECT_EQ(now.title, expected.title);
+        EXPECT_EQ(now.dirty, expected.dirty);
+        EXPECT_EQ(now.screen, expected.screen);
+        EXPECT_EQ(now.doc, expected.doc);
+        EXPECT_EQ(now.text, expected.text);
+        EXPECT_EQ(now.marker, expected.marker);
+    }
+    QString tabColour(int tab) {
+        return page->page[QStringLiteral("Screen%1").arg(tab)].backgroundColor;
+    }
+    std::string at(const char* name) const { return (folder / name).string(); }
+    // Names in the folder other than the expected ones: leftovers of a save.
+    std::vector<std::string> strays(const std::vector<std::string>& expected) const {
+        std::vector<std::string> found;
+        for (const auto& entry : fs::directory_iterator(folder)) {
+            const std::string name = entry.path().filename().string();
+            if (std::find(expected.begin(), expected.end(), name) == expected.end())
+                found.push_back(name);
+        }
+        return found;
+    }
+
+    MainWindowFixture w;
+    FakePageView* page = nullptr;
+    fs::path folder;
+    std::deque<std::optional<std::string>> choices;  // dialog answers in order; then cancel
+    std::vector<FileDialogKind> dialogs;
+};
+
+TEST_F(FileCommands, SaveWritesWhatIsTypedAndKeepsTheScreen) {
+    typeTwoScreens();
+    choices = {at("news.old.tso")};
+    press("btnSave");
+    EXPECT_EQ(w.boxes, Boxes{});
+    EXPECT_EQ(dialogs, std::vector{FileDialogKind::Save});
+    CTessoraFile saved;
+    ASSERT_TRUE(LoadDocument(at("news.old.tso"), saved));
+    EXPECT_EQ(saved, typedSet()) << "text typed with no change of screen is in the file";
+    expectState({"Halvercrest Pexalune - news.old", false, 4, typedSet(), "third", ""});
+    EXPECT_EQ(strays({"news.old.tso"}), std::vector<std::string>{});
+}
+
+TEST_F(FileCommands, OpenAnsweredNoReplacesAllScreensAndShowsScreenOne) {
+    ASSERT_TRUE(SaveDocument(Show(), at("show.tso")));
+    typeTwoScreens();
+    w.answers = {IDNO};
+    choices = {at("show.tso")};
+    press("btnOpen");
+    EXPECT_EQ(w.boxes, (Boxes{{kPrompt, MB_YESNO | MB_ICONSTOP}}));
+    expectState({"Halvercrest Pexalune - show", false, 2, Show(), "Evening news", ""});
+    EXPECT_EQ(page->page["cmbDate"].selectedIndex, 2);
+    EXPECT_EQ(page->page["cmbTime"].selectedIndex, 3);
+    EXPECT_EQ(tabColour(1), "#666699");
+    EXPECT_EQ(tabColour(3), "#333399");
+}
+
+TEST_F(FileCommands, NewResetsTheSetAndShowsAnEmptyScreenOne) {
+    typeTwoScreens();
+    page->choose(QStringLiteral("cmbTime"), 4);
+    w.runPostedMessages();
+    w.answers = {IDNO};
+    press("btnNew");
+    EXPECT_EQ(w.boxes, (Boxes{{kPrompt, MB_YESNO | MB_ICONEXCLAMATION}}));
+    expectState({kUntitled, false, 2, CTessoraFile{}, "", ""});
+    EXPECT_EQ(page->page["cmbDate"].selectedIndex, 0);
+    EXPECT_EQ(page->page["cmbTime"].selectedIndex, 0);
+    EXPECT_EQ(tabColour(1), "#666699");
+    EXPECT_EQ(tabColour(3), "#333399");
+    EXPECT_EQ(dialogs, std::vector<FileDialogKind>{});
+}
+
+TEST_F(FileCommands, NothingAsksWhileTheSetIsUnmodified) {
+    press("btnNew");
+    typeTwoScreens();
+    choices = {at("news.tso")};
+    press("btnSave");
+    press("btnOpen");  // cancelled at its dialog
+    press("btnNew");
+    requestClose();
+    EXPECT_EQ(w.boxes, Boxes{});
+    EXPECT_EQ(dialogs, (std::vector{FileDialogKind::Save, FileDialogKind::Open}));
+    EXPECT_TRUE(closed());
+}
+
+TEST_F(FileCommands, ACancelledDialogChangesNothing) {
+    typeTwoScreens();
+    w.dlg->UpdateData(true);
+    const WindowState before = state();
+    for (const char* button : {"btnSave", "btnOpen"}) {
+        w.answers = {IDNO};
+        press(button);
+        expectState(before);
+    }
+    EXPECT_EQ(dialogs, (std::vector{FileDialogKind::Save, FileDialogKind::Open}));
+}
+
+TEST_F(FileCommands, AFailedOpenChangesNothing) {
+    WriteAll(folder / "short.tso", std::string(20, '\0'));
+    typeTwoScreens();
+    choices = {at("earlier.tso")};
+    press("btnSave");
+    page->type(QStringLiteral("scrText"), QStringLiteral("third, changed"));
+    w.dlg->UpdateData(true);
+    const WindowState before = state();
+    const struct {
+        const char* file;
+        Box box;
+    } cases[] = {
+        {"short.tso",
+         {"An attempt was made to access an unnamed file past its end.", MB_OK | MB_ICONSTOP}},
+        {"missing.tso", {"Could not open file!", MB_OK}},
+        {".", {"Could not open file!", MB_OK}},
+    };
+    for (const auto& c : cases) {
+        w.boxes.clear();
+        w.answers = {IDNO};
+        choices = {at(c.file)};
+        press("btnOpen");
+        EXPECT_EQ(w.boxes, (Boxes{{kPrompt, MB_YESNO | MB_ICONSTOP}, c.box})) << c.file;
+        expectState(before);
+    }
+}
+
+TEST_F(FileCommands, AFailedWriteKeepsTheTitleTheFlagAndTheEarlierFile) {
+    WriteAll(folder / "news.tso", "earlier");
+    const QString title = w.dlg->windowTitle();
+    page->type(QStringLiteral("scrText"), QString(70000, QLatin1Char('x')));
+    choices = {at("news.tso")};
+    rlimit saved{};
+    ::getrlimit(RLIMIT_FSIZE, &saved);
+    rlimit tight = saved;
+    tight.rlim_cur = 10000;
+    auto* const previous = ::signal(SIGXFSZ, SIG_IGN);
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &tight), 0);
+    press("btnSave");
+    ::setrlimit(RLIMIT_FSIZE, &saved);
+    ::signal(SIGXFSZ, previous);
+    EXPECT_EQ(w.boxes,
+              (Boxes{{"Disk full while accessing " + at("news.tso") + ".", MB_OK | MB_ICONSTOP}}));
+    EXPECT_EQ(w.dlg->windowTitle(), title);
+    EXPECT_TRUE(w.dlg->m_bDirty);
+    EXPECT_FALSE(page->page["divDirty"].innerText.isEmpty()) << "the page still shows a change";
+    EXPECT_EQ(ReadAll(folder / "news.tso"), "earlier");
+    EXPECT_EQ(strays({"news.tso"}), std::vector<std::string>{});
+}
+
+TEST_F(FileCommands, FilesTheOperatorMayNotWriteAreRefused) {
+    fs::create_directory(folder / "locked");
+    fs::permissions(folder / "locked", fs::perms::owner_read | fs::perms::owner_exec |
+                                           fs::perms::group_read | fs::perms::group_exec |
+                                           fs::perms::others_read | fs::perms::others_exec);
+    WriteAll(folder / "readonly.tso", "kept");
+    fs::permissions(folder / "readonly.tso",
+                    fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+    typeTwoScreens();
+    const QString title = w.dlg->windowTitle();
+    for (const char* target : {"readonly.tso", "locked/news.tso"}) {
+        const int result = RunUnprivileged([&] {
+            choices = {at(target)};
+            w.dlg->SendMessage(UWM_FILE_SAVE);
+            if (w.boxes != Boxes{kSaveFailedBox}) return 1;
+            if (w.dlg->windowTitle() != title || !w.dlg->m_bDirty) return 2;
+            return 0;
+        });
+        EXPECT_EQ(result, 0) << target;
+    }
+    EXPECT_EQ(ReadAll(folder / "readonly.tso"), "kept");
+    EXPECT_EQ(strays({"locked", "readonly.tso"}), std::vector<std::string>{});
+    EXPECT_TRUE(fs::is_empty(folder / "locked"));
+}
+
+TEST_F(FileCommands, TextTypedJustBeforeClosingIsOfferedForSaving) {
+    page->type(QStringLiteral("scrText"), QStringLiteral("typed last"));
+    w.answers = {IDYES};
+    choices = {at("last.tso")};
+    requestClose();
+    EXPECT_EQ(w.boxes, (Boxes{{kPrompt, MB_YESNO | MB_ICONEXCLAMATION}}));
+    CTessoraFile saved;
+    ASSERT_TRUE(LoadDocument(at("last.tso"), saved));
+    EXPECT_EQ(saved.m_strText1, "typed last");
+    EXPECT_TRUE(closed());
+}
+
+// New, Open and closing each offer to save a modified set and go on only when nothing the
+// operator asked to keep would be lost.
+struct PromptingCommand {
+    const char* name;
+    const char* button;  // none: a close request
+    unsigned icon;
+};
+void PrintTo(const PromptingCommand& command, std::ostream* os) {
+    *os << command.name;
+}
+
+class Prompting : public FileCommands, public ::testing::WithParamInterface<PromptingCommand> {
+protected:
+    void SetUp() override {
+        FileCommands::SetUp();
+        typeTwoScreens();
+    }
+    void run() {
+        if (GetParam().button)
+            press(GetParam().button);
+        else
+            requestClose();
+    }
+    // Whether the command went past its prompt: the set reset, the open dialog shown, the
+    // window closed.
+    bool wentOn() {
+        return w.dlg->windowTitle() == kUntitled ||
+               (!dialogs.empty() && dialogs.back() == FileDialogKind::Open) || closed();
+    }
+    Boxes prompt() const { return {{kPrompt, MB_YESNO | GetParam().icon}}; }
+};
+
+TEST_P(Prompting, NoGoesOnWithoutSaving) {
+    w.answers = {IDNO};
+    run();
+    EXPECT_EQ(w.boxes, prompt());
+    EXPECT_TRUE(wentOn());
+    EXPECT_EQ(strays({}), std::vector<std::string>{});
+}
+
+TEST_P(Prompting, YesSavesEverythingTypedThenGoesOn) {
+    w.answers = {IDYES};
+    choices = {at("kept.tso")};
+    run();
+    EXPECT_EQ(w.boxes, prompt());
+    CTessoraFile saved;
+    ASSERT_TRUE(LoadDocument(at("kept.tso"), saved));
+    EXPECT_EQ(saved, typedSet());
+    EXPECT_TRUE(wentOn());
+}
+
+TEST_P(Prompting, YesWithTheSaveDialogCancelledKeepsEverything) {
+    w.dlg->UpdateData(true);
+    const WindowState before = state();
+    w.answers = {IDYES};
+    run();
+    EXPECT_EQ(w.boxes, prompt());
+    EXPECT_EQ(dialogs, std::vector{FileDialogKind::Save});
+    EXPECT_FALSE(closed());
+    expectState(before);
+}
+
+TEST_P(Prompting, YesWithAFailedSaveKeepsEverything) {
+    w.dlg->UpdateData(true);
+    const WindowState before = state();
+    w.answers = {IDYES};
+    choices = {at("no-such-folder/kept.tso")};
+    run();
+    Boxes expected = prompt();
+    expected.push_back(kSaveFailedBox);
+    EXPECT_EQ(w.boxes, expected);
+    EXPECT_EQ(dialogs, std::vector{FileDialogKind::Save}) << "an Open shows no open dialog";
+    EXPECT_FALSE(closed());
+    expectState(before);
+}
+
+INSTANTIATE_TEST_SUITE_P(FileCommands, Prompting,
+                         ::testing::Values(PromptingCommand{"New", "btnNew", MB_ICONEXCLAMATION},
+                                           PromptingCommand{"Open", "btnOpen", MB_ICONSTOP},
+                                           PromptingCommand{"Close", nullptr, MB_ICONEXCLAMATION}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST(FileTitle, IsTheNameWithoutFolderAndLastExtension) {
+    const struct {
+        const char* path;
+        const char* title;
+    } cases[] = {
+        {"/shows/news.tso", "news"},
+        {"/shows/news.old.tso", "news.old"},
+        {"/shows.d/news", "news"},
+        {"/shows/Caf\xC3\xA9.tso", "Caf\xE9"},  // a UTF-8 name as Windows-1252 window text
+    };
+    for (const auto& c : cases) EXPECT_EQ(FileTitle(c.path), c.title) << c.path;
+}
+
+// Plays the operator at the real file dialog: each step runs once the step before it is
+// done, on whatever modal window is up.
+class DialogDriver {
+public:
+    using Step = std::function<bool(QWidget* modal)>;  // true when done
+
+    explicit DialogDriver(std::vector<Step> steps) : m_steps(std::move(steps)) {
+        m_timer.setInterval(20);
+        QObject::connect(&m_timer, &QTimer::timeout, [this] {
+            QWidget* modal = QApplication::activeModalWidget();
+            if (m_next < m_steps.size() && modal && m_steps[m_next](modal)) ++m_next;
+        });
+        m_timer.start();
+    }
+    bool finished() const { return m_next == m_steps.size(); }
+
+private:
+    std::vector<Step> m_steps;
+    std::size_t m_next = 0;
+    QTimer m_timer;
+};
+
+class RealFileDialog : public ::testing::Test {
+protected:
+    void SetUp() override {
+        char pattern[] = "/tmp/file-dialog-XXXXXX";
+        ASSERT_NE(::mkdtemp(pattern), nullptr);
+        folder = pattern;
+    }
+    void TearDown() override { fs::remove_all(folder); }
+
+    // Types name into the dialog's file name box in the test's folder and accepts it.
+    DialogDriver::Step enter(const char* name) {
+        return [this, name](QWidget* modal) {
+            auto* dialog = qobject_cast<QFileDialog*>(modal);
+            if (!dialog) return false;
+            initialName = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->text();
+            const auto* types = dialog->findChild<QComboBox*>(QStringLiteral("fileTypeCombo"));
+            filters.clear();
+            for (int i = 0; i < types->count(); ++i) filters << types->itemText(i);
+            dialog->setDirectory(QString::fromStdString(folder.string()));
+            dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))
+                ->setText(QString::fromLatin1(name));
+            QMetaObject::invokeMethod(dialog, "accept", Qt::QueuedConnection);
+            return true;
+        };
+    }
+    // Answers the box the dialog raises with button.
+    DialogDriver::Step answerBox(QMessageBox::StandardButton button) {
+        return [this, button](QWidget* modal) {
+            auto* box = qobject_cast<QMessageBox*>(modal);
+            if (!box) return false;
+            boxText = box->text();
+            box->button(button)->click();
+            return true;
+        };
+    }
+
+    fs::path folder;
+    QString initialName;
+    QStringList filters;
+    QString boxText;
+};
+
+TEST_F(RealFileDialog, SaveCompletesTheNameAndAsksBeforeReplacing) {
+    WriteAll(folder / "news.tso", "earlier");
+    DialogDriver driver({enter("news"), answerBox(QMessageBox::Yes)});
+    const std::optional<std::string> chosen = RunFileDialog(FileDialogKind::Save, nullptr);
+    EXPECT_TRUE(driver.finished());
+    EXPECT_EQ(chosen, (folder / "news.tso").string());
+    EXPECT_TRUE(boxText.contains(QStringLiteral("news.tso"))) << boxText.toStdString();
+    EXPECT_EQ(initialName, "*.tso");
+    EXPECT_EQ(filters, (QStringList{"Tessora Files (*.tso)", " All Files (*.*)"}));
+}
+
+TEST_F(RealFileDialog, OpenTakesOnlyAFileThatExists) {
+    WriteAll(folder / "show.tso", "x");
+    DialogDriver driver({enter("missing.tso"), answerBox(QMessageBox::Ok), enter("show.tso")});
+    const std::optional<std::string> chosen = RunFileDialog(FileDialogKind::Open, nullptr);
+    EXPECT_TRUE(driver.finished());
+    EXPECT_EQ(chosen, (folder / "show.tso").string());
+    EXPECT_EQ(filters, (QStringList{"Tessora Files (*.tso)", " All Files (*.*)"}));
+}
+
+}  // namespace
