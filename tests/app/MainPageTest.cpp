@@ -110,7 +110,11 @@ TEST_F(MainPage, TheMiniPageAndBackShowTheSameScreen) {
     ASSERT_TRUE(WaitUntil([&] { return dlg->HasElement("tagToggle") && !dlg->HasElement("scrText"); }));
     EXPECT_EQ(probe->js("document.getElementById('tagToggle').innerText").toString(),
               "Restore Tessora");
-    press("tagToggle");
+    // The strip's page may still be settling into its new size: press until it answers.
+    ASSERT_TRUE(WaitUntil([&] {
+        if (dlg->m_bMiniMode) press("tagToggle");
+        return !dlg->m_bMiniMode;
+    }));
     ASSERT_TRUE(WaitUntil([&] { return dlg->HasElement("scrText") && value("scrText") == "Second"; }));
     EXPECT_EQ(tab(2), kSelected);
     EXPECT_EQ(chosen("cmbTime"), "Bottom Left");

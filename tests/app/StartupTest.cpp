@@ -1,6 +1,9 @@
 // Start-up, settings and shutdown of the main window.
 #include <gtest/gtest.h>
 
+#include <QFile>
+#include <QSettings>
+
 #include "AppTestSupport.h"
 #include "MessageBox.h"
 #include "Messages.h"
@@ -87,6 +90,30 @@ TEST_F(Startup, WindowValuesThatAreNotThirtyTwoBitIntegersKeepTheirDefaults) {
     EXPECT_EQ(w.dlg->m_nMinPosY, -40);
     EXPECT_EQ(w.dlg->m_nMinSizeWidth, 100);
     EXPECT_EQ(w.dlg->m_nMinSizeHeight, 50);
+}
+
+TEST_F(Startup, ASettingsFileFullOfGarbageReadsAsDefaults) {
+    const QString file = QSettings(QSettings::NativeFormat, QSettings::UserScope,
+                                   QStringLiteral("Halvercrest"), QStringLiteral("Tessora"))
+                             .fileName();
+    QFile out(file);
+    ASSERT_TRUE(out.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    static const char kJunk[] =
+        "[General\n=\x01\xff\xfe\n[[[\nCommPort\nMinPosX=\"12\nMinPosY=@Variant(\x00\x00)\n"
+        "MinSizeWidth=0x7fffffffff\nMinSizeHeight=-\n[Ports]\nCOM1=\n";
+    QByteArray junk(kJunk, sizeof kJunk - 1);
+    for (int i = 0; i < 4096; ++i) junk.append(static_cast<char>((i * 7919) & 0xFF));
+    out.write(junk);
+    out.close();
+
+    MainWindowFixture w;
+    w.start();
+    EXPECT_EQ(w.dlg->m_nMinPosX, 0);
+    EXPECT_EQ(w.dlg->m_nMinPosY, 0);
+    EXPECT_EQ(w.dlg->m_nMinSizeWidth, 100);
+    EXPECT_EQ(w.dlg->m_nMinSizeHeight, 50);
+    EXPECT_FALSE(isOpen(*w.dlg));
+    EXPECT_EQ(portName(*w.dlg), u"COM1");
 }
 
 TEST_F(Startup, AnOpenPortIsGreetedThenClearedAndTheClockStarts) {

@@ -11,6 +11,8 @@ mkdir -p "$ARTEFACTS"
 WORK=$(mktemp -d /tmp/tessora-e2e.XXXXXX)
 export XDG_CONFIG_HOME="$WORK/config"
 export QTWEBENGINE_DISABLE_SANDBOX=1
+# No session bus on a test server: fail at once rather than wait for one to be launched.
+export DBUS_SESSION_BUS_ADDRESS=disabled:
 # The browser engine's own libraries free some objects with a mismatched size; that is theirs.
 export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=0:new_delete_type_mismatch=0}
 SETTINGS="$XDG_CONFIG_HOME/Halvercrest/Tessora.conf"
@@ -33,7 +35,16 @@ trap cleanup EXIT
 
 fail() {
     echo "FAIL: $*" >&2
+    if [ -s "$WORK/app.log" ]; then
+        echo "program output (last lines):" >&2
+        grep -v -e '^ *\*' -e 'GpuControl' "$WORK/app.log" | tail -n 25 >&2
+    fi
     screenshot "failure-$(basename "$0" .sh)" || true
+    if [ -n "$APP_PID" ] && command -v gdb >/dev/null; then
+        xwininfo -root -tree | grep -i tessora >&2 || true
+        ps -o pid,stat,etime,cmd -p "$APP_PID" >&2 || true
+        gdb -p "$APP_PID" -batch -ex "thread 1" -ex "bt 25" 2>/dev/null | grep '^#' >&2 || true
+    fi
     exit 1
 }
 

@@ -174,6 +174,36 @@ TEST_F(RealPage, EscapeInsideThePageCancelsTheDialog) {
     EXPECT_TRUE(WaitUntil([&] { return dlg->cancels == 1; }));
 }
 
+TEST_F(RealPage, MalformedBridgeMessagesFromAPageAreHarmless) {
+    // A page that talks to the host on its own channel, with unknown ids, wrong types and
+    // huge strings.
+    probe->js(R"(
+        new QWebChannel(qt.webChannelTransport, function (ch) {
+            var h = ch.objects.tessoraHost, huge = 'x'.repeat(8 * 1024 * 1024);
+            h.pageEvent(12345, null, 'yes', 'not a map');
+            h.pageEvent('noSuchElement', 'mousedown', false, {});
+            h.pageEvent('btnSend', 'mousedown', true, {tag: 7, selectedIndex: 'abc', options: 3});
+            h.pageEvent(huge, huge, false, {text: huge});
+            h.elementChanged('noSuchId', {text: huge});
+            h.elementChanged('cmbDate', {tag: 'select', selectedIndex: 1e12, options: [huge]});
+            h.elementChanged(null, null);
+            h.pageLoaded('res://tessora.exe/157', 'garbage');
+            h.pageLoaded(42, [1, 2, 3]);
+            window.__probeDone = true;
+        });
+    )");
+    ASSERT_TRUE(WaitUntil([&] { return probe->js("window.__probeDone === true").toBool(); }));
+    QTest::qWait(1000);
+    EXPECT_TRUE(dlg->events.empty()) << "no row matched any of it";
+    EXPECT_TRUE(dlg->HasElement("scrText")) << "the page is still the one loaded";
+    dlg->text = "still working";
+    dlg->date = 2;
+    dlg->exchange(false);
+    dlg->text.clear();
+    dlg->exchange(true);
+    EXPECT_EQ(dlg->text, "still working");
+}
+
 TEST_F(RealPage, TheOtherPagesLoadOnRequest) {
     dlg->LoadFromResource(157);
     ASSERT_TRUE(WaitUntil([&] { return dlg->completions == 2; }));
