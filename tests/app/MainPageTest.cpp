@@ -69,6 +69,7 @@ TEST_F(MainPage, StartsOnScreenOneEmptyFocusedWithNoStamps) {
 
 TEST_F(MainPage, TypedTextComesBackWhenItsTabIsPressedAgain) {
     probe->typeInto("scrText", "On screen one");
+    ASSERT_TRUE(WaitUntil([&] { return value("scrText") == "On screen one"; }));
     press("Screen2");
     EXPECT_TRUE(WaitUntil([&] { return tab(2) == kSelected; }));
     EXPECT_EQ(value("scrText"), "");
@@ -101,6 +102,7 @@ TEST_F(MainPage, AnyButtonOnALabelRunsItsCommandButPicturesAndLogoDoNothing) {
 TEST_F(MainPage, TheMiniPageAndBackShowTheSameScreen) {
     press("Screen2");
     probe->typeInto("scrText", "Second");
+    ASSERT_TRUE(WaitUntil([&] { return value("scrText") == "Second"; }));
     probe->js("var s = document.getElementById('cmbTime'); s.selectedIndex = 3;"
               "s.dispatchEvent(new Event('change'));");
     QTest::qWait(300);
@@ -115,7 +117,9 @@ TEST_F(MainPage, TheMiniPageAndBackShowTheSameScreen) {
         if (dlg->m_bMiniMode) press("tagToggle");
         return !dlg->m_bMiniMode;
     }));
-    ASSERT_TRUE(WaitUntil([&] { return dlg->HasElement("scrText") && value("scrText") == "Second"; }));
+    ASSERT_TRUE(WaitUntil([&] { return dlg->HasElement("scrText") && value("scrText") == "Second"; }))
+        << "document holds [" << dlg->m_doc.Text(1) << "], page shows ["
+        << value("scrText").toStdString() << "], screen " << dlg->m_nScreen;
     EXPECT_EQ(tab(2), kSelected);
     EXPECT_EQ(chosen("cmbTime"), "Bottom Left");
     EXPECT_EQ(probe->js("document.getElementById('divDirty').innerText").toString(), "dirty");

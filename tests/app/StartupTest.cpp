@@ -1,7 +1,9 @@
 // Start-up, settings and shutdown of the main window.
 #include <gtest/gtest.h>
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QSettings>
 
 #include "AppTestSupport.h"
@@ -96,6 +98,7 @@ TEST_F(Startup, ASettingsFileFullOfGarbageReadsAsDefaults) {
     const QString file = QSettings(QSettings::NativeFormat, QSettings::UserScope,
                                    QStringLiteral("Halvercrest"), QStringLiteral("Tessora"))
                              .fileName();
+    QDir().mkpath(QFileInfo(file).path());
     QFile out(file);
     ASSERT_TRUE(out.open(QIODevice::WriteOnly | QIODevice::Truncate));
     static const char kJunk[] =

@@ -1,0 +1,39 @@
+#!/usr/bin/env bash
+# Times a full-screen Send on the virtual unit: from the mouse press on "Send to Tessora" to
+# the first byte and to the last byte at the unit, and the last against the pacing floor
+# (1 ms a byte) and the line rate (9600 baud: at most 960 bytes a second).
+#   xvfb-run -a bash bench/send/send_run.sh <tessora> <tessora-unit> [runs]
+set -euo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+runs=${3:-5}
+source "$here/../../tests/e2e/lib.sh" "$1" "$2" "${ARTEFACTS:-/tmp/tessora-send}"
+
+unit_started=$(date +%s%3N)
+start_unit com1
+settings "[General]" "CommPort=COM1" "[Ports]" "COM1=${UNIT_DEVICE[com1]}"
+start_app
+wait_bytes com1 43 30
+wait_main_window
+press scrText
+row=$(printf 'X%.0s' $(seq 1 52))
+for i in $(seq 1 17); do
+    xdotool type --delay 2 "$row"
+    [ "$i" -lt 17 ] && xdotool key Return
+done
+sleep 1
+total=$((4 + 6 + 17 * 58))   # the clear, then 17 full rows with their position commands
+for run in $(seq 1 "$runs"); do
+    before=$(unit_byte_count com1)
+    xdotool mousemove $((WIN_X + 544)) $((WIN_Y + 412))
+    sleep 0.2
+    pressed=$(date +%s%3N)
+    xdotool click 1
+    wait_bytes com1 $((before + total)) 30
+    first=$(($(unit_byte_time com1 $((before + 1))) + unit_started - pressed))
+    last=$(($(unit_byte_time com1 $((before + total))) + unit_started - pressed))
+    echo "run $run: $total bytes; press to first byte ${first} ms, to last byte ${last} ms;" \
+        "floor $total ms (ratio $(awk "BEGIN {printf \"%.2f\", $last / $total}"))," \
+        "line rate $((total * 1000 / 960)) ms (ratio $(awk "BEGIN {printf \"%.2f\", $last * 960 / ($total * 1000)}"))"
+    sleep 1
+done
+quit_discarding
