@@ -40,11 +40,15 @@ demo_home="$build/demo-config"
 demo_settings="$demo_home/Halvercrest/Tessora.conf"
 mkdir -p "$(dirname "$demo_settings")"
 
-coproc UNIT { exec "$build/tools/tessora-unit"; }
+# The unit draws its display only on a terminal: `script` gives it one, and its output is
+# passed on to this terminal once the first line (the device path) has been read.
+coproc UNIT { exec script -qfec "$build/tools/tessora-unit" /dev/null; }
 unit_pid=$UNIT_PID
 trap 'kill "$unit_pid" 2>/dev/null || true' EXIT
-read -r device <&"${UNIT[0]}"
-cat <&"${UNIT[0]}" &
+exec 3<&"${UNIT[0]}"
+read -r device <&3
+device=${device%$'\r'}
+cat <&3 &
 
 {
     [ -f "$demo_settings" ] && awk '/^\[Ports\]/{skip=1; next} /^\[/{skip=0} !skip' "$demo_settings"
@@ -54,4 +58,5 @@ grep -q '^CommPort=' "$demo_settings.new" || sed -i '1i [General]\nCommPort=COM1
 mv "$demo_settings.new" "$demo_settings"
 
 echo "Virtual caption unit on $device (COM1). Close Tessora to stop." >&2
-XDG_CONFIG_HOME="$demo_home" "$build/app/tessora"
+# The browser engine's messages would scroll the unit's display away: they go to a log.
+XDG_CONFIG_HOME="$demo_home" "$build/app/tessora" >"$build/tessora.log" 2>&1
