@@ -26,6 +26,7 @@
 #include "DocumentFile.h"
 #include "FileDialog.h"
 #include "Messages.h"
+#include "RunUnprivileged.h"
 
 namespace fs = std::filesystem;
 
@@ -56,22 +57,6 @@ CTessoraFile Show() {
     doc.m_nDate4 = 4;
     doc.m_strText4 = "Sport";
     return doc;
-}
-
-// Runs fn in a child process without root's right to ignore permissions; its exit code.
-int RunUnprivileged(const std::function<int()>& fn) {
-    const pid_t child = ::fork();
-    if (child < 0) return -1;
-    if (child == 0) {
-        if (::geteuid() == 0 &&
-            (::setgroups(0, nullptr) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0)) {
-            ::_exit(120);
-        }
-        ::_exit(fn());
-    }
-    int status = 0;
-    ::waitpid(child, &status, 0);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
 // What the file commands may change.

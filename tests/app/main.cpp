@@ -4,9 +4,9 @@
 #include <QApplication>
 #include <QDir>
 
-// The window tests run on an off-screen display with their own, empty settings home.
+// The window and dialog tests run on an off-screen display with their own, empty settings home.
 int main(int argc, char** argv) {
-    char home[] = "/tmp/tessora-app-tests-XXXXXX";
+    char home[] = "/tmp/tessora-window-tests-XXXXXX";
     if (mkdtemp(home)) setenv("XDG_CONFIG_HOME", home, 1);
     setenv("QT_QPA_PLATFORM", "offscreen", 1);
     QApplication app(argc, argv);

@@ -16,6 +16,7 @@
 
 #include "DocumentFile.h"
 #include "PrintDocument.h"
+#include "RunUnprivileged.h"
 
 namespace fs = std::filesystem;
 
@@ -41,22 +42,6 @@ CTessoraFile Show() {
     doc.m_strText3 = "Caf\xE9";
     doc.m_strText4 = std::string(70000, 'd');
     return doc;
-}
-
-// Runs fn in a child process without root's right to ignore permissions; its exit code.
-int RunUnprivileged(const std::function<int()>& fn) {
-    const pid_t child = ::fork();
-    if (child < 0) return -1;
-    if (child == 0) {
-        if (::geteuid() == 0 &&
-            (::setgroups(0, nullptr) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0)) {
-            ::_exit(120);
-        }
-        ::_exit(fn());
-    }
-    int status = 0;
-    ::waitpid(child, &status, 0);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
 class DocumentFileTest : public ::testing::Test {

@@ -1,0 +1,36 @@
+#!/usr/bin/env bash
+# Builds a release and takes every figure of docs/performance.md in one run on this machine:
+# the benchmarks, then the real program under its own X server (start-up and memory, a
+# full-screen Send, and the running clock over ten minutes).
+#   bash bench/run_all.sh [clock seconds, default 600]
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+build="$root/build/bench"
+clock_seconds=${1:-600}
+
+"$root/scripts/deps.sh"
+cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DTESSORA_BENCH=ON >/dev/null
+cmake --build "$build" --target tessora tessora-unit bench_serial bench_protocol bench_document
+
+echo "== machine"
+echo "$(nproc) cores, $(free -g | awk '/Mem:/ {print $2}') GiB, $(uname -sr)"
+echo "== serial: Write cost, delivery, first byte, idle CPU"
+TESSORA_BENCH_CPU_SECONDS=30 "$build/bench/serial/bench_serial"
+echo "== layout of a full screen"
+"$build/bench/protocol/bench_protocol"
+echo "== document save and load"
+"$build/bench/document/bench_document"
+
+# x SCRIPT [ARGS]: one of the measurement scripts against the release, on its own X server.
+x() {
+    local script=$1
+    shift
+    xvfb-run -a -s "-screen 0 1280x1024x24" \
+        bash "$script" "$build/app/tessora" "$build/tools/tessora-unit" "$@"
+}
+echo "== start-up and memory"
+x "$root/bench/startup/startup_run.sh" 5 | grep -E '^run'
+echo "== full-screen Send"
+x "$root/bench/send/send_run.sh" 5 | grep -E '^run'
+echo "== running clock over $clock_seconds s"
+x "$root/bench/clock/clock_run.sh" "$clock_seconds" | tail -n 1
