@@ -2,30 +2,6 @@
 # bytes, the window title and what the virtual unit is sent; then the save prompt at close.
 source "$(dirname "$0")/lib.sh"
 
-title() { xdotool getwindowname "$WIN"; }
-
-# file_dialog_up TITLE: the program's file dialog is showing; its window is $DIALOG.
-file_dialog_up() {
-    DIALOG=$(xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | head -n 1)
-    [ -n "$DIALOG" ]
-}
-file_dialog_gone() { ! xdotool search --onlyvisible --name "^$1\$" >/dev/null 2>&1; }
-
-# choose_file TITLE PATH [SHOT]: types a full path into the dialog's file name field (which
-# holds "*.tso" at first) and accepts it.
-choose_file() {
-    wait_for 15 file_dialog_up "$1" || fail "no \"$1\" dialog"
-    xdotool windowactivate --sync "$DIALOG" 2>/dev/null || true
-    sleep 0.5
-    [ -n "${3:-}" ] && screenshot "$3"
-    key ctrl+a
-    type_text "$2"
-    key Return
-    # A completion list over the field takes the first Return.
-    wait_for 3 file_dialog_gone "$1" || key Return
-    wait_for 10 file_dialog_gone "$1" || fail "the \"$1\" dialog stayed up"
-}
-
 # send_matches FROM REGEX: what unit com1 received from byte FROM on matches REGEX. The
 # clock's ticks may come before the Send, so the match is not anchored at the start.
 send_matches() { [[ "$(unit_bytes_from com1 "$1")" =~ $2 ]]; }
@@ -34,18 +10,6 @@ expect_send() {
     local from=$(($(unit_byte_count com1) + 1))
     press btnSend
     wait_for 10 send_matches "$from" "$1" || fail "$2: $(unit_bytes_from com1 "$from")"
-}
-
-# The message box the program raised over the main window ("Tessora", not the main window).
-prompt_up() {
-    local w
-    for w in $(xdotool search --onlyvisible --name '^Tessora$' 2>/dev/null); do
-        if ! xwininfo -id "$w" | grep -q 'Width: 650'; then
-            PROMPT=$w
-            return 0
-        fi
-    done
-    return 1
 }
 
 # Screen1: time corner 2 (Top Right) and "Evening news"; Screen2: "Weather"; the rest empty.

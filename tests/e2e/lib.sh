@@ -26,7 +26,10 @@ declare -A UNIT_DEVICE UNIT_PIDS
 GREETING='{A19{C0000Halvercrest Tessora Connected'
 
 cleanup() {
-    [ -n "$APP_PID" ] && kill "$APP_PID" 2>/dev/null || true
+    if [ -n "$APP_PID" ] && kill "$APP_PID" 2>/dev/null; then
+        sleep 1
+        kill -9 "$APP_PID" 2>/dev/null || true
+    fi
     for pid in "${UNIT_PIDS[@]}"; do kill "$pid" 2>/dev/null || true; done
     [ -n "${WM_PID:-}" ] && kill "$WM_PID" 2>/dev/null || true
     rm -rf "$WORK"
@@ -62,9 +65,16 @@ wait_for() {
 }
 
 start_wm() {
-    openbox >/dev/null 2>&1 &
-    WM_PID=$!
-    wait_for 10 wmctrl -m >/dev/null 2>&1 || fail "no window manager"
+    local deadline=$((SECONDS + 30))
+    until wmctrl -m >/dev/null 2>&1; do
+        # (Re)start the window manager if it is not running; a busy machine may need a while.
+        if [ -z "${WM_PID:-}" ] || ! kill -0 "$WM_PID" 2>/dev/null; then
+            openbox >/dev/null 2>&1 &
+            WM_PID=$!
+        fi
+        [ $SECONDS -lt $deadline ] || fail "no window manager on display ${DISPLAY:-none}"
+        sleep 0.2
+    done
 }
 
 # start_unit NAME: a virtual caption unit; its device is ${UNIT_DEVICE[NAME]}.
@@ -86,7 +96,7 @@ unit_byte_time() { sed -n "$2p" "$WORK/$1.log" | cut -d' ' -f1; }
 unit_row() { sed -n "$(($2 + 1))p" "$WORK/$1.dump"; }
 unit_has_bytes() { [ "$(unit_byte_count "$1")" -ge "$2" ]; }
 wait_bytes() { wait_for "${3:-15}" unit_has_bytes "$1" "$2" || fail "unit $1 got $(unit_byte_count "$1") of $2 bytes: $(unit_bytes "$1" | cat -v)"; }
-# Waits until the unit has been quiet for a while, then prints what arrived since byte FROM.
+# What unit NAME received from byte FROM (1-based) on.
 unit_bytes_from() { unit_bytes "$1" | tail -c +"$2"; }
 
 settings() { printf '%s\n' "$@" >"$SETTINGS"; }
@@ -187,6 +197,44 @@ expect_exit() {
     wait "$APP_PID" || status=$?
     APP_PID=
     [ "$status" -eq "$code" ] || fail "exit code $status, expected $code"
+}
+
+title() { xdotool getwindowname "$WIN"; }
+
+# file_dialog_up TITLE: the program's file dialog is showing; its window is $DIALOG.
+file_dialog_up() {
+    DIALOG=$(xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | head -n 1)
+    [ -n "$DIALOG" ]
+}
+file_dialog_gone() { ! xdotool search --onlyvisible --name "^$1\$" >/dev/null 2>&1; }
+
+# choose_file TITLE PATH [SHOT]: types a full path into the dialog's file name field (which
+# holds "*.tso" at first) and accepts it.
+choose_file() {
+    wait_for 15 file_dialog_up "$1" || fail "no \"$1\" dialog"
+    xdotool windowactivate --sync "$DIALOG" 2>/dev/null || true
+    sleep 0.5
+    [ -n "${3:-}" ] && screenshot "$3"
+    key ctrl+a
+    type_text "$2"
+    key Return
+    # A completion list over the field takes the first Return.
+    wait_for 3 file_dialog_gone "$1" || key Return
+    wait_for 10 file_dialog_gone "$1" || fail "the \"$1\" dialog stayed up"
+    wait_main_window_any_title
+}
+
+# The message box the program raised over the main window ("Tessora", not the main window);
+# its window is $PROMPT.
+prompt_up() {
+    local w
+    for w in $(xdotool search --onlyvisible --name '^Tessora$' 2>/dev/null); do
+        if ! xwininfo -id "$w" | grep -q 'Width: 650'; then
+            PROMPT=$w
+            return 0
+        fi
+    done
+    return 1
 }
 
 # Closes the program, answering No if it asks to save, and checks it ends with code 0.

@@ -51,13 +51,6 @@ expect_greeting_then_clock com2 "$count"
 
 step "closing still asks to save the typed screens"
 key Escape
-prompt_up() {
-    local w
-    for w in $(xdotool search --onlyvisible --name '^Tessora$' 2>/dev/null); do
-        xwininfo -id "$w" | grep -q 'Width: 650' || return 0
-    done
-    return 1
-}
 wait_for 10 prompt_up || fail "no save prompt at close"
 screenshot unplug-close-prompt
 key n
