@@ -24,6 +24,7 @@
 
 #include "AppTestSupport.h"
 #include "DocumentFile.h"
+#include "FileBytes.h"
 #include "FileDialog.h"
 #include "Messages.h"
 #include "RunUnprivileged.h"
@@ -38,15 +39,6 @@ using Boxes = std::vector<Box>;
 constexpr char kPrompt[] = "Save changes to the current file?";
 const Box kSaveFailedBox{"Could not save to file!", MB_OK};
 const QString kUntitled = QStringLiteral("Halvercrest Pexalune - untitled");
-
-std::string ReadAll(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
-}
-
-void WriteAll(const fs::path& path, const std::string& bytes) {
-    std::ofstream(path, std::ios::binary) << bytes;
-}
 
 CTessoraFile Show() {
     CTessoraFile doc;

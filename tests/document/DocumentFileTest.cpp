@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "DocumentFile.h"
+#include "FileBytes.h"
 #include "PrintDocument.h"
 #include "RunUnprivileged.h"
 
@@ -23,15 +24,6 @@ namespace fs = std::filesystem;
 namespace {
 
 using Cause = CFileException::Cause;
-
-std::string ReadAll(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
-}
-
-void WriteAll(const fs::path& path, const std::string& bytes) {
-    std::ofstream(path, std::ios::binary) << bytes;
-}
 
 CTessoraFile Show() {
     CTessoraFile doc;
