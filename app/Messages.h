@@ -13,6 +13,5 @@ inline constexpr unsigned UWM_SEND = WM_USER + 7;
 inline constexpr unsigned UWM_STAMP_CHANGED = WM_USER + 8;
 inline constexpr unsigned UWM_TOGGLE_MINI = WM_USER + 9;
 
-// The one-second timer that keeps the clock on the picture running.
+// The once-a-second timer that keeps the clock on the picture running.
 inline constexpr unsigned IDT_STAMP = 1;
-inline constexpr unsigned kStampPeriodMs = 1000;

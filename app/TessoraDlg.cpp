@@ -153,7 +153,7 @@ void CTessoraDlg::Connect() {
     // A plain pause: the greeting stays on the picture while nothing else is sent.
     std::this_thread::sleep_for(kGreetingPause);
     SendString(std::string(kClearCommand));
-    SetTimer(IDT_STAMP, kStampPeriodMs);
+    SetTimer(IDT_STAMP, MsUntilNextStampTick(std::chrono::system_clock::now()));
 }
 
 void CTessoraDlg::OnCancel() {
@@ -275,6 +275,9 @@ LRESULT CTessoraDlg::OnStampChanged(WPARAM, LPARAM) {
 
 void CTessoraDlg::OnTimer(unsigned) {
     SendStamps();
+    // One tick a second, each just after the second turns (see MsUntilNextStampTick).
+    if (HasTimer(IDT_STAMP))
+        SetTimer(IDT_STAMP, MsUntilNextStampTick(std::chrono::system_clock::now()));
 }
 
 bool CTessoraDlg::PromptSave(unsigned icon) {

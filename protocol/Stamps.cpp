@@ -71,3 +71,12 @@ StampCommands ComposeStamps(int dateCorner, int timeCorner, std::time_t now) {
     }
     return commands;
 }
+
+int MsUntilNextStampTick(std::chrono::system_clock::time_point now) {
+    using std::chrono::milliseconds;
+    const auto sinceEpoch = std::chrono::duration_cast<milliseconds>(now.time_since_epoch());
+    const int intoSecond = static_cast<int>(((sinceEpoch.count() % 1000) + 1000) % 1000);
+    // Right at the turn, before the tick's moment: this second's tick is still to come.
+    if (intoSecond < kTickAfterSecondMs) return kTickAfterSecondMs - intoSecond;
+    return 1000 - intoSecond + kTickAfterSecondMs;
+}

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <ctime>
 #include <string>
 
@@ -16,3 +17,10 @@ struct StampCommands {
 // row, date, space, time; on the right they end in the last column. If the reading cannot
 // be converted or formatted, a stamp's text is empty but its command is still composed.
 StampCommands ComposeStamps(int dateCorner, int timeCorner, std::time_t now);
+
+// Milliseconds from now to the next stamp tick. Ticks fall just after the wall-clock second
+// turns (kTickAfterSecondMs into it), so each second is written once: a fixed 1000 ms
+// period would sit at whatever phase it started with, and one near the turn shows a second
+// twice or not at all as the timer jitters.
+inline constexpr int kTickAfterSecondMs = 20;
+int MsUntilNextStampTick(std::chrono::system_clock::time_point now);

@@ -126,6 +126,23 @@ std::vector<std::string> SendWrites(std::string_view text, int dateCorner, int t
     return writes;
 }
 
+TEST(StampTicks, FallJustAfterTheSecondTurns) {
+    using std::chrono::milliseconds;
+    const std::chrono::system_clock::time_point second(std::chrono::seconds(1796738709));
+    struct Case {
+        int intoSecond;
+        int wait;
+    };
+    for (const Case c :
+         {Case{0, 20}, Case{19, 1}, Case{20, 1000}, Case{21, 999}, Case{500, 520}, Case{999, 21}}) {
+        EXPECT_EQ(MsUntilNextStampTick(second + milliseconds(c.intoSecond)), c.wait)
+            << c.intoSecond << " ms into the second";
+        // Wherever a tick lands, the next one is in the next second, just after its turn.
+        const int next = (c.intoSecond + c.wait) % 1000;
+        EXPECT_EQ(next, kTickAfterSecondMs);
+    }
+}
+
 TEST(ComposeStamps, SendWritesClearStampsThenText) {
     UseTimeZone("UTC");
     using Writes = std::vector<std::string>;
