@@ -26,6 +26,16 @@ bool isOpen(CTessoraDlg& dlg) {
     return open != 0;
 }
 
+// The state a window starts in when its settings give it nothing to use.
+void ExpectDefaults(CTessoraDlg& dlg) {
+    EXPECT_EQ(dlg.m_nMinPosX, 0);
+    EXPECT_EQ(dlg.m_nMinPosY, 0);
+    EXPECT_EQ(dlg.m_nMinSizeWidth, 100);
+    EXPECT_EQ(dlg.m_nMinSizeHeight, 50);
+    EXPECT_FALSE(isOpen(dlg));
+    EXPECT_EQ(portName(dlg), u"COM1");
+}
+
 class Startup : public ::testing::Test {
 protected:
     void SetUp() override { ResetSettings(); }
@@ -34,12 +44,7 @@ protected:
 TEST_F(Startup, FirstRunUsesTheDefaultsAndStoresAllFiveValuesAtClose) {
     MainWindowFixture w;
     w.start();
-    EXPECT_EQ(w.dlg->m_nMinPosX, 0);
-    EXPECT_EQ(w.dlg->m_nMinPosY, 0);
-    EXPECT_EQ(w.dlg->m_nMinSizeWidth, 100);
-    EXPECT_EQ(w.dlg->m_nMinSizeHeight, 50);
-    EXPECT_FALSE(isOpen(*w.dlg));
-    EXPECT_EQ(portName(*w.dlg), u"COM1");
+    ExpectDefaults(*w.dlg);
     ASSERT_EQ(w.boxes.size(), 1u);
     EXPECT_EQ(w.boxes[0].first, kOpenPortFailed);
     EXPECT_EQ(w.boxes[0].second & MB_TYPEMASK, MB_OK);
@@ -111,12 +116,7 @@ TEST_F(Startup, ASettingsFileFullOfGarbageReadsAsDefaults) {
 
     MainWindowFixture w;
     w.start();
-    EXPECT_EQ(w.dlg->m_nMinPosX, 0);
-    EXPECT_EQ(w.dlg->m_nMinPosY, 0);
-    EXPECT_EQ(w.dlg->m_nMinSizeWidth, 100);
-    EXPECT_EQ(w.dlg->m_nMinSizeHeight, 50);
-    EXPECT_FALSE(isOpen(*w.dlg));
-    EXPECT_EQ(portName(*w.dlg), u"COM1");
+    ExpectDefaults(*w.dlg);
 }
 
 TEST_F(Startup, AnOpenPortIsGreetedThenClearedAndTheClockStarts) {

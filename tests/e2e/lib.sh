@@ -106,16 +106,21 @@ start_app() {
     APP_PID=$!
 }
 
-main_window_up() {
-    local w
-    for w in $(xdotool search --onlyvisible --name '^Tessora$' 2>/dev/null); do
-        if xwininfo -id "$w" | grep -q 'Width: 650'; then
-            WIN=$w
+# window_of_width WIDTH XDOTOOL-SEARCH-ARGS...: the first visible window the search finds
+# whose client is WIDTH pixels wide, into $FOUND.
+window_of_width() {
+    local width=$1 w
+    shift
+    for w in $(xdotool search --onlyvisible "$@" 2>/dev/null); do
+        if xwininfo -id "$w" | grep -q "Width: $width\$"; then
+            FOUND=$w
             return 0
         fi
     done
     return 1
 }
+
+main_window_up() { window_of_width 650 --name '^Tessora$' && WIN=$FOUND; }
 
 wait_main_window() {
     wait_for "${1:-40}" main_window_up || fail "main window never appeared"
@@ -124,16 +129,7 @@ wait_main_window() {
 
 # The main window whatever its title (a file command names the file in it): the program's
 # own window that is 650 pixels wide.
-main_window_any_title_up() {
-    local w
-    for w in $(xdotool search --onlyvisible --pid "$APP_PID" 2>/dev/null); do
-        if xwininfo -id "$w" | grep -q 'Width: 650'; then
-            WIN=$w
-            return 0
-        fi
-    done
-    return 1
-}
+main_window_any_title_up() { window_of_width 650 --pid "$APP_PID" && WIN=$FOUND; }
 
 wait_main_window_any_title() {
     wait_for "${1:-40}" main_window_any_title_up || fail "main window never appeared"

@@ -14,16 +14,7 @@ FORMAT_BOX="36x10+129+156"
 
 STAMP='\{C0000\d\d/\d\d/\d\d'
 
-setup_up() {
-    local w
-    for w in $(xdotool search --onlyvisible --name '^Dialog$' 2>/dev/null); do
-        if xwininfo -id "$w" | grep -q 'Width: 426'; then
-            SETUP_WIN=$w
-            return 0
-        fi
-    done
-    return 1
-}
+setup_up() { window_of_width 426 --name '^Dialog$' && SETUP_WIN=$FOUND; }
 setup_gone() { ! setup_up; }
 
 # grab NAME BOX: a picture of part of the setup page (BOX is WxH+X+Y in page coordinates).
