@@ -13,5 +13,8 @@ inline constexpr unsigned UWM_SEND = WM_USER + 7;
 inline constexpr unsigned UWM_STAMP_CHANGED = WM_USER + 8;
 inline constexpr unsigned UWM_TOGGLE_MINI = WM_USER + 9;
 
+// Posted once at start when the command line names a screen set: opens it as Open does.
+inline constexpr unsigned UWM_OPEN_START_FILE = WM_USER + 10;
+
 // The once-a-second timer that keeps the clock on the picture running.
 inline constexpr unsigned IDT_STAMP = 1;

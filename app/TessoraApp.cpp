@@ -4,6 +4,7 @@
 
 bool CTessoraApp::InitInstance() {
     CTessoraDlg dlg;
+    dlg.m_strStartFile = m_strStartFile;
     m_pMainWnd = &dlg;
     dlg.DoModal();
     m_pMainWnd = nullptr;

@@ -1,5 +1,8 @@
 #pragma once
 
+#include <optional>
+#include <string>
+
 class CTessoraDlg;
 
 // The application object: runs the main window modally; the process ends when it closes.
@@ -10,4 +13,7 @@ public:
 
     // The main window while it runs (the page's handlers post to it).
     CTessoraDlg* m_pMainWnd = nullptr;
+
+    // A screen set named on the command line, handed to the main window to open.
+    std::optional<std::string> m_strStartFile;
 };

@@ -86,6 +86,7 @@ CTessoraDlg::CTessoraDlg(QWidget* parent, std::unique_ptr<PageView> view)
         {UWM_SEND, handler(&CTessoraDlg::OnSend)},
         {UWM_STAMP_CHANGED, handler(&CTessoraDlg::OnStampChanged)},
         {UWM_TOGGLE_MINI, handler(&CTessoraDlg::OnToggleMiniMode)},
+        {UWM_OPEN_START_FILE, handler(&CTessoraDlg::OnOpenStartFile)},
     };
 }
 
@@ -113,6 +114,9 @@ bool CTessoraDlg::OnInitDialog() {
     }
     LoadSettings();
     Connect();
+    // Posted, so it runs from the modal loop once the window shows, through the dispatch
+    // that reports a bad file as Open's errors are reported.
+    if (m_strStartFile) PostMessage(UWM_OPEN_START_FILE);
     return true;
 }
 
@@ -319,18 +323,29 @@ LRESULT CTessoraDlg::OnFileOpen(WPARAM, LPARAM) {
     UpdateData(true);
     if (!PromptSave(MB_ICONSTOP)) return 0;
     const std::optional<std::string> path = RunFileDialog(FileDialogKind::Open, this);
-    if (!path) return 0;
+    if (path) OpenFile(*path);
+    return 0;
+}
+
+LRESULT CTessoraDlg::OnOpenStartFile(WPARAM, LPARAM) {
+    if (!m_strStartFile) return 0;
+    const std::string path = std::move(*m_strStartFile);
+    m_strStartFile.reset();
+    OpenFile(path);
+    return 0;
+}
+
+void CTessoraDlg::OpenFile(const std::string& path) {
     // The loader replaces the screens only once the whole file is read, so a failure part-way
     // (an exception for the dispatch) leaves every screen as it was.
-    if (!LoadDocument(*path, m_doc)) {
+    if (!LoadDocument(path, m_doc)) {
         AfxMessageBox(kOpenFailed, MB_OK);
-        return 0;
+        return;
     }
-    SetWindowText(kTitlePrefix + FileTitle(*path));
+    SetWindowText(kTitlePrefix + FileTitle(path));
     m_bDirty = false;
     m_nScreen = 2;
     ShowScreen();
-    return 0;
 }
 
 LRESULT CTessoraDlg::OnFileSave(WPARAM, LPARAM) {

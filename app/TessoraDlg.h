@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -32,6 +33,7 @@ public:
     LRESULT OnSend(WPARAM wParam, LPARAM lParam);
     LRESULT OnStampChanged(WPARAM wParam, LPARAM lParam);
     LRESULT OnToggleMiniMode(WPARAM wParam, LPARAM lParam);
+    LRESULT OnOpenStartFile(WPARAM wParam, LPARAM lParam);
 
     // The link to the caption unit.
     void Connect();
@@ -54,6 +56,10 @@ public:
     RECT m_rcFull;
     std::string m_strMessage;
 
+    // A screen set to open once the window is up and the unit greeted (from the command
+    // line); emptied when it is taken.
+    std::optional<std::string> m_strStartFile;
+
     // Makes the dialog OnSetup runs, given the port and the owner; when empty, the real one.
     // Tests put a dialog on a stand-in page here.
     std::function<std::unique_ptr<CSetupDlg>(CPort*, QWidget*)> m_makeSetupDlg;
@@ -75,6 +81,9 @@ private:
     SaveResult Save();
     // Offers to save unsaved changes with the given icon; true when the command may go on.
     bool PromptSave(unsigned icon);
+    // Reads the file at path into the screens and shows Screen1, as Open does with the file
+    // its dialog gives.
+    void OpenFile(const std::string& path);
 
     std::vector<DHtmlEventMapEntry> m_eventMap;
     MessageMap m_messageMap;

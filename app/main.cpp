@@ -1,18 +1,35 @@
 #include <QApplication>
+#include <cstddef>
+#include <iostream>
+#include <optional>
+#include <string>
 
+#include "CommandLine.h"
 #include "PageResources.h"
 #include "ResScheme.h"
 #include "TessoraApp.h"
 
 int main(int argc, char* argv[]) {
+    // Read before anything needs a display, so a mistyped command line answers anywhere.
+    std::string error;
+    const std::optional<CCommandLine> options =
+        ParseCommandLine({argv + 1, static_cast<std::size_t>(argc - 1)}, error);
+    if (!options) {
+        std::cerr << "tessora: " << error << "; " << CommandLineUsage() << std::endl;
+        return 2;
+    }
+
     InitPageResources();
     RegisterResScheme();
     QApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
-    QApplication application(argc, argv);
+    // Qt sees only the program name: a file named like one of its options stays a file.
+    int qtArgc = 1;
+    QApplication application(qtArgc, argv);
     QApplication::setApplicationName(QStringLiteral("Tessora"));
     QApplication::setOrganizationName(QStringLiteral("Halvercrest"));
     QApplication::setQuitOnLastWindowClosed(false);
     CTessoraApp theApp;
+    theApp.m_strStartFile = options->m_strFile;
     theApp.InitInstance();
     return 0;
 }

@@ -5,8 +5,10 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSettings>
+#include <QTemporaryDir>
 
 #include "AppTestSupport.h"
+#include "FileBytes.h"
 #include "MessageBox.h"
 #include "Messages.h"
 
@@ -137,6 +139,49 @@ TEST_F(Startup, AnOpenPortIsGreetedThenClearedAndTheClockStarts) {
     w.dlg->OnCancel();
     EXPECT_FALSE(w.dlg->HasTimer(IDT_STAMP));
     EXPECT_EQ(w.dlg->m_pPort, nullptr);
+}
+
+// A file named on the command line opens from the window's loop, after the start-up boxes,
+// and fails with the boxes Open shows, leaving the empty screen set and the plain title.
+TEST_F(Startup, AStartFileOpensFromTheLoopWithOpensOwnBoxes) {
+    QTemporaryDir folder;
+    ASSERT_TRUE(folder.isValid());
+    const std::string dir = folder.path().toStdString();
+    // Screen1: time corner 1, date corner 4, "abc"; the other three empty.
+    WriteAll(dir + "/good.show.tso",
+             std::string("\1\0\0\0\4\0\0\0\3abc", 12) + std::string(27, '\0'));
+    WriteAll(dir + "/short.tso", std::string(20, '\0'));
+    const std::pair<std::string, unsigned> portBox{kOpenPortFailed, MB_OK};
+    const struct {
+        std::string file;
+        std::vector<std::pair<std::string, unsigned>> boxes;
+        std::string text;
+        QString title;
+    } cases[] = {
+        {"good.show.tso", {portBox}, "abc", "Halvercrest Pexalune - good.show"},
+        {"short.tso",
+         {portBox,
+          {"An attempt was made to access an unnamed file past its end.", MB_OK | MB_ICONSTOP}},
+         "",
+         "Tessora"},
+        {"missing.tso", {portBox, {"Could not open file!", MB_OK}}, "", "Tessora"},
+    };
+    for (const auto& c : cases) {
+        MainWindowFixture w;
+        w.dlg->m_strStartFile = dir + "/" + c.file;
+        w.start();
+        EXPECT_EQ(w.boxes, decltype(c.boxes){portBox}) << c.file << ": nothing before the loop";
+        EXPECT_EQ(w.dlg->m_doc.m_strText1, "") << c.file;
+        w.runPostedMessages();
+        w.runPostedMessages();
+        EXPECT_EQ(w.boxes, c.boxes) << c.file << ": opened once";
+        EXPECT_EQ(w.dlg->m_doc.m_strText1, c.text) << c.file;
+        EXPECT_EQ(w.dlg->m_doc.m_nTime1, c.text.empty() ? 0 : 1) << c.file;
+        EXPECT_EQ(w.dlg->windowTitle(), c.title) << c.file;
+        EXPECT_EQ(w.view->page["scrText"].value, QString::fromStdString(c.text)) << c.file;
+        EXPECT_EQ(w.view->page["cmbDate"].selectedIndex, c.text.empty() ? 0 : 4) << c.file;
+        EXPECT_FALSE(w.dlg->m_bDirty) << c.file;
+    }
 }
 
 }  // namespace

@@ -101,8 +101,9 @@ unit_bytes_from() { unit_bytes "$1" | tail -c +"$2"; }
 
 settings() { printf '%s\n' "$@" >"$SETTINGS"; }
 
+# start_app [ARGUMENTS...]: the program, with these command-line arguments.
 start_app() {
-    "$TESSORA_BIN" >"$WORK/app.log" 2>&1 &
+    "$TESSORA_BIN" "$@" >"$WORK/app.log" 2>&1 &
     APP_PID=$!
 }
 

@@ -1,0 +1,21 @@
+#pragma once
+
+#include <optional>
+#include <span>
+#include <string>
+
+// What the program's command line asks for. An option adds a field here and a case in
+// ParseCommandLine; none of this needs a display.
+struct CCommandLine {
+    // A screen set to open once the main window is up, as the 8-bit local path given.
+    std::optional<std::string> m_strFile;
+};
+
+// Parses the arguments after the program name: at most one file, no options yet. "--" ends
+// the options, so a file whose name begins with "-" can follow it. On a bad command line
+// returns nothing and says why in strError.
+std::optional<CCommandLine> ParseCommandLine(std::span<const char* const> args,
+                                             std::string& strError);
+
+// The usage, one line without its line break.
+std::string CommandLineUsage();

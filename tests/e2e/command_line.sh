@@ -1,0 +1,75 @@
+# A screen set named on the command line, through the real window: a good file is opened
+# as Open opens it; a cut-short file and a missing one bring up Open's box over the window
+# and leave four empty screens. Then the command lines the program refuses.
+source "$(dirname "$0")/lib.sh"
+
+# Screen1: time corner 2 (Top Right) and "Evening news"; Screen2: "Weather"; the rest empty.
+printf '\x02\0\0\0\0\0\0\0\x0cEvening news\0\0\0\0\0\0\0\0\x07Weather' >"$WORK/news.show.tso"
+printf '\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0' >>"$WORK/news.show.tso"
+head -c 20 "$WORK/news.show.tso" >"$WORK/short.tso"
+
+send_matches() { [[ "$(unit_bytes_from com1 "$1")" =~ $2 ]]; }
+# expect_send REGEX WHAT: presses Send and waits for bytes matching REGEX.
+expect_send() {
+    local from=$(($(unit_byte_count com1) + 1))
+    press btnSend
+    wait_for 10 send_matches "$from" "$1" || fail "$2: $(unit_bytes_from com1 "$from")"
+}
+title_is() { [ "$(title)" == "$1" ]; }
+
+start_unit com1
+settings "[General]" "CommPort=COM1" "[Ports]" "COM1=${UNIT_DEVICE[com1]}"
+
+step "a good file: greeted first, then opened, titled and sent"
+start_app "$WORK/news.show.tso"
+wait_bytes com1 43 30
+expect_eq "$(unit_bytes com1)" "${GREETING}{A19" "bytes at the unit before the window"
+wait_main_window_any_title 60
+wait_for 20 title_is "Halvercrest Pexalune - news.show" || fail "title [$(title)] after start"
+prompt_up && fail "a box came up for a good file"
+screenshot command-line-opened
+expect_send '\{A19\{C4400[0-9]{2}:[0-9]{2}:[0-9]{2}\{C0001Evening news\{C0002' "Send of screen 1"
+press Screen2
+expect_send '\{A19\{C0000Weather\{C0001$' "Send of screen 2"
+quit_discarding
+
+# bad_file PATH SHOT: the box comes up over the shown window and leaves the empty set; the
+# box's width goes to $BOX_WIDTH.
+bad_file() {
+    start_app "$1"
+    wait_for 60 prompt_up || fail "no box for $1"
+    main_window_up || fail "the box for $1 came before the main window"
+    BOX_WIDTH=$(xwininfo -id "$PROMPT" | awk '/Width:/ {print $2}')
+    screenshot "$2"
+    xdotool windowactivate --sync "$PROMPT" key Return 2>/dev/null || true
+    wait_for 10 bash -c "! xdotool search --onlyvisible --name '^Tessora\$' | grep -qx $PROMPT" ||
+        fail "the box for $1 stayed up"
+    app_running || fail "the program ended after the box for $1"
+    wait_main_window
+    expect_eq "$(title)" "Tessora" "title after $1"
+    expect_send '\{A19\{C0000\{C0001$' "Send of screen 1 after $1"
+    press Screen2
+    expect_send '\{A19\{C0000\{C0001$' "Send of screen 2 after $1"
+    quit_discarding
+}
+
+step "a cut-short file: the end-of-file box, then four empty screens"
+bad_file "$WORK/short.tso" command-line-short
+short_box=$BOX_WIDTH
+
+step "a missing file: Open's own box, then four empty screens"
+bad_file "$WORK/missing.tso" command-line-missing
+# The end-of-file text is much the longer: two different boxes, not one for both.
+[ "$short_box" -gt "$BOX_WIDTH" ] || fail "box widths $short_box and $BOX_WIDTH: the same box twice?"
+
+step "two files or an unknown option: one line of usage on standard error, exit 2"
+for args in "a.tso b.tso" "--bogus" "-x a.tso"; do
+    status=0
+    # shellcheck disable=SC2086 # the words are the arguments
+    "$TESSORA_BIN" $args >"$WORK/out" 2>"$WORK/err" || status=$?
+    expect_eq "$status" 2 "exit code for [$args]"
+    [ ! -s "$WORK/out" ] || fail "standard output for [$args]: $(cat "$WORK/out")"
+    expect_eq "$(wc -l <"$WORK/err")" 1 "lines on standard error for [$args]"
+    grep -q 'usage: tessora \[FILE\]$' "$WORK/err" || fail "no usage for [$args]: $(cat "$WORK/err")"
+done
+echo "PASS [${SECONDS}s]"
