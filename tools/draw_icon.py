@@ -1,12 +1,15 @@
 #!/usr/bin/env python3
-"""Draws Tessora's application icon and writes it as PNG files, one per size.
+"""Draws Tessora's application icon and the icon of its .tso files, and writes each as PNG
+files, one per size.
 
 Usage: draw_icon.py [OUTPUT_DIR]   (default: packaging/icons beside this tools folder)
 
-The icon is a monitor showing a caption, with a date stamp in its top-left corner and a
-clock in its top-right corner. It is drawn with the canvas and colours of the pages'
-pictures (draw_pictures.py) on a transparent background, and like them the output
-depends on nothing but these two files: running it again gives the same bytes.
+The application icon is a monitor showing a caption, with a date stamp in its top-left
+corner and a clock in its top-right corner. The file icon is a sheet with a folded corner
+that carries the same screen, so a show file reads as Tessora's at a glance. Both are
+drawn with the canvas and colours of the pages' pictures (draw_pictures.py) on a
+transparent background, and like them the output depends on nothing but these two files:
+running it again gives the same bytes.
 """
 
 import os
@@ -14,7 +17,7 @@ import struct
 import sys
 import zlib
 
-from draw_pictures import CHARCOAL, GOLD, INK, NAVY, STEEL, SUPERSAMPLE, WHITE, Canvas
+from draw_pictures import CHARCOAL, GOLD, INK, NAVY, PALE, STEEL, SUPERSAMPLE, WHITE, Canvas
 
 SIZES = (32, 48, 64, 128, 256)
 DESIGN = 256.0  # the icon is laid out on a 256-unit square and scaled to each size
@@ -74,6 +77,24 @@ def draw_icon(size):
     return c.canvas
 
 
+def draw_file_icon(size):
+    c = ScaledCanvas(size)
+    # The sheet: an outline, then the paper inside it, with the top-right corner folded.
+    c.polygon([(36, 8), (174, 8), (228, 62), (228, 248), (36, 248)], INK)
+    c.polygon([(46, 18), (168, 18), (218, 68), (218, 238), (46, 238)], WHITE)
+    c.polygon([(168, 18), (168, 68), (218, 68)], PALE)
+    c.stroke([(168, 14), (168, 68), (222, 68)], 8, INK)
+    # The screen on the sheet, with its date stamp, clock and two caption rows.
+    c.rounded_rect(64, 96, 200, 196, 10, CHARCOAL)
+    c.stroke([(78, 114), (116, 114)], 10, GOLD)
+    c.circle(180, 116, 11, GOLD)
+    c.stroke([(78, 158), (186, 158)], 12, WHITE)
+    c.stroke([(78, 180), (150, 180)], 12, WHITE)
+    # Lines of text below the screen.
+    c.stroke([(64, 216), (200, 216)], 8, NAVY)
+    return c.canvas
+
+
 def rgba_pixels(canvas):
     """Averages the fine samples into straight-alpha RGBA pixels, top row first."""
     n = SUPERSAMPLE
@@ -125,6 +146,8 @@ def main(argv):
     for size in SIZES:
         with open(os.path.join(out_dir, f"tessora-{size}.png"), "wb") as f:
             f.write(png_bytes(draw_icon(size)))
+        with open(os.path.join(out_dir, f"tessora-file-{size}.png"), "wb") as f:
+            f.write(png_bytes(draw_file_icon(size)))
     return 0
 
 
