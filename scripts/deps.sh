@@ -10,6 +10,7 @@ packages=(
     fonts-liberation2 fonts-dejavu-core
     xvfb xauth openbox wmctrl xdotool x11-utils imagemagick
     dpkg-dev file desktop-file-utils
+    lintian appstream man-db shared-mime-info xdg-utils libfile-mimeinfo-perl
 )
 
 missing=()
