@@ -95,8 +95,10 @@ run() {
         text=$(MANWIDTH=80 man --warnings -l "$page" 2>"$scratch/warnings") ||
             fail "man could not render $page"
         [ ! -s "$scratch/warnings" ] || fail "man warns about $page: $(cat "$scratch/warnings")"
-        grep -q "^NAME" <<<"$text" && grep -Eq "^ *$name +- " <<<"$text" &&
-            grep -q "^EXIT STATUS" <<<"$text" || fail "$page does not render as $name(1)"
+        if ! grep -q "^NAME" <<<"$text" || ! grep -Eq "^ *$name +- " <<<"$text" ||
+            ! grep -q "^EXIT STATUS" <<<"$text"; then
+            fail "$page does not render as $name(1)"
+        fi
     done
     rm -rf "$scratch"
 
