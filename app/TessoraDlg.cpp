@@ -13,9 +13,9 @@
 #include "MessageBox.h"
 #include "Messages.h"
 #include "SettingsStore.h"
-#include "protocol/Commands.h"
-#include "protocol/Stamps.h"
-#include "protocol/TextLayout.h"
+#include "Commands.h"
+#include "Stamps.h"
+#include "TextLayout.h"
 
 namespace {
 

@@ -143,6 +143,12 @@ void WebPageView::bindElementEvent(const QString& id, const QString& type) {
     runScript(QStringLiteral("bind(%1, %2)").arg(jsString(id), jsString(type)));
 }
 
+void WebPageView::whenApplied(std::function<void()> done) {
+    // Scripts run in the order they were sent: an empty one answers after all before it.
+    m_page->runJavaScript(QStringLiteral("0"),
+                          [done = std::move(done)](const QVariant&) { done(); });
+}
+
 void WebPageView::pageLoaded(const QString& url, const QVariantMap& elements) {
     if (m_callbacks.loaded) m_callbacks.loaded(url, elementsFromReport(elements));
 }

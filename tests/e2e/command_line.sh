@@ -15,7 +15,9 @@ expect_send() {
     press btnSend
     wait_for 10 send_matches "$from" "$1" || fail "$2: $(unit_bytes_from com1 "$from")"
 }
-title_is() { [ "$(title)" == "$1" ]; }
+# The program's word that the file named on its command line (message WM_USER+10) has been
+# opened, or refused, and the page shows the result.
+start_file_done() { grep -q ' done 1034$' "$TESSORA_READY_FILE" 2>/dev/null; }
 
 start_unit com1
 settings "[General]" "CommPort=COM1" "[Ports]" "COM1=${UNIT_DEVICE[com1]}"
@@ -24,8 +26,9 @@ step "a good file: greeted first, then opened, titled and sent"
 start_app "$WORK/news.show.tso"
 wait_bytes com1 43 30
 expect_eq "$(unit_bytes com1)" "${GREETING}{A19" "bytes at the unit before the window"
-wait_main_window_any_title 60
-wait_for 20 title_is "Halvercrest Pexalune - news.show" || fail "title [$(title)] after start"
+wait_for 60 start_file_done || fail "the file was never taken up"
+wait_main_window_any_title
+expect_eq "$(title)" "Halvercrest Pexalune - news.show" "title after start"
 prompt_up && fail "a box came up for a good file"
 screenshot command-line-opened
 expect_send '\{A19\{C4400[0-9]{2}:[0-9]{2}:[0-9]{2}\{C0001Evening news\{C0002' "Send of screen 1"
@@ -38,13 +41,15 @@ quit_discarding
 bad_file() {
     start_app "$1"
     wait_for 60 prompt_up || fail "no box for $1"
-    main_window_up || fail "the box for $1 came before the main window"
+    start_file_done && fail "the file command ended before its box was answered"
+    window_of_width 650 --name '^Tessora$' || fail "the box for $1 came before the main window"
     BOX_WIDTH=$(xwininfo -id "$PROMPT" | awk '/Width:/ {print $2}')
     screenshot "$2"
     xdotool windowactivate --sync "$PROMPT" key Return 2>/dev/null || true
     wait_for 10 bash -c "! xdotool search --onlyvisible --name '^Tessora\$' | grep -qx $PROMPT" ||
         fail "the box for $1 stayed up"
     app_running || fail "the program ended after the box for $1"
+    wait_for 20 start_file_done || fail "the file command did not end after its box"
     wait_main_window
     expect_eq "$(title)" "Tessora" "title after $1"
     expect_send '\{A19\{C0000\{C0001$' "Send of screen 1 after $1"

@@ -3,7 +3,7 @@
 #include <ostream>
 #include <string>
 
-#include "protocol/TextLayout.h"
+#include "TextLayout.h"
 
 namespace {
 

@@ -13,7 +13,7 @@
 #include <thread>
 
 #include "Pty.h"
-#include "serial/Port.h"
+#include "Port.h"
 
 namespace {
 
