@@ -304,7 +304,10 @@ bind_extra_keys() {
     xkbcomp -xkb "$DISPLAY" "$WORK/keymap.xkb" 2>/dev/null || fail "cannot read the keymap"
     sed -i '/^xkb_symbols/a\    key <I248> { [ eacute, Eacute ] };' "$WORK/keymap.xkb"
     xkbcomp "$WORK/keymap.xkb" "$DISPLAY" 2>/dev/null
-    xkbcomp -xkb "$DISPLAY" - 2>/dev/null | grep -q 'eacute' || fail "no key for eacute"
+    # Read whole before the search: grep -q stops at the first match, and the writer it
+    # leaves behind would fail the pipe.
+    xkbcomp -xkb "$DISPLAY" "$WORK/keymap-now.xkb" 2>/dev/null || fail "cannot read the keymap back"
+    grep -q 'eacute' "$WORK/keymap-now.xkb" || fail "no key for eacute"
 }
 
 start_wm
