@@ -6,6 +6,7 @@
 #include <new>
 #include <thread>
 
+#include "Commands.h"
 #include "Cp1252.h"
 #include "DialogTemplate.h"
 #include "DocumentFile.h"
@@ -13,7 +14,6 @@
 #include "MessageBox.h"
 #include "Messages.h"
 #include "SettingsStore.h"
-#include "Commands.h"
 #include "Stamps.h"
 #include "TextLayout.h"
 
