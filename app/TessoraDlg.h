@@ -76,6 +76,9 @@ private:
     // Offers to save unsaved changes with the given icon; true when the command may go on.
     bool PromptSave(unsigned icon);
 
+    // The current screen's text as last exchanged with the page, line ends as the document
+    // has them.
+    std::string m_strShownText;
     std::vector<DHtmlEventMapEntry> m_eventMap;
     MessageMap m_messageMap;
 };
