@@ -1,12 +1,14 @@
 # Shared steps of the end-to-end tests: a window manager on the test's own X server, virtual
 # caption units on pseudo-terminals, the real program with its own settings home, and
 # operator actions through xdotool. Sourced by each test script, which runs under xvfb-run:
-#   bash <test>.sh <tessora> <tessora-unit> <artefact folder>
+#   bash <test>.sh <tessora> <tessora-unit> <artefact folder> <clipboard owner>
 set -euo pipefail
 
 TESSORA_BIN=$1
 UNIT_BIN=$2
 ARTEFACTS=$3
+# Holds the clipboard with a text given percent-encoded, for pastes an operator could make.
+CLIPBOARD_BIN=${4:-}
 mkdir -p "$ARTEFACTS"
 WORK=$(mktemp -d /tmp/tessora-e2e.XXXXXX)
 export XDG_CONFIG_HOME="$WORK/config"
@@ -99,6 +101,16 @@ wait_bytes() { wait_for "${3:-15}" unit_has_bytes "$1" "$2" || fail "unit $1 got
 # What unit NAME received from byte FROM (1-based) on.
 unit_bytes_from() { unit_bytes "$1" | tail -c +"$2"; }
 
+# send_matches FROM REGEX: what unit com1 received from byte FROM on matches REGEX. The
+# clock's ticks may come before the Send, so the match is not anchored at the start.
+send_matches() { [[ "$(unit_bytes_from com1 "$1")" =~ $2 ]]; }
+# expect_send REGEX WHAT: presses Send and waits for bytes matching REGEX.
+expect_send() {
+    local from=$(($(unit_byte_count com1) + 1))
+    press btnSend
+    wait_for 10 send_matches "$from" "$1" || fail "$2: $(unit_bytes_from com1 "$from")"
+}
+
 settings() { printf '%s\n' "$@" >"$SETTINGS"; }
 
 start_app() {
@@ -126,6 +138,11 @@ wait_main_window() {
     wait_for "${1:-40}" main_window_up || fail "main window never appeared"
     locate_window
 }
+
+# pages_loaded COUNT: the program has taken up COUNT pages (it reports each on its output
+# when TESSORA_TRACE_PAGES is set before start_app).
+pages_loaded() { [ "$(grep -c 'tessora: page loaded' "$WORK/app.log")" -ge "$1" ]; }
+wait_pages() { wait_for "${2:-40}" pages_loaded "$1" || fail "page $1 never loaded"; }
 
 # The main window whatever its title (a file command names the file in it): the program's
 # own window that is 650 pixels wide.
