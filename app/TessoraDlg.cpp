@@ -6,6 +6,7 @@
 #include <new>
 #include <thread>
 
+#include "Commands.h"
 #include "Cp1252.h"
 #include "DialogTemplate.h"
 #include "DocumentFile.h"
@@ -14,9 +15,8 @@
 #include "MessageBox.h"
 #include "Messages.h"
 #include "SettingsStore.h"
-#include "protocol/Commands.h"
-#include "protocol/Stamps.h"
-#include "protocol/TextLayout.h"
+#include "Stamps.h"
+#include "TextLayout.h"
 
 namespace {
 

@@ -9,8 +9,7 @@ build="$root/build/bench"
 clock_seconds=${1:-600}
 
 "$root/scripts/deps.sh"
-cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DTESSORA_BENCH=ON >/dev/null
-cmake --build "$build" --target tessora tessora-unit bench_serial bench_protocol bench_document
+(cd "$root" && cmake --preset bench >/dev/null && cmake --build --preset bench)
 
 echo "== machine"
 echo "$(nproc) cores, $(free -g | awk '/Mem:/ {print $2}') GiB, $(uname -sr)"

@@ -3,7 +3,9 @@
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDateTime>
+#include <QFile>
 #include <QGuiApplication>
+#include <QPointer>
 #include <QScreen>
 #include <QTimerEvent>
 #include <QVBoxLayout>
@@ -50,6 +52,21 @@ const char* eventTypeForDispId(int dispId) {
         default:
             return "";
     }
+}
+
+// Whoever drives the program from outside (the window tests, the start-up measurement)
+// waits on this file rather than guessing. One line "<epoch ms> ready <url>" for each page
+// taken up, and "<epoch ms> done <message>" for each posted command whose writes the page
+// has applied.
+constexpr char kReadyFileVariable[] = "TESSORA_READY_FILE";
+
+void AppendReadyLine(const QString& line) {
+    const QString path = qEnvironmentVariable(kReadyFileVariable);
+    if (path.isEmpty()) return;
+    QFile file(path);
+    if (file.open(QIODevice::WriteOnly | QIODevice::Append))
+        file.write(
+            QStringLiteral("%1 %2\n").arg(QDateTime::currentMSecsSinceEpoch()).arg(line).toUtf8());
 }
 
 }  // namespace
@@ -147,11 +164,21 @@ void CDHtmlDialog::onPageLoaded(const QString& url, QHash<QString, PageElement> 
         QUrl(url).toString().compare(m_pendingUrl.toString(), Qt::CaseInsensitive) != 0)
         return;
     m_page.load(url, std::move(elements));
-    // Start-up measurements read this line; it is silent unless asked for.
-    if (qEnvironmentVariableIsSet("TESSORA_TRACE_PAGES"))
-        std::fprintf(stderr, "tessora: page loaded %s at %lld ms\n", qPrintable(url),
-                     static_cast<long long>(QDateTime::currentMSecsSinceEpoch()));
     guarded([&] { OnDocumentComplete(url); });
+    if (!m_view) return;
+    m_view->whenApplied([self = QPointer<CDHtmlDialog>(this), url] {
+        if (!self || !self->m_page.isLoaded() || self->m_page.url() != url) return;
+        emit self->pageReady(url);
+        AppendReadyLine(QStringLiteral("ready ") + url);
+    });
+}
+
+void CDHtmlDialog::announceDone(unsigned message) {
+    if (!m_view) return;
+    m_view->whenApplied([self = QPointer<CDHtmlDialog>(this), message] {
+        if (self) emit self->commandDone(message);
+        AppendReadyLine(QStringLiteral("done %1").arg(message));
+    });
 }
 
 void CDHtmlDialog::OnDocumentComplete(const QString&) {
@@ -276,6 +303,7 @@ bool CDHtmlDialog::event(QEvent* e) {
     if (e->type() == PostedMessageEvent::eventType()) {
         const auto* m = static_cast<PostedMessageEvent*>(e);
         SendMessage(m->message, m->wParam, m->lParam);
+        announceDone(m->message);
         return true;
     }
     return QDialog::event(e);

@@ -80,6 +80,13 @@ public:
     void MoveWindow(int x, int y, int width, int height, bool repaint = true);
     void SetWindowText(const std::string& ansiTitle);
 
+signals:
+    // The page at url is taken up: filled from the fields and every write applied, so what
+    // the operator does on it now reaches the dialog.
+    void pageReady(const QString& url);
+    // A posted command has run and the page has applied what it wrote.
+    void commandDone(unsigned message);
+
 protected:
     virtual bool OnInitDialog();
     virtual void OnDocumentComplete(const QString& url);
@@ -112,6 +119,7 @@ private:
     QMargins frameMargins() const;
     void onPageLoaded(const QString& url, QHash<QString, PageElement> elements);
     void onPageLost();
+    void announceDone(unsigned message);
     void onElementChanged(const QString& id, const PageElement& state);
     void onPageEvent(const QString& id, const QString& type, bool viaElement,
                      const PageElement& state);

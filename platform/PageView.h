@@ -45,4 +45,6 @@ public:
     virtual void focusElement(const QString& id) = 0;
     // Connects an event of the element itself (for events bound to an element, not by name).
     virtual void bindElementEvent(const QString& id, const QString& type) = 0;
+    // Calls done once the page has applied every write, focus and binding asked for so far.
+    virtual void whenApplied(std::function<void()> done) = 0;
 };

@@ -3,6 +3,7 @@
 #include <QFile>
 #include <QJsonDocument>
 #include <QJsonValue>
+#include <QPointer>
 #include <QWebChannel>
 #include <QWebEnginePage>
 #include <QWebEngineProfile>
@@ -148,6 +149,15 @@ void WebPageView::focusElement(const QString& id) {
 
 void WebPageView::bindElementEvent(const QString& id, const QString& type) {
     runScript(QStringLiteral("bind(%1, %2)").arg(jsString(id), jsString(type)));
+}
+
+void WebPageView::whenApplied(std::function<void()> done) {
+    // Scripts run in the order they were sent: an empty one answers after all before it.
+    // A page torn down with its dialog answers too, when this view and its host are gone.
+    m_page->runJavaScript(QStringLiteral("0"), [view = QPointer<WebPageView>(this),
+                                                done = std::move(done)](const QVariant&) {
+        if (view) done();
+    });
 }
 
 void WebPageView::pageLoaded(const QString& url, const QVariantMap& elements) {

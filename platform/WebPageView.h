@@ -26,6 +26,7 @@ public:
                             const QVariant& value) override;
     void focusElement(const QString& id) override;
     void bindElementEvent(const QString& id, const QString& type) override;
+    void whenApplied(std::function<void()> done) override;
 
     // The engine's page, for tests that script it as a person or a hostile page would.
     QWebEnginePage* webPage() const;

@@ -1,4 +1,4 @@
-#include "protocol/Commands.h"
+#include "Commands.h"
 
 #include <cassert>
 

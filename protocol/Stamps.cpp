@@ -1,9 +1,9 @@
-#include "protocol/Stamps.h"
+#include "Stamps.h"
 
 #include <string_view>
 
-#include "protocol/Commands.h"
-#include "protocol/Corners.h"
+#include "Commands.h"
+#include "Corners.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
-#include "protocol/TextLayout.h"
+#include "TextLayout.h"
 
-#include "protocol/Commands.h"
-#include "protocol/Corners.h"
+#include "Commands.h"
+#include "Corners.h"
 
 namespace {
 

@@ -8,7 +8,7 @@ packages=(
     qt6-base-dev qt6-base-dev-tools qt6-webengine-dev qt6-webchannel-dev libgl-dev
     libgtest-dev libgmock-dev libbenchmark-dev
     fonts-liberation2 fonts-dejavu-core
-    xvfb xauth openbox wmctrl xdotool x11-utils imagemagick
+    xvfb xauth openbox wmctrl xdotool x11-utils x11-xkb-utils imagemagick stress-ng clang-format
     dpkg-dev file desktop-file-utils
 )
 

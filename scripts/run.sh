@@ -18,10 +18,9 @@ case "${1:-}" in
 esac
 
 "$root/scripts/deps.sh"
-if [ ! -f "$build/build.ninja" ]; then
-    cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DTESSORA_BENCH=OFF >/dev/null
-fi
-cmake --build "$build" --target tessora tessora-unit >/dev/null
+cd "$root"
+[ -f "$build/build.ninja" ] || cmake --preset release >/dev/null
+cmake --build --preset release >/dev/null
 
 [ "$(id -u)" -eq 0 ] && export QTWEBENGINE_DISABLE_SANDBOX=1
 

@@ -1,4 +1,4 @@
-#include "serial/LineSettings.h"
+#include "LineSettings.h"
 
 #include <algorithm>
 #include <array>

@@ -1,4 +1,4 @@
-#include "serial/Port.h"
+#include "Port.h"
 
 #include <poll.h>
 #include <unistd.h>
@@ -11,8 +11,8 @@
 #include <system_error>
 #include <utility>
 
-#include "serial/LineSettings.h"
-#include "serial/Terminal.h"
+#include "LineSettings.h"
+#include "Terminal.h"
 
 namespace {
 

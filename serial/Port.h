@@ -7,7 +7,7 @@
 #include <string_view>
 #include <thread>
 
-#include "serial/TransmitRing.h"
+#include "TransmitRing.h"
 
 // Maps a port name such as "COM1" to the device path to open; "" means the name has no device.
 using PortDeviceResolver = std::function<std::string(const std::u16string& portName)>;

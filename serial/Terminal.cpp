@@ -1,4 +1,4 @@
-#include "serial/Terminal.h"
+#include "Terminal.h"
 
 #include <fcntl.h>
 #include <sys/file.h>

@@ -3,7 +3,7 @@
 #include <chrono>
 #include <string>
 
-#include "serial/LineSettings.h"
+#include "LineSettings.h"
 
 // The device side of a serial port: opening a terminal for this process alone, setting its
 // line and watching its output queue. Plain functions over a file descriptor.

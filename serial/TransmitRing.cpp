@@ -1,4 +1,4 @@
-#include "serial/TransmitRing.h"
+#include "TransmitRing.h"
 
 bool TransmitRing::Append(std::string_view bytes) {
     const std::size_t write = m_pTxWrite.load(std::memory_order_acquire);

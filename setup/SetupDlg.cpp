@@ -4,7 +4,7 @@
 
 #include "Cp1252.h"
 #include "DialogTemplate.h"
-#include "serial/Port.h"
+#include "Port.h"
 
 CSetupDlg* g_pSetupDlg = nullptr;
 

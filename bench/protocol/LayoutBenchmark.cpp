@@ -2,8 +2,8 @@
 
 #include <string>
 
-#include "protocol/Stamps.h"
-#include "protocol/TextLayout.h"
+#include "Stamps.h"
+#include "TextLayout.h"
 
 namespace {
 

@@ -12,7 +12,7 @@
 #include <thread>
 
 #include "Pty.h"
-#include "serial/Port.h"
+#include "Port.h"
 
 namespace {
 

@@ -21,11 +21,13 @@ protected:
     void SetUp() override {
         SetMessageBoxHook([](const std::string&, unsigned) { return IDOK; });  // no port here
         dlg = std::make_unique<CTessoraDlg>();
+        QObject::connect(dlg.get(), &CDHtmlDialog::pageReady, [this] { ++ready; });
+        QObject::connect(dlg.get(), &CDHtmlDialog::commandDone, [this] { ++done; });
         dlg->OnInitDialog();
         dlg->show();
         probe = std::make_unique<WebPageProbe>(*dlg);
         ASSERT_TRUE(QTest::qWaitForWindowExposed(dlg.get()));
-        ASSERT_TRUE(WaitUntil([&] { return dlg->HasElement("scrText") && tab(1) == kSelected; }));
+        ASSERT_TRUE(WaitUntil([&] { return ready > 0; })) << "main page never taken up";
     }
     void TearDown() override {
         dlg->OnCancel();
@@ -33,9 +35,10 @@ protected:
     }
 
     QString tab(int n) {
-        return probe->js(QStringLiteral("getComputedStyle(document.getElementById('Screen%1'))"
-                                        ".backgroundColor")
-                             .arg(n))
+        return probe
+            ->js(QStringLiteral("getComputedStyle(document.getElementById('Screen%1'))"
+                                ".backgroundColor")
+                     .arg(n))
             .toString();
     }
     QString value(const char* id) {
@@ -48,12 +51,15 @@ protected:
                      .arg(id))
             .toString();
     }
-    // Presses and lets the posted command run.
+    // Presses and waits for the command it posts to have run.
     void press(const char* id, Qt::MouseButton button = Qt::LeftButton) {
+        const int before = done;
         probe->press(id, button);
-        QTest::qWait(300);
+        ASSERT_TRUE(WaitUntil([&] { return done > before; })) << "no command after " << id;
     }
 
+    int ready = 0;
+    int done = 0;
     std::unique_ptr<CTessoraDlg> dlg;
     std::unique_ptr<WebPageProbe> probe;
 };
@@ -82,19 +88,22 @@ TEST_F(MainPage, AnyButtonOnALabelRunsItsCommandButPicturesAndLogoDoNothing) {
     const auto pressAt = [&](const char* script) {
         const QVariantList xy = probe->js(script).toList();
         QTest::mousePress(probe->input(), Qt::LeftButton, {}, QPoint(xy[0].toInt(), xy[1].toInt()));
-        QTest::qWait(300);
+        QTest::mouseRelease(probe->input(), Qt::LeftButton, {},
+                            QPoint(xy[0].toInt(), xy[1].toInt()));
     };
     // The lower part of the first screen picture, below its tab, and the maker's logo.
-    pressAt("(function(){var r=document.querySelector('img[src$=\"smallscreen.bmp\"]')"
-            ".getBoundingClientRect();"
-            "return [r.left+r.width/2, r.bottom-4];})()");
-    pressAt("(function(){var r=document.querySelector('img[src$=\"halvr.bmp\"]')"
-            ".getBoundingClientRect();return [r.left+r.width/2, r.top+r.height/2];})()");
-    EXPECT_EQ(dlg->m_nScreen, 2);
-    EXPECT_FALSE(dlg->m_bMiniMode);
-
+    pressAt(
+        "(function(){var r=document.querySelector('img[src$=\"smallscreen.bmp\"]')"
+        ".getBoundingClientRect();"
+        "return [r.left+r.width/2, r.bottom-4];})()");
+    pressAt(
+        "(function(){var r=document.querySelector('img[src$=\"halvr.bmp\"]')"
+        ".getBoundingClientRect();return [r.left+r.width/2, r.top+r.height/2];})()");
+    // The next press's command is the first to run: neither of those posted one.
     press("Screen3", Qt::MiddleButton);
+    EXPECT_EQ(done, 1);
     EXPECT_EQ(dlg->m_nScreen, 4);
+    EXPECT_FALSE(dlg->m_bMiniMode);
     press("tagToggle", Qt::RightButton);
     EXPECT_TRUE(dlg->m_bMiniMode);
 }
@@ -103,28 +112,27 @@ TEST_F(MainPage, TheMiniPageAndBackShowTheSameScreen) {
     press("Screen2");
     probe->typeInto("scrText", "Second");
     ASSERT_TRUE(WaitUntil([&] { return value("scrText") == "Second"; }));
-    probe->js("var s = document.getElementById('cmbTime'); s.selectedIndex = 3;"
-              "s.dispatchEvent(new Event('change'));");
-    QTest::qWait(300);
+    probe->js(
+        "var s = document.getElementById('cmbTime'); s.selectedIndex = 3;"
+        "s.dispatchEvent(new Event('change'));");
+    ASSERT_TRUE(WaitUntil([&] { return dlg->m_doc.TimeCorner(1) == 3; }));
     dlg->m_strMessage = "A message";
     dlg->ShowScreen();
     press("btnToggle");
-    ASSERT_TRUE(WaitUntil([&] { return dlg->HasElement("tagToggle") && !dlg->HasElement("scrText"); }));
+    ASSERT_TRUE(WaitUntil([&] { return ready == 2; })) << "the strip's page never taken up";
+    EXPECT_TRUE(dlg->HasElement("tagToggle") && !dlg->HasElement("scrText"));
     EXPECT_EQ(probe->js("document.getElementById('tagToggle').innerText").toString(),
               "Restore Tessora");
-    // The strip's page may still be settling into its new size: press until it answers.
-    ASSERT_TRUE(WaitUntil([&] {
-        if (dlg->m_bMiniMode) press("tagToggle");
-        return !dlg->m_bMiniMode;
-    }));
-    ASSERT_TRUE(WaitUntil([&] { return dlg->HasElement("scrText") && value("scrText") == "Second"; }))
+    press("tagToggle");
+    EXPECT_FALSE(dlg->m_bMiniMode);
+    ASSERT_TRUE(WaitUntil([&] { return ready == 3; })) << "the main page never came back";
+    EXPECT_TRUE(value("scrText") == "Second")
         << "document holds [" << dlg->m_doc.Text(1) << "], page shows ["
         << value("scrText").toStdString() << "], screen " << dlg->m_nScreen;
     EXPECT_EQ(tab(2), kSelected);
     EXPECT_EQ(chosen("cmbTime"), "Bottom Left");
     EXPECT_EQ(probe->js("document.getElementById('divDirty').innerText").toString(), "dirty");
-    EXPECT_EQ(probe->js("document.getElementById('divMessage').innerText").toString(),
-              "A message");
+    EXPECT_EQ(probe->js("document.getElementById('divMessage').innerText").toString(), "A message");
 }
 
 }  // namespace

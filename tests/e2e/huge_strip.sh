@@ -26,10 +26,8 @@ head -c 27 /dev/zero >>"$WORK/clock.tso"
 start_unit com1
 settings "[General]" "CommPort=COM1" "MinPosX=2147483647" "MinPosY=-2147483648" \
     "MinSizeWidth=100000" "MinSizeHeight=100000" "[Ports]" "COM1=${UNIT_DEVICE[com1]}"
-export TESSORA_TRACE_PAGES=1
 start_app
 wait_main_window
-wait_pages 1
 wait_bytes com1 43
 press btnOpen
 choose_file "Open" "$WORK/clock.tso"

@@ -17,6 +17,9 @@ export QTWEBENGINE_DISABLE_SANDBOX=1
 export DBUS_SESSION_BUS_ADDRESS=disabled:
 # The browser engine's own libraries free some objects with a mismatched size; that is theirs.
 export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=0:new_delete_type_mismatch=0}
+# The program's own word on what it has taken up: "<ms> ready <page url>" for each page
+# filled and shown, "<ms> done <message>" for each command run and applied to the page.
+export TESSORA_READY_FILE="$WORK/ready"
 SETTINGS="$XDG_CONFIG_HOME/Halvercrest/Tessora.conf"
 mkdir -p "$(dirname "$SETTINGS")"
 APP_PID=
@@ -114,9 +117,18 @@ expect_send() {
 settings() { printf '%s\n' "$@" >"$SETTINGS"; }
 
 start_app() {
+    : >"$TESSORA_READY_FILE"
     "$TESSORA_BIN" >"$WORK/app.log" 2>&1 &
     APP_PID=$!
 }
+
+# The page the main window has taken up last: 104 (the main page) or 157 (the strip).
+main_page() { sed -n 's@.* ready res://[^/]*/\(104\|157\)$@\1@p' "$TESSORA_READY_FILE" 2>/dev/null | tail -n 1; }
+# How often page ID (103 is Setup's) has been taken up since the program started.
+ready_count() { grep -c " ready res://[^/]*/$1\$" "$TESSORA_READY_FILE" 2>/dev/null || true; }
+# How many posted commands the program has run to the end.
+done_count() { grep -c ' done ' "$TESSORA_READY_FILE" 2>/dev/null || true; }
+more_done_than() { [ "$(done_count)" -gt "$1" ]; }
 
 # window_of_width WIDTH XDOTOOL-SEARCH-ARGS...: the first visible window the search finds
 # whose client is WIDTH pixels wide, into $FOUND.
@@ -132,21 +144,16 @@ window_of_width() {
     return 1
 }
 
-main_window_up() { window_of_width 650 --name '^Tessora$' && WIN=$FOUND; }
+main_window_up() { [ "$(main_page)" = 104 ] && window_of_width 650 --name '^Tessora$' && WIN=$FOUND; }
 
 wait_main_window() {
     wait_for "${1:-40}" main_window_up || fail "main window never appeared"
     locate_window
 }
 
-# pages_loaded COUNT: the program has taken up COUNT pages (it reports each on its output
-# when TESSORA_TRACE_PAGES is set before start_app).
-pages_loaded() { [ "$(grep -c 'tessora: page loaded' "$WORK/app.log")" -ge "$1" ]; }
-wait_pages() { wait_for "${2:-40}" pages_loaded "$1" || fail "page $1 never loaded"; }
-
 # The main window whatever its title (a file command names the file in it): the program's
 # own window that is 650 pixels wide.
-main_window_any_title_up() { window_of_width 650 --pid "$APP_PID" && WIN=$FOUND; }
+main_window_any_title_up() { [ "$(main_page)" = 104 ] && window_of_width 650 --pid "$APP_PID" && WIN=$FOUND; }
 
 wait_main_window_any_title() {
     wait_for "${1:-40}" main_window_any_title_up || fail "main window never appeared"
@@ -185,7 +192,17 @@ declare -A AT=(
     [screenPicture1]="60 160" [scrText]="372 232" [cmbDate]="272 370" [cmbTime]="272 410"
     [btnClear]="544 372" [btnSend]="544 412"
 )
-press() { click ${AT[$1]} "${2:-1}"; }
+# press ID [BUTTON]; a press on a screen tab, Send or Clear returns once its command has run.
+press() {
+    local before
+    before=$(done_count)
+    click ${AT[$1]} "${2:-1}"
+    case $1 in
+        Screen[1-4] | btnSend | btnClear)
+            wait_for 15 more_done_than "$before" || fail "pressing $1 ran no command"
+            ;;
+    esac
+}
 
 # choose LIST INDEX: picks option INDEX (0-4) of a corner list, as an operator would.
 choose() {
@@ -219,6 +236,7 @@ file_dialog_up() {
     DIALOG=$(xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | head -n 1)
     [ -n "$DIALOG" ]
 }
+dialog_active() { [ "$(xdotool getactivewindow 2>/dev/null)" = "$DIALOG" ]; }
 file_dialog_gone() { ! xdotool search --onlyvisible --name "^$1\$" >/dev/null 2>&1; }
 
 # choose_file TITLE PATH [SHOT]: types a full path into the dialog's file name field (which
@@ -226,7 +244,7 @@ file_dialog_gone() { ! xdotool search --onlyvisible --name "^$1\$" >/dev/null 2>
 choose_file() {
     wait_for 15 file_dialog_up "$1" || fail "no \"$1\" dialog"
     xdotool windowactivate --sync "$DIALOG" 2>/dev/null || true
-    sleep 0.5
+    wait_for 10 dialog_active || fail "the \"$1\" dialog never took the keyboard"
     [ -n "${3:-}" ] && screenshot "$3"
     key ctrl+a
     type_text "$2"
@@ -235,6 +253,23 @@ choose_file() {
     wait_for 3 file_dialog_gone "$1" || key Return
     wait_for 10 file_dialog_gone "$1" || fail "the \"$1\" dialog stayed up"
     wait_main_window_any_title
+}
+
+# unasked_new / unasked_open: New runs to its end, Open shows its file dialog, and neither
+# asks to save first.
+new_done_or_asked() { more_done_than "$1" || prompt_up; }
+unasked_new() {
+    local before
+    before=$(done_count)
+    press btnNew
+    wait_for 15 new_done_or_asked "$before" || fail "New neither ended nor asked"
+    prompt_up && fail "New asked to save" || true
+}
+open_dialog_or_asked() { file_dialog_up Open || prompt_up; }
+unasked_open() {
+    press btnOpen
+    wait_for 15 open_dialog_or_asked || fail "Open showed no dialog"
+    prompt_up && fail "Open asked to save" || true
 }
 
 # The message box the program raised over the main window ("Tessora", not the main window);
@@ -273,4 +308,15 @@ expect_eq() {
     [ "$1" == "$2" ] || fail "$3: got [$1], expected [$2]"
 }
 
+# Characters the tests type that the server's us keymap has no key for get spare keycodes of
+# their own. Otherwise xdotool binds one for a few milliseconds per press, and a window that
+# reads the keymap a little later sees a key with no symbol.
+bind_extra_keys() {
+    xkbcomp -xkb "$DISPLAY" "$WORK/keymap.xkb" 2>/dev/null || fail "cannot read the keymap"
+    sed -i '/^xkb_symbols/a\    key <I248> { [ eacute, Eacute ] };' "$WORK/keymap.xkb"
+    xkbcomp "$WORK/keymap.xkb" "$DISPLAY" 2>/dev/null
+    xkbcomp -xkb "$DISPLAY" - 2>/dev/null | grep -q 'eacute' || fail "no key for eacute"
+}
+
 start_wm
+bind_extra_keys

@@ -9,10 +9,8 @@ head -c 27 /dev/zero >>"$WORK/windows.tso"
 
 start_unit com1
 settings "[General]" "CommPort=COM1" "[Ports]" "COM1=${UNIT_DEVICE[com1]}"
-export TESSORA_TRACE_PAGES=1
 start_app
 wait_main_window
-wait_pages 1
 wait_bytes com1 43
 
 step "opened and sent untouched, each row keeps its CR"

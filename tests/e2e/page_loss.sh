@@ -19,6 +19,8 @@ renderers() {
     return 0
 }
 prompt_gone() { ! prompt_up; }
+# page_back COUNT: the main page has been taken up more than COUNT times.
+page_back() { [ "$(ready_count 104)" -gt "$1" ]; }
 # The largest pause (ms) between bytes com1 received from byte FROM on.
 largest_gap() {
     tail -n +"$1" "$WORK/com1.log" | awk 'NR > 1 && $1 - t > m { m = $1 - t } { t = $1 } END { print m + 0 }'
@@ -33,10 +35,8 @@ largest_gap() {
 
 start_unit com1
 settings "[General]" "CommPort=COM1" "[Ports]" "COM1=${UNIT_DEVICE[com1]}"
-export TESSORA_TRACE_PAGES=1
 start_app
 wait_main_window
-wait_pages 1
 wait_bytes com1 43
 press scrText
 type_text "Still here"
@@ -59,9 +59,9 @@ step "the renderer dies: the window comes back with its text, the clock ticking"
 from=$(unit_byte_count com1)
 pids=$(renderers)
 [ -n "$pids" ] || fail "no renderer found"
-loaded=$(grep -c 'tessora: page loaded' "$WORK/app.log")
+loaded=$(ready_count 104)
 kill -SEGV $pids
-wait_pages $((loaded + 1)) 60
+wait_for 60 page_back "$loaded" || fail "the page never came back"
 expect_send '\{C0001Still here\{C0002' "Send after the page came back"
 gap=$(largest_gap "$from")
 [ "$gap" -lt 2500 ] || fail "the clock stopped for $gap ms"

@@ -15,8 +15,11 @@ outer_rect() {
     read -r l r t b < <(xprop -id "$w" _NET_FRAME_EXTENTS | sed 's/.*= //; s/,//g')
     echo "$((x - l)) $((y - t)) $((cw + l + r)) $((ch + t + b))"
 }
-strip_up() { [ "$(outer_rect | cut -d' ' -f3)" -lt 300 ]; }
-full_up() { main_window_up; }
+strip_up() { [ "$(main_page)" = 157 ] && [ "$(outer_rect | cut -d' ' -f3)" -lt 300 ]; }
+rect_is() { [ "$(outer_rect)" = "$1" ]; }
+rect_is_not() { [ "$(outer_rect)" != "$1" ]; }
+# expect_rect RECT WHAT: the window manager has put the strip there.
+expect_rect() { wait_for 10 rect_is "$1" || expect_eq "$(outer_rect)" "$1" "$2"; }
 
 start_unit com1
 settings "[Ports]" "COM1=${UNIT_DEVICE[com1]}" "[General]" "CommPort=COM1"
@@ -48,8 +51,7 @@ key ctrl+End
 type_text " more"
 press btnToggle
 wait_for 10 strip_up || fail "no strip"
-sleep 1
-expect_eq "$(outer_rect)" "0 0 100 50" "strip outer rectangle"
+expect_rect "0 0 100 50" "strip outer rectangle"
 screenshot screens-mini-strip
 
 step "restore shows the same text, typed just before the strip"
@@ -57,7 +59,6 @@ WIN=$(xdotool search --onlyvisible --name '^Tessora$' | head -n 1)
 locate_window
 click 40 10
 wait_main_window
-sleep 1
 press btnSend
 wait_bytes com1 $((before + 31 + 4 + 6 + 20 + 6))
 expect_eq "$(unit_row com1 0 | sed 's/ *$//')" "Screen one text more" "typed text kept"
@@ -65,18 +66,17 @@ expect_eq "$(unit_row com1 0 | sed 's/ *$//')" "Screen one text more" "typed tex
 step "the strip returns where it was dragged, also after a restart"
 press btnToggle
 wait_for 10 strip_up || fail "no strip"
-sleep 0.5
+before=$(outer_rect)
 strip=$(xdotool search --onlyvisible --name '^Tessora$' | head -n 1)
 xdotool windowmove "$strip" 300 200
-sleep 1
+wait_for 10 rect_is_not "$before" || fail "the strip did not move"
 moved=$(outer_rect)
 key Escape   # a close request on the strip restores the full window
 wait_main_window
 app_running || fail "Escape on the strip ended the program"
 press btnToggle
 wait_for 10 strip_up || fail "no strip"
-sleep 1
-expect_eq "$(outer_rect)" "$moved" "strip place after restore"
+expect_rect "$moved" "strip place after restore"
 key Escape
 wait_main_window
 quit_discarding
@@ -85,8 +85,7 @@ start_app
 wait_main_window
 press btnToggle
 wait_for 10 strip_up || fail "no strip"
-sleep 1
-expect_eq "$(outer_rect)" "$moved" "strip place after restart"
+expect_rect "$moved" "strip place after restart"
 key Escape
 wait_main_window
 quit_discarding

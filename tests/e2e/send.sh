@@ -8,6 +8,10 @@ show_display() {
     cp "$WORK/com1.dump" "$ARTEFACTS/$1.txt"
 }
 trimmed_row() { unit_row com1 "$1" | sed 's/ *$//'; }
+# row_is ROW TEXT / cells_are ROW FROM-TO TEXT: what the unit's display shows now.
+row_is() { [ "$(trimmed_row "$1")" = "$2" ]; }
+cells_are() { [ "$(unit_row com1 "$1" | cut -c"$2")" = "$3" ]; }
+clock_not() { ! cells_are 0 45-52 "$1" && [[ "$(unit_row com1 0 | cut -c45-52)" =~ ^[0-9]{2}:[0-9]{2}:[0-9]{2}$ ]]; }
 
 start_unit com1
 settings "[General]" "CommPort=COM1" "[Ports]" "COM1=${UNIT_DEVICE[com1]}"
@@ -42,20 +46,19 @@ step "both stamps in the top right, sent, and the clock runs"
 choose cmbDate 2
 choose cmbTime 2
 press btnSend
-sleep 1.5
+today=$(date +%d/%m/%y)
+wait_for 10 cells_are 0 36-43 "$today" || fail "no date at column 35"
+wait_for 10 clock_not "" || fail "no time at column 44"
 show_display send-with-both-stamps
 expect_eq "$(trimmed_row 0 | cut -c36-43)" "$today" "date at column 35"
 first=$(unit_row com1 0 | cut -c45-52)
 [[ "$first" =~ ^[0-9]{2}:[0-9]{2}:[0-9]{2}$ ]] || fail "no time at column 44: [$first]"
-sleep 2.2
-second=$(unit_row com1 0 | cut -c45-52)
-[ "$first" != "$second" ] || fail "the clock stood still at $first"
+wait_for 5 clock_not "$first" || fail "the clock stood still at $first"
 screenshot send-main-window
 
 step "Clear removes the text and keeps the stamps"
 press btnClear
-sleep 1.5
-expect_eq "$(trimmed_row 1)" "" "row 01 after Clear"
+wait_for 10 row_is 1 "" || fail "row 01 kept [$(trimmed_row 1)] after Clear"
 expect_eq "$(trimmed_row 2)" "" "row 02 after Clear"
 expect_eq "$(unit_row com1 0 | cut -c36-43)" "$today" "date kept"
 
@@ -75,8 +78,7 @@ press scrText
 key ctrl+a
 for i in $(seq 1 18); do type_text "$i"; key Return; done
 press btnSend
-sleep 2
-expect_eq "$(trimmed_row 16)" "17" "row 16 holds line 17"
+wait_for 30 row_is 16 "17" || fail "row 16 holds [$(trimmed_row 16)], not line 17"
 [ -z "$(trimmed_row 17)" ] || fail "line 18 reached the unit"
 press Screen2
 press Screen1

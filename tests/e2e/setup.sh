@@ -103,7 +103,6 @@ wait_bytes com2 $((count2 + 43)) 20
 expect_eq "$(unit_bytes_from com2 $((count2 + 1)))" "${GREETING}{A19" "greeting after restart"
 wait_main_window
 expect_eq "$(unit_byte_count com1)" "$count1" "bytes at COM1 after restart"
-sleep 2
 xdotool windowactivate --sync "$WIN"
 quit_discarding
 echo "PASS"

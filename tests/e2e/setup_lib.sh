@@ -30,13 +30,15 @@ changed_from() { grab "$1" "$2" && ! same_picture "$1" "$3"; }
 
 # open_setup LABEL|BUTTON: opens the dialog from the main page and waits for its page.
 open_setup() {
+    local before
+    before=$(ready_count 103)
     press "$1"
-    wait_for 20 setup_up || fail "setup dialog did not open from $1"
+    wait_for 20 setup_ready "$before" || fail "setup dialog did not open from $1"
     WIN=$SETUP_WIN
     locate_window
     wait_for 20 drawn status-now "$STATUS_BOX" || fail "setup page shows no status"
-    sleep 0.5
 }
+setup_ready() { [ "$(ready_count 103)" -gt "$1" ] && setup_up; }
 
 # choose_in_setup LIST INDEX: picks an option as an operator would.
 choose_in_setup() {

@@ -11,7 +11,6 @@ expect_eq "$(unit_bytes com1)" "${GREETING}{A19" "bytes at the unit"
 pause=$(($(unit_byte_time com1 40) - $(unit_byte_time com1 39)))
 [ "$pause" -ge 1400 ] && [ "$pause" -le 2500 ] || fail "greeting stayed $pause ms"
 wait_main_window
-sleep 2
 screenshot startup-main-window
 
 step "Escape ends the program with code 0 and stores the settings"

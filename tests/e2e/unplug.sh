@@ -22,8 +22,9 @@ step "the unit goes away in the middle of a Send"
 press scrText
 for i in 1 2 3 4 5 6; do type_text "A line of caption text number $i"; key Return; done
 choose cmbDate 1
+count=$(unit_byte_count com1)
 press btnSend
-sleep 0.1
+wait_bytes com1 $((count + 20))
 kill "${UNIT_PIDS[com1]}"
 unset 'UNIT_PIDS[com1]'
 sleep 1

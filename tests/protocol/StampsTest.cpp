@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "protocol/Commands.h"
-#include "protocol/Stamps.h"
-#include "protocol/TextLayout.h"
+#include "Commands.h"
+#include "Stamps.h"
+#include "TextLayout.h"
 
 namespace {
 

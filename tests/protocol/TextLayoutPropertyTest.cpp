@@ -4,7 +4,7 @@
 #include <sstream>
 #include <string>
 
-#include "protocol/TextLayout.h"
+#include "TextLayout.h"
 
 namespace {
 

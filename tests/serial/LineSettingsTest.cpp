@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "serial/LineSettings.h"
-#include "serial/Port.h"
+#include "LineSettings.h"
+#include "Port.h"
 
 namespace {
 

@@ -8,8 +8,8 @@
 #include <cerrno>
 #include <cstdarg>
 
+#include "Port.h"
 #include "Pty.h"
-#include "serial/Port.h"
 
 namespace {
 

@@ -12,8 +12,8 @@
 #include <random>
 #include <thread>
 
+#include "Port.h"
 #include "Pty.h"
-#include "serial/Port.h"
 
 namespace {
 

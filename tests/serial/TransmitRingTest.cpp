@@ -4,7 +4,7 @@
 #include <string>
 #include <thread>
 
-#include "serial/TransmitRing.h"
+#include "TransmitRing.h"
 
 namespace {
 

@@ -11,7 +11,7 @@
 #include "AppTestSupport.h"
 #include "Cp1252.h"
 #include "SetupDlg.h"
-#include "serial/Port.h"
+#include "Port.h"
 
 namespace {
 

@@ -29,6 +29,8 @@ public:
     void bindElementEvent(const QString& id, const QString& type) override {
         bindings.emplace_back(id, type);
     }
+    // Writes apply at once here.
+    void whenApplied(std::function<void()> done) override { done(); }
 
     // The page last asked for finishes loading with these elements.
     void finishLoad(QHash<QString, PageElement> elements);
