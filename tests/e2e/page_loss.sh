@@ -3,18 +3,12 @@
 # clock on air keeps ticking.
 source "$(dirname "$0")/lib.sh"
 
-# The program's page renderers among its descendants.
-descendants() {
+# renderers PID: the page renderers among the descendants of process PID.
+renderers() {
     local child
     for child in $(pgrep -P "$1"); do
-        echo "$child"
-        descendants "$child"
-    done
-}
-renderers() {
-    local pid
-    for pid in $(descendants "$APP_PID"); do
-        tr '\0' ' ' <"/proc/$pid/cmdline" 2>/dev/null | grep -q -- '--type=renderer' && echo "$pid"
+        grep -qa -- '--type=renderer' "/proc/$child/cmdline" && echo "$child"
+        renderers "$child"
     done
     return 0
 }
@@ -57,7 +51,7 @@ expect_send '\{C0000[0-9]{2}:[0-9]{2}:[0-9]{2}\{C0001Still here\{C0002' "Send af
 
 step "the renderer dies: the window comes back with its text, the clock ticking"
 from=$(unit_byte_count com1)
-pids=$(renderers)
+pids=$(renderers "$APP_PID")
 [ -n "$pids" ] || fail "no renderer found"
 loaded=$(ready_count 104)
 kill -SEGV $pids
