@@ -315,7 +315,9 @@ bind_extra_keys() {
     xkbcomp -xkb "$DISPLAY" "$WORK/keymap.xkb" 2>/dev/null || fail "cannot read the keymap"
     sed -i '/^xkb_symbols/a\    key <I248> { [ eacute, Eacute ] };' "$WORK/keymap.xkb"
     xkbcomp "$WORK/keymap.xkb" "$DISPLAY" 2>/dev/null
-    xkbcomp -xkb "$DISPLAY" - 2>/dev/null | grep -q 'eacute' || fail "no key for eacute"
+    # Read whole before the search: grep -q leaving early would fail the reader under pipefail.
+    xkbcomp -xkb "$DISPLAY" "$WORK/bound.xkb" 2>/dev/null
+    grep -q 'eacute' "$WORK/bound.xkb" || fail "no key for eacute"
 }
 
 start_wm
