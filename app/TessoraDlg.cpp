@@ -11,6 +11,7 @@
 #include "DialogTemplate.h"
 #include "DocumentFile.h"
 #include "FileDialog.h"
+#include "LineEnds.h"
 #include "MessageBox.h"
 #include "Messages.h"
 #include "SettingsStore.h"
@@ -179,7 +180,17 @@ void CTessoraDlg::DoDataExchange(CDataExchange* pDX) {
     CDHtmlDialog::DoDataExchange(pDX);
     if (IsScreen(m_nScreen)) {
         const int screen = m_nScreen - 2;
-        DDX_DHtml_ElementText(pDX, QStringLiteral("scrText"), DISPID_A_VALUE, m_doc.Text(screen));
+        std::string& text = m_doc.Text(screen);
+        if (pDX->m_bSaveAndValidate && HasElement(QStringLiteral("scrText"))) {
+            // The text box holds every line end as LF: lines the operator left alone keep
+            // the ones the text had, so an untouched text goes out and is saved as loaded.
+            std::string boxed;
+            DDX_DHtml_ElementText(pDX, QStringLiteral("scrText"), DISPID_A_VALUE, boxed);
+            text = KeepLineEnds(m_strShownText, boxed);
+        } else {
+            DDX_DHtml_ElementText(pDX, QStringLiteral("scrText"), DISPID_A_VALUE, text);
+        }
+        m_strShownText = text;
         DDX_DHtml_SelectIndex(pDX, QStringLiteral("cmbDate"), m_doc.DateCorner(screen));
         DDX_DHtml_SelectIndex(pDX, QStringLiteral("cmbTime"), m_doc.TimeCorner(screen));
     }
@@ -232,7 +243,7 @@ LRESULT CTessoraDlg::OnToggleMiniMode(WPARAM, LPARAM) {
 }
 
 void CTessoraDlg::SendString(const std::string& text) {
-    if (m_pPort) m_pPort->Write(text.c_str());
+    if (m_pPort) m_pPort->Write(std::string_view(text));
 }
 
 void CTessoraDlg::SendStamps() {

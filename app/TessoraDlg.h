@@ -85,6 +85,9 @@ private:
     // its dialog gives.
     void OpenFile(const std::string& path);
 
+    // The current screen's text as last exchanged with the page, line ends as the document
+    // has them.
+    std::string m_strShownText;
     std::vector<DHtmlEventMapEntry> m_eventMap;
     MessageMap m_messageMap;
 };

@@ -37,6 +37,11 @@ public:
     void WriteString(std::string_view text);
     std::string ReadString();
 
+    // Thrown by ReadString for a text longer than the limit set, before anything is read.
+    struct TextTooLong {};
+    // Longest text ReadString takes from now on, in characters.
+    void LimitTextLength(std::uint64_t longest) noexcept { m_longestText = longest; }
+
     // Writes the buffer to the file.
     void Flush();
     // Flushes a storing archive; the file stays open.
@@ -72,4 +77,5 @@ private:
     std::array<unsigned char, kBufferSize> m_buffer{};
     std::size_t m_nBufPos = 0;  // next byte to read, or to write
     std::size_t m_nBufEnd = 0;  // end of the bytes read into the buffer
+    std::uint64_t m_longestText = UINT64_MAX;
 };

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <string>
 
 #include "Exceptions.h"
@@ -9,13 +10,21 @@
 // opened at all (the caller shows its own fixed message; openError, if given, gets the cause)
 // and throw CArchiveException, CFileException or CMemoryException for a failure after that.
 
-// On success replaces doc; on any failure doc is left exactly as it was.
+// Longest text a screen may hold when a file is opened. The unit shows under a thousand
+// bytes; a text far beyond that only stalls the window that has to show it.
+inline constexpr std::size_t kLongestScreenText = std::size_t{1} << 20;
+
+// On success replaces doc; on any failure doc is left exactly as it was. A file with a text
+// longer than kLongestScreenText counts as one that cannot be opened.
 [[nodiscard]] bool LoadDocument(const std::string& path, CTessoraFile& doc,
                                 CFileException* openError = nullptr);
 
 // Writes a new file beside the target and renames it over the target only once it is complete
 // and on disk, so a failed save leaves an earlier file of that name intact and no stray file
-// behind. Errors name the target's full path. A target the program could not write in place (a
-// read-only file, a folder, a device) is refused as unopenable.
+// behind. Where the new file could not keep what the old one had (its owner, its group, its
+// other links, a folder that takes no new file), the old file is rewritten in place instead.
+// A link is followed to its file, which is created when missing. Errors name the target's
+// full path. A target the program could not write in place (a read-only file, a folder, a
+// device) is refused as unopenable.
 [[nodiscard]] bool SaveDocument(const CTessoraFile& doc, const std::string& path,
                                 CFileException* openError = nullptr);

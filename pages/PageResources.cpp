@@ -2,4 +2,6 @@
 
 #include <QtCore/qglobal.h>
 
-void InitPageResources() { Q_INIT_RESOURCE(tessora_pages); }
+void InitPageResources() {
+    Q_INIT_RESOURCE(tessora_pages);
+}

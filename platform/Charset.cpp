@@ -8,6 +8,8 @@ QString FromAnsi(std::string_view ansi) {
 }
 
 std::string ToAnsi(const QString& text) {
-    return Cp1252FromUtf16(std::u16string_view(reinterpret_cast<const char16_t*>(text.utf16()),
-                                               static_cast<std::size_t>(text.size())));
+    // Composed first: "e" and a combining acute are one character, which Windows-1252 has.
+    const QString composed = text.normalized(QString::NormalizationForm_C);
+    return Cp1252FromUtf16(std::u16string_view(reinterpret_cast<const char16_t*>(composed.utf16()),
+                                               static_cast<std::size_t>(composed.size())));
 }

@@ -4,10 +4,16 @@
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QFile>
+#include <QGuiApplication>
 #include <QPointer>
+#include <QScreen>
 #include <QTimerEvent>
 #include <QVBoxLayout>
 #include <QWindow>
+#include <algorithm>
+#include <climits>
+#include <cstdio>
+#include <limits>
 #include <new>
 
 #include "Charset.h"
@@ -133,6 +139,7 @@ void CDHtmlDialog::createView() {
             QMetaObject::invokeMethod(
                 this, [this] { reject(); }, Qt::QueuedConnection);
         },
+        [this] { onPageLost(); },
     });
     m_view->setHostFlags(m_hostFlags);
     if (QWidget* w = m_view->widget()) {
@@ -182,6 +189,14 @@ void CDHtmlDialog::OnDocumentComplete(const QString&) {
     UpdateData(false);
 }
 
+void CDHtmlDialog::onPageLost() {
+    // The model still holds what the page showed last: into the fields with it, then the
+    // page again, whose load puts the fields back as after any other load.
+    if (m_page.isLoaded()) guarded([this] { UpdateData(true); });
+    m_page.unload();
+    if (m_view && !m_pendingUrl.isEmpty()) m_view->load(m_pendingUrl);
+}
+
 void CDHtmlDialog::onElementChanged(const QString& id, const PageElement& state) {
     if (PageElement* e = m_page.find(id)) *e = state;
 }
@@ -218,6 +233,8 @@ void CDHtmlDialog::DDX_DHtml_ElementText(CDataExchange* pDX, const QString& id, 
     const bool isValue = dispId == DISPID_A_VALUE;
     if (pDX->m_bSaveAndValidate) {
         field = ToAnsi(isValue ? e->value : e->innerText);
+        // A NUL (pasted, say) would end the text early wherever it goes as a C string.
+        std::erase(field, '\0');
         return;
     }
     const QString text = FromAnsi(field);
@@ -335,11 +352,30 @@ void CDHtmlDialog::GetWindowRect(RECT* rect) const {
 
 void CDHtmlDialog::MoveWindow(int x, int y, int width, int height, bool repaint) {
     // The rectangle given is the outer one: the frame the window manager adds is taken off.
+    // Stored values may be anything, so the sums are made wide and brought back into range.
     const QMargins m = frameMargins();
-    const QSize client(qMax(1, width - m.left() - m.right()),
-                       qMax(1, height - m.top() - m.bottom()));
+    const auto toInt = [](qint64 v) {
+        return static_cast<int>(std::clamp<qint64>(v, std::numeric_limits<int>::min(),
+                                                   std::numeric_limits<int>::max()));
+    };
+    // No larger than the screen's free area: a window beyond it would only cost the window
+    // thread its time drawing what nobody can see.
+    const QScreen* screen = QGuiApplication::screenAt(QPoint(x, y));
+    if (!screen) screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen();
+    const QSize room =
+        screen ? screen->availableGeometry().size() : QSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+    const qint64 clientWidth = qint64{width} - m.left() - m.right();
+    const qint64 clientHeight = qint64{height} - m.top() - m.bottom();
+    const QSize client(
+        toInt(std::clamp<qint64>(clientWidth, 1, std::max(1, room.width() - m.left() - m.right()))),
+        toInt(std::clamp<qint64>(clientHeight, 1,
+                                 std::max(1, room.height() - m.top() - m.bottom()))));
     setFixedSize(client);
-    setGeometry(QRect(QPoint(x + m.left(), y + m.top()), client));
+    // The far edge must stay a number too.
+    const QPoint at(
+        toInt(std::min<qint64>(qint64{x} + m.left(), qint64{INT_MAX} - client.width())),
+        toInt(std::min<qint64>(qint64{y} + m.top(), qint64{INT_MAX} - client.height())));
+    setGeometry(QRect(at, client));
     if (repaint) update();
 }
 

@@ -118,6 +118,7 @@ private:
     void createView();
     QMargins frameMargins() const;
     void onPageLoaded(const QString& url, QHash<QString, PageElement> elements);
+    void onPageLost();
     void announceDone(unsigned message);
     void onElementChanged(const QString& id, const PageElement& state);
     void onPageEvent(const QString& id, const QString& type, bool viaElement,

@@ -1,6 +1,8 @@
 #include "MessageBox.h"
 
 #include <QApplication>
+#include <QCloseEvent>
+#include <QKeyEvent>
 #include <QMessageBox>
 
 #include "Charset.h"
@@ -27,6 +29,30 @@ QMessageBox::Icon qtIcon(unsigned icon) {
     }
 }
 
+// A box whose buttons all answer something: with Yes and No and no Cancel, Escape and the
+// close button would otherwise answer No, and a No can throw the operator's text away.
+class AnswerBox : public QMessageBox {
+public:
+    using QMessageBox::QMessageBox;
+    bool m_bMustAnswer = false;
+
+protected:
+    void keyPressEvent(QKeyEvent* e) override {
+        if (m_bMustAnswer && e->matches(QKeySequence::Cancel)) {
+            e->accept();
+            return;
+        }
+        QMessageBox::keyPressEvent(e);
+    }
+    void closeEvent(QCloseEvent* e) override {
+        if (m_bMustAnswer) {
+            e->ignore();
+            return;
+        }
+        QMessageBox::closeEvent(e);
+    }
+};
+
 }  // namespace
 
 void SetMessageBoxHook(MessageBoxHook h) {
@@ -50,8 +76,8 @@ unsigned EffectiveMessageBoxIcon(unsigned type) {
 int AfxMessageBox(const std::string& text, unsigned type) {
     if (hook()) return hook()(text, type);
 
-    QMessageBox box(qtIcon(EffectiveMessageBoxIcon(type)), QString::fromLatin1(kApplicationName),
-                    FromAnsi(text), QMessageBox::NoButton, QApplication::activeWindow());
+    AnswerBox box(qtIcon(EffectiveMessageBoxIcon(type)), QString::fromLatin1(kApplicationName),
+                  FromAnsi(text), QMessageBox::NoButton, QApplication::activeWindow());
     box.setWindowFlag(Qt::WindowStaysOnTopHint);
     if (type & MB_SYSTEMMODAL) box.setWindowModality(Qt::ApplicationModal);
     switch (type & MB_TYPEMASK) {
@@ -60,6 +86,7 @@ int AfxMessageBox(const std::string& text, unsigned type) {
             break;
         case MB_YESNO:
             box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+            box.m_bMustAnswer = true;
             break;
         case MB_YESNOCANCEL:
             box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);

@@ -27,6 +27,8 @@ public:
             event;
         // Escape was pressed inside the page.
         std::function<void()> cancel;
+        // The page is gone without being asked (its renderer died); nothing it held remains.
+        std::function<void()> lost;
     };
 
     virtual ~PageView() = default;

@@ -78,6 +78,13 @@ WebPageView::WebPageView(QWidget* parent) : QObject(parent) {
     settings->setAttribute(QWebEngineSettings::LocalContentCanAccessRemoteUrls, false);
     settings->setAttribute(QWebEngineSettings::FocusOnNavigationEnabled, true);
     installBridge();
+    // Queued: the engine is still tearing the dead renderer down when it says so.
+    connect(
+        m_page, &QWebEnginePage::renderProcessTerminated, this,
+        [this] {
+            if (m_callbacks.lost) m_callbacks.lost();
+        },
+        Qt::QueuedConnection);
     // Some navigations (about:blank, for one) never ask: put the host's page back.
     connect(m_page, &QWebEnginePage::urlChanged, this, [this](const QUrl& url) {
         if (!m_page->expected().isEmpty() && !url.matches(m_page->expected(), QUrl::None))

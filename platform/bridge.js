@@ -88,7 +88,10 @@
     });
     document.addEventListener('keydown', function (e) {
         if (e.key === 'Escape') {
+            // Escape closes and changes nothing: kept from the page's own key handlers, it
+            // cannot set the modified marker just ahead of the close.
             e.preventDefault();
+            e.stopPropagation();
             send('cancelRequested', []);
         }
     }, true);

@@ -130,17 +130,23 @@ int CPort::IsOpen(int* pOpen) const {
     return 0;
 }
 
-int CPort::Write(const char* text) {
-    if (m_bRunning.load(std::memory_order_acquire) == 0 || text == nullptr) {
+int CPort::Write(std::string_view text) {
+    if (m_bRunning.load(std::memory_order_acquire) == 0) {
         return 1;
     }
     // A caption command must reach the unit whole or not at all, so an overlong text or
     // one that does not fit behind what is queued is refused, never cut or overwritten.
-    const std::size_t length = ::strnlen(text, kMaxText + 1);
-    if (length > kMaxText) {
+    if (text.size() > kMaxText) {
         return 1;
     }
-    return m_tx.Append(std::string_view(text, length)) ? 0 : 1;
+    return m_tx.Append(text) ? 0 : 1;
+}
+
+int CPort::Write(const char* text) {
+    if (text == nullptr) {
+        return 1;
+    }
+    return Write(std::string_view(text, ::strnlen(text, kMaxText + 1)));
 }
 
 int CPort::GetPortName(std::u16string* pName) const {
@@ -189,8 +195,9 @@ void CPort::WriteThreadProc() {
             case OutputState::Queued:
                 break;
             case OutputState::Unknown:
-                // Whether the byte left cannot be told; sending it again is the lesser harm
-                // than a hole in a caption command.
+                // write() took the byte, so it is the driver's to send: sending it again
+                // would put it on the line twice. The pause keeps a dead line from spinning.
+                m_tx.Advance();
                 pending = false;
                 Sleep(kPause);
                 break;

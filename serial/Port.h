@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <functional>
 #include <string>
+#include <string_view>
 #include <thread>
 
 #include "TransmitRing.h"
@@ -28,7 +29,10 @@ public:
     int Open();                    // 0 opened, 1 failed; does nothing on an open port
     int Close();                   // always 0
     int IsOpen(int* pOpen) const;  // always 0
-    int Write(const char* text);   // 0 queued whole, 1 refused whole
+    // 0 queued whole, 1 refused whole. The text is taken by its length, NULs and all: the
+    // C-string form stops at its first NUL, so a text that may hold one goes in as a view.
+    int Write(std::string_view text);
+    int Write(const char* text);
     int GetPortName(std::u16string* pName) const;  // always 0
     int SetPort(const char16_t* name);             // always 0; IsOpen tells the outcome
 

@@ -21,8 +21,12 @@ int OpenExclusiveTerminal(const std::string& path) {
     if (fd < 0) {
         return -1;
     }
-    // The lock comes before TIOCEXCL: a port that someone else holds must keep their flag.
-    if (::isatty(fd) != 1 || ::flock(fd, LOCK_EX | LOCK_NB) != 0 || ::ioctl(fd, TIOCEXCL) != 0) {
+    // Root opens a device another program holds with TIOCEXCL all the same, so the flag is
+    // asked for: set, the device is busy. The lock comes before TIOCEXCL: a port that
+    // someone else holds must keep their flag.
+    int held = 0;
+    if (::isatty(fd) != 1 || ::ioctl(fd, TIOCGEXCL, &held) != 0 || held != 0 ||
+        ::flock(fd, LOCK_EX | LOCK_NB) != 0 || ::ioctl(fd, TIOCEXCL) != 0) {
         ::close(fd);
         return -1;
     }
@@ -31,7 +35,8 @@ int OpenExclusiveTerminal(const std::string& path) {
 
 void ReleaseTerminal(int fd) {
     // The exclusive flag belongs to the device, not to this descriptor: left set, it would
-    // keep others out after we are gone wherever the device outlives our descriptor.
+    // keep others out after we are gone wherever the device outlives our descriptor. It is
+    // ours to clear: the device was opened only when nobody else had set it.
     ::ioctl(fd, TIOCNXCL);
     ::close(fd);
 }

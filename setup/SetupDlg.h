@@ -13,7 +13,6 @@ class CPort;
 // port is closed and the chosen one opened before the status is shown.
 class CSetupDlg : public CDHtmlDialog {
 public:
-
     // pPort: the main window's port, not owned; it must outlive the dialog.
     CSetupDlg(CPort* pPort, QWidget* parent, std::unique_ptr<PageView> view = nullptr);
     ~CSetupDlg() override;

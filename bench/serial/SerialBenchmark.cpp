@@ -11,8 +11,8 @@
 #include <string>
 #include <thread>
 
-#include "Pty.h"
 #include "Port.h"
+#include "Pty.h"
 
 namespace {
 

@@ -18,7 +18,9 @@ protected:
         page->fire(QStringLiteral("Screen%1").arg(tab), "mousedown");
         w.runPostedMessages();
     }
-    QString tabColour(int tab) { return page->page[QStringLiteral("Screen%1").arg(tab)].backgroundColor; }
+    QString tabColour(int tab) {
+        return page->page[QStringLiteral("Screen%1").arg(tab)].backgroundColor;
+    }
 
     MainWindowFixture w;
     FakePageView* page = nullptr;

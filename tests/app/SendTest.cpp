@@ -1,7 +1,6 @@
 // Send, Clear, corner changes and the clock ticks, checked byte for byte at the line.
 #include <gtest/gtest.h>
 
-
 #include "AppTestSupport.h"
 #include "Messages.h"
 
@@ -40,9 +39,7 @@ protected:
         m_seen += fresh.size();
         return fresh;
     }
-    std::string nothingMore() {
-        return next(0).empty() ? std::string() : "unexpected bytes";
-    }
+    std::string nothingMore() { return next(0).empty() ? std::string() : "unexpected bytes"; }
     void press(const char* id) {
         page->fire(id, "mousedown");
         w.runPostedMessages();

@@ -38,6 +38,12 @@ void ExpectDefaults(CTessoraDlg& dlg) {
     EXPECT_EQ(portName(dlg), u"COM1");
 }
 
+QString SettingsFile() {
+    return QSettings(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Halvercrest"),
+                     QStringLiteral("Tessora"))
+        .fileName();
+}
+
 class Startup : public ::testing::Test {
 protected:
     void SetUp() override { ResetSettings(); }
@@ -101,24 +107,40 @@ TEST_F(Startup, WindowValuesThatAreNotThirtyTwoBitIntegersKeepTheirDefaults) {
     EXPECT_EQ(w.dlg->m_nMinSizeHeight, 50);
 }
 
-TEST_F(Startup, ASettingsFileFullOfGarbageReadsAsDefaults) {
-    const QString file = QSettings(QSettings::NativeFormat, QSettings::UserScope,
-                                   QStringLiteral("Halvercrest"), QStringLiteral("Tessora"))
-                             .fileName();
-    QDir().mkpath(QFileInfo(file).path());
-    QFile out(file);
+// Puts bytes in the settings file as another program or a bad disk might leave it.
+void WriteSettingsFile(const QByteArray& bytes) {
+    QDir().mkpath(QFileInfo(SettingsFile()).path());
+    QFile out(SettingsFile());
     ASSERT_TRUE(out.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    out.write(bytes);
+}
+
+TEST_F(Startup, ASettingsFileFullOfGarbageReadsAsDefaults) {
     static const char kJunk[] =
         "[General\n=\x01\xff\xfe\n[[[\nCommPort\nMinPosX=\"12\nMinPosY=@Variant(\x00\x00)\n"
         "MinSizeWidth=0x7fffffffff\nMinSizeHeight=-\n[Ports]\nCOM1=\n";
     QByteArray junk(kJunk, sizeof kJunk - 1);
     for (int i = 0; i < 4096; ++i) junk.append(static_cast<char>((i * 7919) & 0xFF));
-    out.write(junk);
-    out.close();
+    WriteSettingsFile(junk);
 
     MainWindowFixture w;
     w.start();
     ExpectDefaults(*w.dlg);
+}
+
+// What the program could not read is not its to throw away: the file is kept as it was.
+TEST_F(Startup, ASettingsFileThatDoesNotReadCleanlyIsKeptBeforeItIsRewritten) {
+    // An unclosed quote runs on over the [Ports] group, which a rewrite would drop.
+    const QByteArray original =
+        "[General]\nCommPort=COM2\nMinPosX=\"12\n[Ports]\nCOM2=/dev/ttyUSB7\n";
+    WriteSettingsFile(original);
+    MainWindowFixture w;
+    w.start();
+    w.dlg->OnCancel();
+    QFile kept(SettingsFile() + QStringLiteral(".bak"));
+    ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
+    EXPECT_EQ(kept.readAll(), original);
+    EXPECT_EQ(ReadSetting("CommPort").toString(), "COM2");
 }
 
 TEST_F(Startup, AnOpenPortIsGreetedThenClearedAndTheClockStarts) {

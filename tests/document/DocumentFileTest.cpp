@@ -177,3 +177,74 @@ TEST_F(DocumentFileTest, SaveThroughALinkKeepsTheLinkAndThePermissions) {
 }
 
 }  // namespace
+
+namespace {
+
+// Where a new file cannot keep what the old one had, the old file is rewritten in place: same
+// file, same owner, same links, new bytes only.
+TEST_F(DocumentFileTest, SaveKeepsOwnerLinksAndTheFileItself) {
+    if (::geteuid() != 0) GTEST_SKIP() << "needs root to give files away";
+    const auto saves = [&](const fs::path& path) {
+        CTessoraFile loaded;
+        return RunUnprivileged([&] { return SaveDocument(Show(), path.string()) ? 0 : 1; }) == 0 &&
+               LoadDocument(path.string(), loaded) && loaded == Show();
+    };
+    struct stat before {};
+    struct stat after {};
+
+    // Another user's show in a folder that user may not write (a shared show folder).
+    fs::create_directory(m_folder / "shared");
+    const fs::path own = m_folder / "shared" / "show.tso";
+    WriteAll(own, "an older show");
+    ASSERT_EQ(::chown(own.c_str(), 65534, 65534), 0);
+    ASSERT_EQ(::stat(own.c_str(), &before), 0);
+    EXPECT_TRUE(saves(own));
+    ASSERT_EQ(::stat(own.c_str(), &after), 0);
+    EXPECT_EQ(after.st_ino, before.st_ino);
+
+    // Root's world-writable file in a sticky folder everyone writes, saved by someone else.
+    fs::create_directory(m_folder / "sticky");
+    ASSERT_EQ(::chmod((m_folder / "sticky").c_str(), 01777), 0);
+    const fs::path others = m_folder / "sticky" / "show.tso";
+    WriteAll(others, "root's");
+    ASSERT_EQ(::chmod(others.c_str(), 0666), 0);
+    EXPECT_TRUE(saves(others));
+    ASSERT_EQ(::stat(others.c_str(), &after), 0);
+    EXPECT_EQ(after.st_uid, 0u);
+
+    // Two names for one file: both show the save.
+    const fs::path linked = m_folder / "linked.tso";
+    fs::create_hard_link(own, linked);
+    ASSERT_TRUE(SaveDocument(CTessoraFile{}, linked.string()));
+    EXPECT_EQ(ReadAll(own), std::string(36, '\0'));
+
+    // A link to a file not yet made: the file is made and the link stays.
+    const fs::path dangling = m_folder / "dangling.tso";
+    fs::create_symlink("made.tso", dangling);
+    ASSERT_TRUE(SaveDocument(CTessoraFile{}, dangling.string()));
+    EXPECT_TRUE(fs::is_symlink(dangling));
+    EXPECT_EQ(ReadAll(m_folder / "made.tso"), std::string(36, '\0'));
+
+    EXPECT_EQ(Strays({"shared", "show.tso", "sticky", "linked.tso", "dangling.tso", "made.tso"}),
+              std::vector<std::string>{});
+}
+
+TEST_F(DocumentFileTest, OpenRefusesATextTooLongToShowAndChangesNothing) {
+    const fs::path target = m_folder / "long.tso";
+    CTessoraFile doc;
+    doc.m_strText2 = std::string(kLongestScreenText, 'x');
+    ASSERT_TRUE(SaveDocument(doc, target.string()));
+    CTessoraFile loaded;
+    ASSERT_TRUE(LoadDocument(target.string(), loaded));
+    EXPECT_EQ(loaded, doc);
+
+    doc.m_strText2.push_back('x');
+    ASSERT_TRUE(SaveDocument(doc, target.string()));
+    loaded = Show();
+    CFileException error;
+    EXPECT_FALSE(LoadDocument(target.string(), loaded, &error));
+    EXPECT_EQ(error.GetFileName(), target.string());
+    EXPECT_EQ(loaded, Show());
+}
+
+}  // namespace

@@ -5,6 +5,7 @@
 
 #include "Cp1252.h"
 #include "Exceptions.h"
+#include "LineEnds.h"
 
 namespace {
 
@@ -82,3 +83,21 @@ TEST(ExceptionsTest, TextsNameTheFileOrAnUnnamedOne) {
 }
 
 }  // namespace
+
+// What comes back from the text box, which holds every line end as LF.
+TEST(LineEndsTest, TheBoxKeepsNoLineEndButTheTextDoes) {
+    const std::string windows = "Hello\r\nWorld\r\nold\rstyle";
+    EXPECT_EQ(BoxLineEnds(windows), "Hello\nWorld\nold\nstyle");
+    // Untouched, as the box gives it back or before it has taken it in: byte for byte.
+    EXPECT_EQ(KeepLineEnds(windows, BoxLineEnds(windows)), windows);
+    EXPECT_EQ(KeepLineEnds(windows, windows), windows);
+    // Edited: new lines take the text's CR LF, and lines not touched keep even a lone CR.
+    EXPECT_EQ(KeepLineEnds(windows, "Hello\nthere\nWorld\nold\nstyle"),
+              "Hello\r\nthere\r\nWorld\r\nold\rstyle");
+    EXPECT_EQ(KeepLineEnds(windows, "Hello\nWorld\nold\nstyle!\n"),
+              "Hello\r\nWorld\r\nold\rstyle!\r\n");
+    EXPECT_EQ(KeepLineEnds(windows, ""), "");
+    // A text that had only LF, or none, keeps LF.
+    EXPECT_EQ(KeepLineEnds("one\ntwo", "one\ntwo\nthree"), "one\ntwo\nthree");
+    EXPECT_EQ(KeepLineEnds("", "typed\nnew"), "typed\nnew");
+}

@@ -2,16 +2,6 @@
 # bytes, the window title and what the virtual unit is sent; then the save prompt at close.
 source "$(dirname "$0")/lib.sh"
 
-# send_matches FROM REGEX: what unit com1 received from byte FROM on matches REGEX. The
-# clock's ticks may come before the Send, so the match is not anchored at the start.
-send_matches() { [[ "$(unit_bytes_from com1 "$1")" =~ $2 ]]; }
-# expect_send REGEX WHAT: presses Send and waits for bytes matching REGEX.
-expect_send() {
-    local from=$(($(unit_byte_count com1) + 1))
-    press btnSend
-    wait_for 10 send_matches "$from" "$1" || fail "$2: $(unit_bytes_from com1 "$from")"
-}
-
 # Screen1: time corner 2 (Top Right) and "Evening news"; Screen2: "Weather"; the rest empty.
 printf '\x02\0\0\0\0\0\0\0\x0cEvening news\0\0\0\0\0\0\0\0\x07Weather' >"$WORK/expected.tso"
 printf '\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0' >>"$WORK/expected.tso"

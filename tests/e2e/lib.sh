@@ -1,12 +1,14 @@
 # Shared steps of the end-to-end tests: a window manager on the test's own X server, virtual
 # caption units on pseudo-terminals, the real program with its own settings home, and
 # operator actions through xdotool. Sourced by each test script, which runs under xvfb-run:
-#   bash <test>.sh <tessora> <tessora-unit> <artefact folder>
+#   bash <test>.sh <tessora> <tessora-unit> <artefact folder> <clipboard owner>
 set -euo pipefail
 
 TESSORA_BIN=$1
 UNIT_BIN=$2
 ARTEFACTS=$3
+# Holds the clipboard with a text given percent-encoded, for pastes an operator could make.
+CLIPBOARD_BIN=${4:-}
 mkdir -p "$ARTEFACTS"
 WORK=$(mktemp -d /tmp/tessora-e2e.XXXXXX)
 export XDG_CONFIG_HOME="$WORK/config"
@@ -101,6 +103,16 @@ unit_has_bytes() { [ "$(unit_byte_count "$1")" -ge "$2" ]; }
 wait_bytes() { wait_for "${3:-15}" unit_has_bytes "$1" "$2" || fail "unit $1 got $(unit_byte_count "$1") of $2 bytes: $(unit_bytes "$1" | cat -v)"; }
 # What unit NAME received from byte FROM (1-based) on.
 unit_bytes_from() { unit_bytes "$1" | tail -c +"$2"; }
+
+# send_matches FROM REGEX: what unit com1 received from byte FROM on matches REGEX. The
+# clock's ticks may come before the Send, so the match is not anchored at the start.
+send_matches() { [[ "$(unit_bytes_from com1 "$1")" =~ $2 ]]; }
+# expect_send REGEX WHAT: presses Send and waits for bytes matching REGEX.
+expect_send() {
+    local from=$(($(unit_byte_count com1) + 1))
+    press btnSend
+    wait_for 10 send_matches "$from" "$1" || fail "$2: $(unit_bytes_from com1 "$from")"
+}
 
 settings() { printf '%s\n' "$@" >"$SETTINGS"; }
 

@@ -132,6 +132,28 @@ TEST_F(PageHost, TextRoundTripsThroughWindows1252) {
     EXPECT_EQ(dlg->text, "? and \xFC");  // what 1252 cannot hold becomes "?"
 }
 
+TEST_F(PageHost, TypedTextIsComposedAndKeepsNoNul) {
+    loadPage();
+    view->type("scrText", QString::fromUtf8("Cafe\u0301 ") + QChar(0) + QStringLiteral("B"));
+    dlg->exchange(true);
+    EXPECT_EQ(dlg->text, "Caf\xE9 B");
+}
+
+// The renderer dies: what the page showed last goes into the fields, and the page is loaded
+// again and refilled from them.
+TEST_F(PageHost, ALostPageIsLoadedAgainAndRefilled) {
+    loadPage();
+    view->type("scrText", QStringLiteral("typed just before"));
+    view->losePage();
+    EXPECT_EQ(dlg->text, "typed just before");
+    ASSERT_EQ(view->loads.size(), 2u);
+    EXPECT_EQ(view->loads[1], view->loads[0]);
+    dlg->exchange(true);  // nothing is there to read until it is back
+    EXPECT_EQ(dlg->text, "typed just before");
+    loadPage();
+    EXPECT_EQ(view->page["scrText"].value, "typed just before");
+}
+
 TEST_F(PageHost, SelectIndexAndSelectString) {
     loadPage();
     view->choose("cmbDate", 4);

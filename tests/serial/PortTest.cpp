@@ -12,8 +12,8 @@
 #include <random>
 #include <thread>
 
-#include "Pty.h"
 #include "Port.h"
+#include "Pty.h"
 
 namespace {
 
@@ -305,6 +305,23 @@ TEST_F(PortTest, DeviceIsHeldExclusively) {
     ::close(foreign);
     second.SetPort(u"PTY");
     EXPECT_EQ(IsOpen(second), 1);
+}
+
+// Root opens a device held with TIOCEXCL all the same: the port must see the claim, stay
+// out, and leave the flag to its owner.
+TEST_F(PortTest, AnotherProgramsExclusiveClaimHoldsEvenAgainstRoot) {
+    ASSERT_EQ(::ioctl(pty.Slave(), TIOCEXCL), 0);
+    port.SetPort(u"PTY");
+    EXPECT_EQ(IsOpen(port), 0);
+    port.Close();
+    EXPECT_EQ(Exclusive(), 1);
+}
+
+TEST_F(PortTest, TextGoesOutByItsLengthNulsIncluded) {
+    OpenOnPty();
+    const std::string text("{C0000A\0B{C0001", 15);
+    ASSERT_EQ(port.Write(std::string_view(text)), 0);
+    EXPECT_EQ(pty.Read(text.size(), 5s), text);
 }
 
 }  // namespace

@@ -10,8 +10,8 @@
 
 #include "AppTestSupport.h"
 #include "Cp1252.h"
-#include "SetupDlg.h"
 #include "Port.h"
+#include "SetupDlg.h"
 
 namespace {
 

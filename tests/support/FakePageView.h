@@ -43,6 +43,11 @@ public:
     // An event on an element, by name (bubbled to the page) or through an element binding.
     void fire(const QString& id, const QString& type, bool viaElement = false);
 
+    // The renderer dies: the page is gone, unasked.
+    void losePage() {
+        if (m_callbacks.lost) m_callbacks.lost();
+    }
+
     PageElement& element(const QString& id) { return page[id]; }
 
     QHash<QString, PageElement> page;
