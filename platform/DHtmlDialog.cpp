@@ -5,6 +5,7 @@
 #include <QDateTime>
 #include <QFile>
 #include <QPointer>
+#include <QTimer>
 #include <QTimerEvent>
 #include <QVBoxLayout>
 #include <QWindow>
@@ -54,6 +55,9 @@ const char* eventTypeForDispId(int dispId) {
 // has applied.
 constexpr char kReadyFileVariable[] = "TESSORA_READY_FILE";
 
+// The longest a window waits for its page before it shows anyway.
+constexpr int kLongestHeldShowMs = 5000;
+
 void AppendReadyLine(const QString& line) {
     const QString path = qEnvironmentVariable(kReadyFileVariable);
     if (path.isEmpty()) return;
@@ -100,7 +104,29 @@ int CDHtmlDialog::DoModal() {
         m_initialised = true;
         OnInitDialog();
     }
+    // A window drawn before its page would show the operator an empty white frame; it
+    // appears once the page is taken up instead. The page loads just as fast unseen. Should
+    // the page never come, the window shows all the same, so it can still be closed.
+    m_holdShow = m_view && m_view->widget() && !m_page.isLoaded();
+    if (m_holdShow) QTimer::singleShot(kLongestHeldShowMs, this, [this] { releaseShow(); });
     return exec();
+}
+
+void CDHtmlDialog::setVisible(bool visible) {
+    if (visible && m_holdShow) {
+        m_showHeld = true;
+        return;
+    }
+    // A window ended before its page came must not appear when the page does.
+    if (!visible) m_holdShow = m_showHeld = false;
+    QDialog::setVisible(visible);
+}
+
+void CDHtmlDialog::releaseShow() {
+    m_holdShow = false;
+    if (!m_showHeld) return;
+    m_showHeld = false;
+    show();
 }
 
 void CDHtmlDialog::EndDialog(int result) {
@@ -161,6 +187,7 @@ void CDHtmlDialog::onPageLoaded(const QString& url, QHash<QString, PageElement> 
     if (!m_view) return;
     m_view->whenApplied([self = QPointer<CDHtmlDialog>(this), url] {
         if (!self || !self->m_page.isLoaded() || self->m_page.url() != url) return;
+        self->releaseShow();
         emit self->pageReady(url);
         AppendReadyLine(QStringLiteral("ready ") + url);
     });
