@@ -14,6 +14,13 @@ constexpr char kQuickBackend[] = "software";
 // would load the GL driver just to probe it).
 constexpr char kXcbGlIntegration[] = "none";
 
+// The engine starts two zygotes: one for the sandboxed renderers and one for helpers that
+// run unsandboxed (GPU, network, utilities). Here the GPU and network run inside the
+// program and no other helper is started, so the second is an idle process holding 14-18
+// MiB; a helper that did need it would be started directly. The renderers keep their own
+// zygote, sandbox and process: a renderer that dies takes only its page with it.
+constexpr char kChromiumFlags[] = "--no-unsandboxed-zygote";
+
 std::optional<std::string> Variable(const char* name) {
     if (!qEnvironmentVariableIsSet(name)) return std::nullopt;
     return qgetenv(name).toStdString();
@@ -27,6 +34,7 @@ void Set(const char* name, const std::optional<std::string>& value) {
 
 EngineChoice ChooseEngineSettings(const EngineEnvironment& environment) {
     EngineChoice choice;
+    if (!environment.chromiumFlags) choice.chromiumFlags = kChromiumFlags;
     // A user who names a scene graph backend or graphics API wants that path, GL included.
     if (environment.quickBackend || environment.rhiBackend) return choice;
     choice.quickBackend = kQuickBackend;

@@ -12,7 +12,7 @@ TEST(EngineSettings, WithNothingSetDrawsInSoftwareWithoutOpeningGl) {
     const EngineChoice choice = ChooseEngineSettings({});
     EXPECT_EQ(choice.quickBackend, "software");
     EXPECT_EQ(choice.xcbGlIntegration, "none");
-    EXPECT_EQ(choice.chromiumFlags, std::nullopt);
+    EXPECT_EQ(choice.chromiumFlags, "--no-unsandboxed-zygote");
 }
 
 TEST(EngineSettings, AUsersOwnChoiceOfRenderingPathWins) {
@@ -33,10 +33,14 @@ TEST(EngineSettings, AUsersOwnChoiceOfRenderingPathWins) {
     EXPECT_EQ(ChooseEngineSettings(glIntegration).xcbGlIntegration, std::nullopt);
 }
 
-TEST(EngineSettings, AUsersOwnEngineFlagsAreNeverReplaced) {
+TEST(EngineSettings, AUsersOwnEngineFlagsAreNeverReplacedNorAddedTo) {
     EngineEnvironment environment;
-    environment.chromiumFlags = "--single-process --remote-debugging-port=9222";
+    environment.chromiumFlags = "--remote-debugging-port=9222";
     EXPECT_EQ(ChooseEngineSettings(environment).chromiumFlags, std::nullopt);
+    environment.chromiumFlags = "";
+    EXPECT_EQ(ChooseEngineSettings(environment).chromiumFlags, std::nullopt);
+    // The rendering path and the engine's switches are separate choices.
+    EXPECT_EQ(ChooseEngineSettings(environment).quickBackend, "software");
 }
 
 // The variables themselves, as the program reads and sets them before it starts.
@@ -59,7 +63,7 @@ TEST_F(EngineEnvironmentVariables, TheProgramsChoiceReachesTheEnvironment) {
     ApplyEngineSettings();
     EXPECT_EQ(get("QT_QUICK_BACKEND"), "software");
     EXPECT_EQ(get("QT_XCB_GL_INTEGRATION"), "none");
-    EXPECT_EQ(get("QTWEBENGINE_CHROMIUM_FLAGS"), "(unset)");
+    EXPECT_EQ(get("QTWEBENGINE_CHROMIUM_FLAGS"), "--no-unsandboxed-zygote");
 }
 
 TEST_F(EngineEnvironmentVariables, TheUsersOwnSettingsAreLeftAsTheyAre) {
