@@ -122,6 +122,21 @@ void CDHtmlDialog::setVisible(bool visible) {
     QDialog::setVisible(visible);
 }
 
+void CDHtmlDialog::done(int result) {
+    if (!m_showHeld) {
+        QDialog::done(result);
+        return;
+    }
+    // Ended while still waiting for its page. The dialog ends its modal run by hiding the
+    // window, and skips that for a window never shown: show it first, off the screen.
+    m_holdShow = m_showHeld = false;
+    setAttribute(Qt::WA_DontShowOnScreen, true);
+    QDialog::setVisible(true);
+    QPointer<CDHtmlDialog> self(this);
+    QDialog::done(result);
+    if (self) setAttribute(Qt::WA_DontShowOnScreen, false);
+}
+
 void CDHtmlDialog::releaseShow() {
     m_holdShow = false;
     if (!m_showHeld) return;

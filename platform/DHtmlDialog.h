@@ -52,6 +52,7 @@ public:
     // Initialises the dialog, shows it and runs its modal loop; returns the EndDialog result.
     int DoModal();
     void EndDialog(int result);
+    void done(int result) override;
 
     void SetHostFlags(unsigned flags);
     void LoadFromResource(int resourceId);

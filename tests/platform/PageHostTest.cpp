@@ -4,7 +4,6 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
-#include <QTimer>
 #include <new>
 #include <stdexcept>
 
@@ -236,46 +235,6 @@ TEST_F(PageHost, TimersTickUntilKilled) {
     clock.restart();
     while (clock.elapsed() < 50) QCoreApplication::processEvents();
     EXPECT_EQ(dlg->ticks.size(), seen);
-}
-
-// A stand-in browser with a widget of its own, as the real one has.
-class ViewWithWidget : public FakePageView {
-public:
-    QWidget* widget() override {
-        if (!m_widget) m_widget = new QWidget;  // the dialog takes it into its layout
-        return m_widget;
-    }
-
-private:
-    QWidget* m_widget = nullptr;
-};
-
-TEST(PageHostWindow, AppearsOnlyOnceItsPageIsTakenUp) {
-    app();
-    auto* view = new ViewWithWidget;
-    TestDialog dlg(view);
-    bool shownBeforePage = true, shownWithPage = false;
-    QTimer::singleShot(4000, &dlg, [&dlg] { dlg.done(-1); });  // a dialog left up fails
-    QTimer::singleShot(0, &dlg, [&] {
-        shownBeforePage = dlg.isVisible();
-        view->finishLoad(MainPageElements());
-        shownWithPage = dlg.isVisible();
-        dlg.done(IDOK);
-    });
-    EXPECT_EQ(dlg.DoModal(), IDOK);
-    EXPECT_FALSE(shownBeforePage) << "an empty frame was shown";
-    EXPECT_TRUE(shownWithPage);
-}
-
-TEST(PageHostWindow, AWindowStillWaitingForItsPageCanBeEndedAndStaysAway) {
-    app();
-    auto* view = new ViewWithWidget;
-    TestDialog dlg(view);
-    QTimer::singleShot(4000, &dlg, [&dlg] { dlg.done(-1); });
-    QTimer::singleShot(0, &dlg, [&dlg] { dlg.done(IDCANCEL); });
-    EXPECT_EQ(dlg.DoModal(), IDCANCEL);
-    view->finishLoad(MainPageElements());  // the page arrives after the end
-    EXPECT_FALSE(dlg.isVisible());
 }
 
 TEST(DialogTemplates, ClientSizesFollowTheDialogFont) {
