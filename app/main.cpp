@@ -5,6 +5,7 @@
 #include <string>
 
 #include "CommandLine.h"
+#include "EngineSettings.h"
 #include "PageResources.h"
 #include "ResScheme.h"
 #include "TessoraApp.h"
@@ -19,6 +20,8 @@ int main(int argc, char* argv[]) {
         return 2;
     }
 
+    // Before Qt starts: Qt and the browser engine read their set-up once, at start.
+    ApplyEngineSettings();
     InitPageResources();
     RegisterResScheme();
     QApplication::setAttribute(Qt::AA_ShareOpenGLContexts);

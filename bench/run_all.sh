@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds a release and takes every figure of docs/performance.md in one run on this machine:
 # the benchmarks, then the real program under its own X server (start-up and memory, a
-# full-screen Send, and the running clock over ten minutes).
+# full-screen Send, the whole program at rest, and the running clock over ten minutes).
 #   bash bench/run_all.sh [clock seconds, default 600]
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -29,6 +29,8 @@ x() {
 }
 echo "== start-up and memory"
 x "$root/bench/startup/startup_run.sh" 5 | grep -E '^run'
+echo "== the whole program at rest: first look, memory, idle CPU over 60 s"
+x "$root/bench/idle/idle_run.sh" 60 3 | grep -E '^run'
 echo "== full-screen Send"
 x "$root/bench/send/send_run.sh" 5 | grep -E '^run'
 echo "== running clock over $clock_seconds s"

@@ -7,6 +7,7 @@
 #include <QGuiApplication>
 #include <QPointer>
 #include <QScreen>
+#include <QTimer>
 #include <QTimerEvent>
 #include <QVBoxLayout>
 #include <QWindow>
@@ -60,6 +61,9 @@ const char* eventTypeForDispId(int dispId) {
 // has applied.
 constexpr char kReadyFileVariable[] = "TESSORA_READY_FILE";
 
+// The longest a window waits for its page before it shows anyway.
+constexpr int kLongestHeldShowMs = 5000;
+
 void AppendReadyLine(const QString& line) {
     const QString path = qEnvironmentVariable(kReadyFileVariable);
     if (path.isEmpty()) return;
@@ -106,7 +110,44 @@ int CDHtmlDialog::DoModal() {
         m_initialised = true;
         OnInitDialog();
     }
+    // A window drawn before its page would show the operator an empty white frame; it
+    // appears once the page is taken up instead. The page loads just as fast unseen. Should
+    // the page never come, the window shows all the same, so it can still be closed.
+    m_holdShow = m_view && m_view->widget() && !m_page.isLoaded();
+    if (m_holdShow) QTimer::singleShot(kLongestHeldShowMs, this, [this] { releaseShow(); });
     return exec();
+}
+
+void CDHtmlDialog::setVisible(bool visible) {
+    if (visible && m_holdShow) {
+        m_showHeld = true;
+        return;
+    }
+    // A window ended before its page came must not appear when the page does.
+    if (!visible) m_holdShow = m_showHeld = false;
+    QDialog::setVisible(visible);
+}
+
+void CDHtmlDialog::done(int result) {
+    if (!m_showHeld) {
+        QDialog::done(result);
+        return;
+    }
+    // Ended while still waiting for its page. The dialog ends its modal run by hiding the
+    // window, and skips that for a window never shown: show it first, off the screen.
+    m_holdShow = m_showHeld = false;
+    setAttribute(Qt::WA_DontShowOnScreen, true);
+    QDialog::setVisible(true);
+    QPointer<CDHtmlDialog> self(this);
+    QDialog::done(result);
+    if (self) setAttribute(Qt::WA_DontShowOnScreen, false);
+}
+
+void CDHtmlDialog::releaseShow() {
+    m_holdShow = false;
+    if (!m_showHeld) return;
+    m_showHeld = false;
+    show();
 }
 
 void CDHtmlDialog::EndDialog(int result) {
@@ -168,6 +209,7 @@ void CDHtmlDialog::onPageLoaded(const QString& url, QHash<QString, PageElement> 
     if (!m_view) return;
     m_view->whenApplied([self = QPointer<CDHtmlDialog>(this), url] {
         if (!self || !self->m_page.isLoaded() || self->m_page.url() != url) return;
+        self->releaseShow();
         emit self->pageReady(url);
         AppendReadyLine(QStringLiteral("ready ") + url);
     });

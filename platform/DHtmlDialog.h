@@ -52,6 +52,7 @@ public:
     // Initialises the dialog, shows it and runs its modal loop; returns the EndDialog result.
     int DoModal();
     void EndDialog(int result);
+    void done(int result) override;
 
     void SetHostFlags(unsigned flags);
     void LoadFromResource(int resourceId);
@@ -108,6 +109,7 @@ protected:
     // equals the field exactly, or none.
     void DDX_DHtml_SelectString(CDataExchange* pDX, const QString& id, std::string& field);
 
+    void setVisible(bool visible) override;
     void reject() override;
     void accept() override;
     void closeEvent(QCloseEvent* event) override;
@@ -120,6 +122,7 @@ private:
     void onPageLoaded(const QString& url, QHash<QString, PageElement> elements);
     void onPageLost();
     void announceDone(unsigned message);
+    void releaseShow();
     void onElementChanged(const QString& id, const PageElement& state);
     void onPageEvent(const QString& id, const QString& type, bool viaElement,
                      const PageElement& state);
@@ -134,5 +137,8 @@ private:
     QUrl m_pendingUrl;
     unsigned m_hostFlags = 0;
     bool m_initialised = false;
+    // The window's first show waits for its page (see setVisible).
+    bool m_holdShow = false;
+    bool m_showHeld = false;
     std::map<unsigned, int> m_timers;  // dialog timer id -> Qt timer id
 };

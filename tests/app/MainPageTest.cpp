@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QTest>
 
+#include "EngineSettings.h"
 #include "MessageBox.h"
 #include "PageResources.h"
 #include "ResScheme.h"
@@ -141,6 +142,7 @@ int main(int argc, char** argv) {
     char home[] = "/tmp/tessora-page-tests-XXXXXX";
     if (mkdtemp(home)) setenv("XDG_CONFIG_HOME", home, 1);
     InitPageResources();
+    ApplyEngineSettings();  // the rendering path the program itself takes
     RegisterResScheme();
     QApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);

@@ -11,6 +11,7 @@
 
 #include "DHtmlDialog.h"
 #include "DialogTemplate.h"
+#include "EngineSettings.h"
 #include "ResScheme.h"
 #include "WebPageProbe.h"
 
@@ -226,6 +227,7 @@ TEST_F(RealPage, TheOtherPagesLoadOnRequest) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    ApplyEngineSettings();  // the rendering path the program itself takes
     RegisterResScheme();
     QApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
