@@ -74,6 +74,9 @@ protected:
 
     const std::vector<DHtmlEventMapEntry>& GetDHtmlEventMap() const override;
     const MessageMap& GetMessageMap() const override;
+    // A text the document could not find memory for is shown as the host shows any other
+    // out-of-memory: an exclamation, over every window.
+    void ReportException(std::exception_ptr error) override;
 
 private:
     // How a Save ended: the commands that offered it go on only after a written file.

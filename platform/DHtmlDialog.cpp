@@ -18,7 +18,6 @@
 
 #include "Charset.h"
 #include "DialogTemplate.h"
-#include "Exceptions.h"
 #include "MessageBox.h"
 #include "ResScheme.h"
 #include "WebPageView.h"
@@ -419,8 +418,6 @@ const CDHtmlDialog::MessageMap& CDHtmlDialog::GetMessageMap() const {
 void CDHtmlDialog::ReportException(std::exception_ptr error) {
     try {
         std::rethrow_exception(error);
-    } catch (const CMemoryException& e) {
-        AfxMessageBox(e.Text(), MB_OK | MB_ICONEXCLAMATION | MB_SYSTEMMODAL);
     } catch (const std::bad_alloc&) {
         AfxMessageBox("Out of memory.", MB_OK | MB_ICONEXCLAMATION | MB_SYSTEMMODAL);
     } catch (const std::exception& e) {

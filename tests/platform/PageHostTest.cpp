@@ -9,7 +9,6 @@
 
 #include "DHtmlDialog.h"
 #include "DialogTemplate.h"
-#include "Exceptions.h"
 #include "FakePageView.h"
 #include "MessageBox.h"
 #include "ResScheme.h"
@@ -49,7 +48,7 @@ public:
                  throw std::runtime_error("Access to /tmp/x.tso was denied.");
              }},
             {WM_USER + 3, [](WPARAM, LPARAM) -> LRESULT { throw std::bad_alloc(); }},
-            {WM_USER + 4, [](WPARAM, LPARAM) -> LRESULT { throw CMemoryException(); }},
+            {WM_USER + 4, [](WPARAM, LPARAM) -> LRESULT { throw std::bad_array_new_length(); }},
         };
     }
 
