@@ -41,8 +41,8 @@ bool IsScreen(std::int32_t screen) {
 
 }  // namespace
 
-CTessoraDlg::CTessoraDlg(QWidget* parent, std::unique_ptr<PageView> view)
-    : CDHtmlDialog(IDD_TESSORA_DIALOG, IDR_HTML_TESSORA, parent, std::move(view)) {
+CTessoraDlg::CTessoraDlg(QWidget* parent)
+    : CDHtmlDialog(IDD_TESSORA_DIALOG, IDR_HTML_TESSORA, parent) {
     const auto post = [this](unsigned message, WPARAM wParam = 0) {
         return [this, message, wParam](const DHtmlElement&) { PostMessage(message, wParam, 0); };
     };
@@ -377,9 +377,7 @@ LRESULT CTessoraDlg::OnFileSave(WPARAM, LPARAM) {
 LRESULT CTessoraDlg::OnSetup(WPARAM, LPARAM) {
     // Nothing else may write to the port while the operator switches it.
     KillTimer(IDT_STAMP);
-    std::unique_ptr<CSetupDlg> dlg = m_makeSetupDlg
-                                         ? m_makeSetupDlg(m_pPort.get(), this)
-                                         : std::make_unique<CSetupDlg>(m_pPort.get(), this);
+    auto dlg = std::make_unique<CSetupDlg>(m_pPort.get(), this);
     // OK and the close box lead on alike: the port chosen last is the one to greet.
     dlg->DoModal();
     dlg.reset();

@@ -17,7 +17,7 @@
 // that is refilled from them after every load.
 class CTessoraDlg : public CDHtmlDialog {
 public:
-    explicit CTessoraDlg(QWidget* parent = nullptr, std::unique_ptr<PageView> view = nullptr);
+    explicit CTessoraDlg(QWidget* parent = nullptr);
     ~CTessoraDlg() override;
 
     // Marks the current tab, focuses the text and writes the fields to the page.
@@ -59,10 +59,6 @@ public:
     // A screen set to open once the window is up and the unit greeted (from the command
     // line); emptied when it is taken.
     std::optional<std::string> m_strStartFile;
-
-    // Makes the dialog OnSetup runs, given the port and the owner; when empty, the real one.
-    // Tests put a dialog on a stand-in page here.
-    std::function<std::unique_ptr<CSetupDlg>(CPort*, QWidget*)> m_makeSetupDlg;
 
     bool OnInitDialog() override;
     void OnCancel() override;

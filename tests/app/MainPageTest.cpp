@@ -10,6 +10,7 @@
 #include "ResScheme.h"
 #include "TessoraDlg.h"
 #include "WebPageProbe.h"
+#include "WebPageView.h"
 
 namespace {
 
@@ -142,6 +143,7 @@ int main(int argc, char** argv) {
     if (mkdtemp(home)) setenv("XDG_CONFIG_HOME", home, 1);
     InitPageResources();
     RegisterResScheme();
+    UseWebPages();
     QApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();

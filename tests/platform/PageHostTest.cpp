@@ -11,7 +11,7 @@
 #include "DialogTemplate.h"
 #include "FakePageView.h"
 #include "MessageBox.h"
-#include "ResScheme.h"
+#include "ResourceUrl.h"
 
 namespace {
 
@@ -26,8 +26,7 @@ QApplication& app() {
 // A dialog with a few fields and an event table, as the program's dialogs have.
 class TestDialog : public CDHtmlDialog {
 public:
-    explicit TestDialog(FakePageView* view)
-        : CDHtmlDialog(IDD_TESSORA_DIALOG, 104, nullptr, std::unique_ptr<PageView>(view)) {
+    TestDialog() : CDHtmlDialog(IDD_TESSORA_DIALOG, 104, nullptr) {
         m_events = {
             {DHTMLEVENTMAPENTRY_NAME, DISPID_HTMLELEMENTEVENTS_ONMOUSEDOWN, "btnSend",
              [this](const DHtmlElement& e) { fired.push_back("send:" + e.id.toStdString()); }},
@@ -82,8 +81,8 @@ class PageHost : public ::testing::Test {
 protected:
     void SetUp() override {
         app();
-        view = new FakePageView;
-        dlg = std::make_unique<TestDialog>(view);
+        view = pages.next();
+        dlg = std::make_unique<TestDialog>();
         dlg->init();
         SetMessageBoxHook([this](const std::string& text, unsigned type) {
             boxes.push_back({text, type});
@@ -98,6 +97,7 @@ protected:
         view->finishLoad(page);
     }
 
+    FakePageViews pages;
     FakePageView* view = nullptr;
     std::unique_ptr<TestDialog> dlg;
     std::vector<std::pair<std::string, unsigned>> boxes;

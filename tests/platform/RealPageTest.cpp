@@ -13,6 +13,7 @@
 #include "DialogTemplate.h"
 #include "ResScheme.h"
 #include "WebPageProbe.h"
+#include "WebPageView.h"
 
 namespace {
 
@@ -227,6 +228,7 @@ TEST_F(RealPage, TheOtherPagesLoadOnRequest) {
 
 int main(int argc, char** argv) {
     RegisterResScheme();
+    UseWebPages();
     QApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();

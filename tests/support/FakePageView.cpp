@@ -1,5 +1,24 @@
 #include "FakePageView.h"
 
+FakePageViews::FakePageViews() {
+    SetPageViewFactory([this](QWidget* owner) -> std::unique_ptr<PageView> {
+        std::unique_ptr<FakePageView> view;
+        if (m_waiting.empty()) {
+            view = std::make_unique<FakePageView>();
+        } else {
+            view = std::move(m_waiting.front());
+            m_waiting.erase(m_waiting.begin());
+        }
+        latest = view.get();
+        latestOwner = owner;
+        return view;
+    });
+}
+
+FakePageViews::~FakePageViews() {
+    SetPageViewFactory({});
+}
+
 void FakePageView::setElementProperty(const QString& id, const QString& property,
                                       const QVariant& value) {
     writes.push_back({id, property, value});

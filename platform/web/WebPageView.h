@@ -48,3 +48,6 @@ private:
     QWebChannel* m_channel = nullptr;
     unsigned m_flags = 0;
 };
+
+// Makes every page-hosting dialog show its page in a web view with the bridge.
+void UseWebPages();

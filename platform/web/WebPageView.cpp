@@ -176,3 +176,7 @@ void WebPageView::pageEvent(const QString& id, const QString& type, bool viaElem
 void WebPageView::cancelRequested() {
     if (m_callbacks.cancel) m_callbacks.cancel();
 }
+
+void UseWebPages() {
+    SetPageViewFactory([](QWidget* owner) { return std::make_unique<WebPageView>(owner); });
+}
