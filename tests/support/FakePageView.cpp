@@ -87,6 +87,7 @@ QHash<QString, PageElement> MainPageElements() {
     QHash<QString, PageElement> page;
     page[QStringLiteral("CTessoraDlg")] = element("body");
     page[QStringLiteral("divDirty")] = element("div");
+    page[QStringLiteral("page")] = element("div");
     for (int i = 1; i <= 4; ++i)
         page[QStringLiteral("Screen%1").arg(i)] = element("div", QString::number(i));
     for (const char* id : {"btnNew", "btnOpen", "btnSave", "btnSetup", "btnToggle"})
@@ -117,7 +118,13 @@ QHash<QString, PageElement> SetupPageElements() {
                                               QStringLiteral("COM3"), QStringLiteral("COM4")},
                                              0);
     page[QStringLiteral("txtStatus")] = element("input");
-    page[QStringLiteral("cmbFormat")] = select({QStringLiteral("Halvercrest")}, 0);
-    page[QStringLiteral("btnOK")] = element("button", QStringLiteral("OK"));
+    page[QStringLiteral("DIV1")] = element("div");
+    page[QStringLiteral("cmbFormat")] =
+        select({QStringLiteral("Halvercrest"), QStringLiteral("Generic ASCII"),
+                QStringLiteral("Legacy 7-bit")},
+               0);
+    PageElement ok = element("input");
+    ok.value = QStringLiteral("OK");
+    page[QStringLiteral("btnOK")] = ok;
     return page;
 }
