@@ -276,3 +276,35 @@ TEST(ResScheme, ServesOnlyTheProgramsOwnResources) {
 }
 
 }  // namespace
+
+namespace {
+
+// Each dialog asks the factory for its page when it starts, with itself as the owner; with
+// no factory set it has no page at all, and everything that needs one does nothing.
+TEST(PageViewFactory, EachDialogTakesItsOwnPageWhenItStarts) {
+    app();
+    {
+        FakePageViews pages;
+        TestDialog first, second;
+        EXPECT_EQ(pages.latest, nullptr) << "no page before the dialog starts";
+        first.init();
+        FakePageView* firstPage = pages.latest;
+        ASSERT_NE(firstPage, nullptr);
+        EXPECT_EQ(pages.latestOwner, &first);
+        second.init();
+        EXPECT_NE(pages.latest, firstPage);
+        EXPECT_EQ(pages.latestOwner, &second);
+        EXPECT_EQ(firstPage->loads, std::vector<QUrl>{QUrl("res://Tessora.exe/104")});
+    }
+    TestDialog alone;
+    alone.init();
+    EXPECT_EQ(alone.View(), nullptr);
+    alone.text = "kept";
+    alone.exchange(true);
+    alone.exchange(false);
+    EXPECT_EQ(alone.text, "kept");
+    EXPECT_FALSE(alone.FocusElement("scrText"));
+    EXPECT_FALSE(alone.HasElement("scrText"));
+}
+
+}  // namespace

@@ -225,6 +225,18 @@ TEST_F(RealPage, TheOtherPagesLoadOnRequest) {
     EXPECT_TRUE(dlg->HasElement("cmbPort"));
 }
 
+// Each page taken up is announced once the bridge of that document has answered a round
+// trip, the first page and every one after it.
+TEST_F(RealPage, EveryPageTakenUpIsAnnouncedAfterARoundTripThroughItsBridge) {
+    ASSERT_EQ(ready, 1);
+    for (const int resource : {157, 103, 104}) {
+        const int before = ready;
+        dlg->LoadFromResource(resource);
+        ASSERT_TRUE(WaitUntil([&] { return ready == before + 1; })) << resource;
+    }
+    EXPECT_TRUE(dlg->HasElement("scrText"));
+}
+
 // The stand-in pages the window tests run on must be the real pages' twins: the same named
 // elements, of the same kinds, with the same lists and the texts the stand-ins give. Values
 // and selections are taken as the page's source has them, before the host wrote to them.
