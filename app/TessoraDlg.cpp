@@ -10,6 +10,7 @@
 #include "Cp1252.h"
 #include "DialogTemplate.h"
 #include "DocumentFile.h"
+#include "Exceptions.h"
 #include "FileDialog.h"
 #include "LineEnds.h"
 #include "MessageBox.h"
@@ -40,8 +41,8 @@ bool IsScreen(std::int32_t screen) {
 
 }  // namespace
 
-CTessoraDlg::CTessoraDlg(QWidget* parent, std::unique_ptr<PageView> view)
-    : CDHtmlDialog(IDD_TESSORA_DIALOG, IDR_HTML_TESSORA, parent, std::move(view)) {
+CTessoraDlg::CTessoraDlg(QWidget* parent)
+    : CDHtmlDialog(IDD_TESSORA_DIALOG, IDR_HTML_TESSORA, parent) {
     const auto post = [this](unsigned message, WPARAM wParam = 0) {
         return [this, message, wParam](const DHtmlElement&) { PostMessage(message, wParam, 0); };
     };
@@ -107,8 +108,8 @@ bool CTessoraDlg::OnInitDialog() {
     LoadFromResource(IDR_HTML_TESSORA);
     GetWindowRect(&m_rcFull);
 
-    m_pPort.reset(new (std::nothrow) CPort(
-        [](const std::u16string& name) { return SettingsStore().PortDevice(name); }));
+    // The operator's port mapping is read once, at start, like the rest of the settings.
+    m_pPort.reset(new (std::nothrow) CPort(MappedPortDevices(SettingsStore().ReadPaths("Ports"))));
     if (!m_pPort) {
         AfxMessageBox(kPortObjectFailed, MB_OK);
         std::exit(1);
@@ -174,6 +175,16 @@ void CTessoraDlg::OnCancel() {
     if (m_pPort) m_pPort->Close();
     m_pPort.reset();
     CDHtmlDialog::OnCancel();
+}
+
+void CTessoraDlg::ReportException(std::exception_ptr error) {
+    try {
+        std::rethrow_exception(error);
+    } catch (const CMemoryException& e) {
+        AfxMessageBox(e.Text(), MB_OK | MB_ICONEXCLAMATION | MB_SYSTEMMODAL);
+    } catch (...) {
+        CDHtmlDialog::ReportException(std::current_exception());
+    }
 }
 
 void CTessoraDlg::DoDataExchange(CDataExchange* pDX) {
@@ -366,9 +377,7 @@ LRESULT CTessoraDlg::OnFileSave(WPARAM, LPARAM) {
 LRESULT CTessoraDlg::OnSetup(WPARAM, LPARAM) {
     // Nothing else may write to the port while the operator switches it.
     KillTimer(IDT_STAMP);
-    std::unique_ptr<CSetupDlg> dlg = m_makeSetupDlg
-                                         ? m_makeSetupDlg(m_pPort.get(), this)
-                                         : std::make_unique<CSetupDlg>(m_pPort.get(), this);
+    auto dlg = std::make_unique<CSetupDlg>(m_pPort.get(), this);
     // OK and the close box lead on alike: the port chosen last is the one to greet.
     dlg->DoModal();
     dlg.reset();

@@ -17,7 +17,7 @@
 // that is refilled from them after every load.
 class CTessoraDlg : public CDHtmlDialog {
 public:
-    explicit CTessoraDlg(QWidget* parent = nullptr, std::unique_ptr<PageView> view = nullptr);
+    explicit CTessoraDlg(QWidget* parent = nullptr);
     ~CTessoraDlg() override;
 
     // Marks the current tab, focuses the text and writes the fields to the page.
@@ -60,10 +60,6 @@ public:
     // line); emptied when it is taken.
     std::optional<std::string> m_strStartFile;
 
-    // Makes the dialog OnSetup runs, given the port and the owner; when empty, the real one.
-    // Tests put a dialog on a stand-in page here.
-    std::function<std::unique_ptr<CSetupDlg>(CPort*, QWidget*)> m_makeSetupDlg;
-
     bool OnInitDialog() override;
     void OnCancel() override;
     void OnTimer(unsigned id) override;
@@ -74,6 +70,9 @@ protected:
 
     const std::vector<DHtmlEventMapEntry>& GetDHtmlEventMap() const override;
     const MessageMap& GetMessageMap() const override;
+    // A text the document could not find memory for is shown as the host shows any other
+    // out-of-memory: an exclamation, over every window.
+    void ReportException(std::exception_ptr error) override;
 
 private:
     // How a Save ended: the commands that offered it go on only after a written file.

@@ -9,6 +9,7 @@
 #include "PageResources.h"
 #include "ResScheme.h"
 #include "TessoraApp.h"
+#include "WebPageView.h"
 
 int main(int argc, char* argv[]) {
     // Read before anything needs a display, so a mistyped command line answers anywhere.
@@ -24,6 +25,7 @@ int main(int argc, char* argv[]) {
     ApplyEngineSettings();
     InitPageResources();
     RegisterResScheme();
+    UseWebPages();
     QApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     // Qt sees only the program name: a file named like one of its options stays a file.
     int qtArgc = 1;

@@ -19,10 +19,8 @@
 
 #include "Charset.h"
 #include "DialogTemplate.h"
-#include "Exceptions.h"
 #include "MessageBox.h"
-#include "ResScheme.h"
-#include "WebPageView.h"
+#include "ResourceUrl.h"
 
 namespace {
 
@@ -86,9 +84,8 @@ void CDHtmlDialog::guarded(F&& command) {
     }
 }
 
-CDHtmlDialog::CDHtmlDialog(int templateId, int htmlResId, QWidget* parent,
-                           std::unique_ptr<PageView> view)
-    : QDialog(parent), m_templateId(templateId), m_htmlResId(htmlResId), m_view(std::move(view)) {
+CDHtmlDialog::CDHtmlDialog(int templateId, int htmlResId, QWidget* parent)
+    : QDialog(parent), m_templateId(templateId), m_htmlResId(htmlResId) {
     Qt::WindowFlags flags = Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                             Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint;
     if (const DialogTemplate* t = FindDialogTemplate(templateId)) {
@@ -166,7 +163,8 @@ bool CDHtmlDialog::OnInitDialog() {
 }
 
 void CDHtmlDialog::createView() {
-    if (!m_view) m_view = std::make_unique<WebPageView>(this);
+    if (!m_view) m_view = MakePageView(this);
+    if (!m_view) return;
     m_view->setCallbacks({
         [this](const QString& url, QHash<QString, PageElement> elements) {
             onPageLoaded(url, std::move(elements));
@@ -461,8 +459,6 @@ const CDHtmlDialog::MessageMap& CDHtmlDialog::GetMessageMap() const {
 void CDHtmlDialog::ReportException(std::exception_ptr error) {
     try {
         std::rethrow_exception(error);
-    } catch (const CMemoryException& e) {
-        AfxMessageBox(e.Text(), MB_OK | MB_ICONEXCLAMATION | MB_SYSTEMMODAL);
     } catch (const std::bad_alloc&) {
         AfxMessageBox("Out of memory.", MB_OK | MB_ICONEXCLAMATION | MB_SYSTEMMODAL);
     } catch (const std::exception& e) {

@@ -44,9 +44,8 @@ public:
     using MessageHandler = std::function<LRESULT(WPARAM, LPARAM)>;
     using MessageMap = std::map<unsigned, MessageHandler>;
 
-    // view: the browser side; when null a web view is made by OnInitDialog.
-    CDHtmlDialog(int templateId, int htmlResId, QWidget* parent = nullptr,
-                 std::unique_ptr<PageView> view = nullptr);
+    // The browser side comes from the page-view factory when OnInitDialog first runs.
+    CDHtmlDialog(int templateId, int htmlResId, QWidget* parent = nullptr);
     ~CDHtmlDialog() override;
 
     // Initialises the dialog, shows it and runs its modal loop; returns the EndDialog result.

@@ -5,6 +5,7 @@
 #include <QUrl>
 #include <QVariant>
 #include <functional>
+#include <memory>
 
 #include "PageModel.h"
 
@@ -48,3 +49,10 @@ public:
     // Calls done once the page has applied every write, focus and binding asked for so far.
     virtual void whenApplied(std::function<void()> done) = 0;
 };
+
+// Makes the browser side of each page-hosting dialog, given the dialog that will own it. Set
+// once at start (the program sets the web view; tests set stand-in pages); with none set,
+// dialogs have no page and their exchanges do nothing.
+using PageViewFactory = std::function<std::unique_ptr<PageView>(QWidget* owner)>;
+void SetPageViewFactory(PageViewFactory factory);
+std::unique_ptr<PageView> MakePageView(QWidget* owner);

@@ -5,7 +5,6 @@
 #include <QTemporaryDir>
 
 #include "Charset.h"
-#include "Port.h"
 
 namespace {
 
@@ -76,10 +75,15 @@ void SettingsStore::WriteInt32(const char* name, std::int32_t value) {
     openStore().setValue(QLatin1String(name), static_cast<int>(value));
 }
 
-std::string SettingsStore::PortDevice(const std::u16string& portName) const {
-    const QString name =
-        QString::fromUtf16(portName.data(), static_cast<qsizetype>(portName.size()));
-    const QString mapped = openStore().value(QStringLiteral("Ports/") + name).toString();
-    if (!mapped.isEmpty() && !name.contains(QLatin1Char('/'))) return mapped.toStdString();
-    return DefaultPortDevice(portName);
+std::vector<std::pair<std::u16string, std::string>> SettingsStore::ReadPaths(
+    const char* group) const {
+    QSettings store = openStore();
+    store.beginGroup(QLatin1String(group));
+    std::vector<std::pair<std::u16string, std::string>> paths;
+    for (const QString& name : store.childKeys()) {
+        const QVariant v = store.value(name);
+        if (v.typeId() == QMetaType::QStringList) continue;
+        paths.emplace_back(name.toStdU16String(), v.toString().toStdString());
+    }
+    return paths;
 }

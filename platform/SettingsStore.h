@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
 // The per-user settings of the program (group "Halvercrest", application "Tessora"; on
 // Linux ${XDG_CONFIG_HOME:-~/.config}/Halvercrest/Tessora.conf). Text values are 8-bit
@@ -16,7 +18,7 @@ public:
     void WriteText(const char* name, const std::string& value);
     void WriteInt32(const char* name, std::int32_t value);
 
-    // The device a port name stands for: "COM1=/dev/ttyUSB0" in group Ports when present,
-    // else COMn -> /dev/ttyS<n-1>; empty when the name is no port at all.
-    std::string PortDevice(const std::u16string& portName) const;
+    // Every value of a group as (name, path) in the store's order. Paths are the file
+    // system's UTF-8, not Windows-1252; a value that is no single text is left out.
+    std::vector<std::pair<std::u16string, std::string>> ReadPaths(const char* group) const;
 };

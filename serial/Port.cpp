@@ -3,6 +3,7 @@
 #include <poll.h>
 #include <unistd.h>
 
+#include <cassert>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
@@ -27,6 +28,12 @@ constexpr int kReadWaitMs = 50;
 
 void Sleep(milliseconds duration) {
     std::this_thread::sleep_for(duration);
+}
+
+// The writer passes only the byte it peeked and wrote, so there is always one to pass.
+void PassHead(TransmitRing& ring) {
+    [[maybe_unused]] const bool passed = ring.Advance();
+    assert(passed);
 }
 
 }  // namespace
@@ -54,6 +61,17 @@ std::string DefaultPortDevice(const std::u16string& portName) {
     return "/dev/ttyS" + std::to_string(number - 1);
 }
 
+PortDeviceResolver MappedPortDevices(std::vector<std::pair<std::u16string, std::string>> mapping) {
+    return [mapping = std::move(mapping)](const std::u16string& portName) {
+        for (const auto& [name, device] : mapping) {
+            if (name == portName && !device.empty()) {
+                return device;
+            }
+        }
+        return DefaultPortDevice(portName);
+    };
+}
+
 CPort::CPort(PortDeviceResolver resolver) : m_resolver(std::move(resolver)) {}
 
 CPort::~CPort() {
@@ -64,24 +82,39 @@ int CPort::Open() {
     if (m_bOpen != 0) {
         return 0;
     }
+    const int result = OpenDevice();
+    if (result == 0) {
+        m_lastError.clear();
+    }
+    return result;
+}
+
+int CPort::Refuse(std::error_code reason) {
+    m_lastError = reason;
+    return 1;
+}
+
+int CPort::OpenDevice() {
     // Bytes queued for an earlier opening are not for whatever is on the line now.
     m_tx.Reset();
 
     const std::optional<LineSettings> settings = ParseModeString(m_bstrSettings);
     if (!settings) {
-        return 1;
+        return Refuse(std::make_error_code(std::errc::invalid_argument));
     }
     const std::string device = m_resolver ? m_resolver(m_bstrPort) : std::string();
     if (device.empty()) {
-        return 1;
+        return Refuse(std::make_error_code(std::errc::no_such_device));
     }
-    const int fd = OpenExclusiveTerminal(device);
+    std::error_code reason;
+    const int fd = OpenExclusiveTerminal(device, reason);
     if (fd < 0) {
-        return 1;
+        return Refuse(reason);
     }
-    if (!ConfigureLine(fd, *settings)) {
+    reason = ConfigureLine(fd, *settings);
+    if (reason) {
         ReleaseTerminal(fd);
-        return 1;
+        return Refuse(reason);
     }
     m_hComm = fd;
 
@@ -89,14 +122,14 @@ int CPort::Open() {
     try {
         m_hReadThread = std::thread(&CPort::ReadThreadProc, this);
         m_hWriteThread = std::thread(&CPort::WriteThreadProc, this);
-    } catch (const std::system_error&) {
+    } catch (const std::system_error& e) {
         // Half a port would report open while nothing sends: undo it all.
         m_bRunning.store(0, std::memory_order_release);
         if (m_hReadThread.joinable()) {
             m_hReadThread.join();
         }
         ReleaseHandle();
-        return 1;
+        return Refuse(e.code());
     }
     m_bOpen = 1;
     return 0;
@@ -132,19 +165,23 @@ int CPort::IsOpen(int* pOpen) const {
 
 int CPort::Write(std::string_view text) {
     if (m_bRunning.load(std::memory_order_acquire) == 0) {
-        return 1;
+        return Refuse(std::make_error_code(std::errc::not_connected));
     }
     // A caption command must reach the unit whole or not at all, so an overlong text or
     // one that does not fit behind what is queued is refused, never cut or overwritten.
     if (text.size() > kMaxText) {
-        return 1;
+        return Refuse(std::make_error_code(std::errc::message_size));
     }
-    return m_tx.Append(text) ? 0 : 1;
+    if (!m_tx.Append(text)) {
+        return Refuse(std::make_error_code(std::errc::no_buffer_space));
+    }
+    m_lastError.clear();
+    return 0;
 }
 
 int CPort::Write(const char* text) {
     if (text == nullptr) {
-        return 1;
+        return Refuse(std::make_error_code(std::errc::invalid_argument));
     }
     return Write(std::string_view(text, ::strnlen(text, kMaxText + 1)));
 }
@@ -187,9 +224,12 @@ void CPort::WriteThreadProc() {
             // below 20 bytes a second, slower than the stamps alone.
             pending = true;
         }
-        switch (WaitOutputDrained(m_hComm, kWriteCompletionWait)) {
+        // The worker has no caller to hand a reason to: a queue it cannot read is handled
+        // the same whatever the cause.
+        std::error_code unreadable;
+        switch (WaitOutputDrained(m_hComm, kWriteCompletionWait, unreadable)) {
             case OutputState::Drained:
-                m_tx.Advance();
+                PassHead(m_tx);
                 pending = false;
                 break;
             case OutputState::Queued:
@@ -197,7 +237,7 @@ void CPort::WriteThreadProc() {
             case OutputState::Unknown:
                 // write() took the byte, so it is the driver's to send: sending it again
                 // would put it on the line twice. The pause keeps a dead line from spinning.
-                m_tx.Advance();
+                PassHead(m_tx);
                 pending = false;
                 Sleep(kPause);
                 break;

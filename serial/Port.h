@@ -5,7 +5,10 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <system_error>
 #include <thread>
+#include <utility>
+#include <vector>
 
 #include "TransmitRing.h"
 
@@ -15,10 +18,15 @@ using PortDeviceResolver = std::function<std::string(const std::u16string& portN
 // "COMn" (n >= 1, any case) -> "/dev/ttyS<n-1>", anything else -> "" (open fails).
 std::string DefaultPortDevice(const std::u16string& portName);
 
+// A resolver over the operator's own mapping of port names to devices (name, device path),
+// looked up by the exact name; a name it does not map opens its default device.
+PortDeviceResolver MappedPortDevices(std::vector<std::pair<std::u16string, std::string>> mapping);
+
 // The link to the caption unit: one serial port at fixed line settings, a writer thread that
 // sends queued text one byte at a time and a reader thread that keeps the receive side
 // drained. Every operation is for the window thread; Write returns without waiting for the
-// line. Operations give 0 for done and 1 for not done.
+// line. Operations give 0 for done and 1 for not done; LastError says why the last Open or
+// Write that was not done failed, and is cleared by the next that is.
 class CPort {
 public:
     explicit CPort(PortDeviceResolver resolver = DefaultPortDevice);
@@ -35,6 +43,9 @@ public:
     int Write(const char* text);
     int GetPortName(std::u16string* pName) const;  // always 0
     int SetPort(const char16_t* name);             // always 0; IsOpen tells the outcome
+    // ENOENT and the like from the device, EBUSY held elsewhere, ENOTCONN a write while
+    // closed, EMSGSIZE an overlong text, ENOBUFS a text that does not fit the queue.
+    std::error_code LastError() const { return m_lastError; }
 
     // State the tests and the benchmarks look at.
     bool HasCommHandle() const { return m_hComm != kInvalidHandle; }
@@ -50,11 +61,14 @@ private:
     void ReadThreadProc();
     void WriteThreadProc();
     void ReleaseHandle();
+    int OpenDevice();
+    int Refuse(std::error_code reason);
 
     PortDeviceResolver m_resolver;
     std::u16string m_bstrPort = u"COM1";
     const std::u16string m_bstrSettings = u"9600,N,8,1";
     int m_bOpen = 0;
+    std::error_code m_lastError;     // window thread only
     std::atomic<int> m_bRunning{0};  // written by the window thread, read by both workers
     int m_hComm = kInvalidHandle;    // set only while no worker runs
     std::thread m_hReadThread;

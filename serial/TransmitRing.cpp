@@ -1,11 +1,11 @@
 #include "TransmitRing.h"
 
 bool TransmitRing::Append(std::string_view bytes) {
-    const std::size_t write = m_pTxWrite.load(std::memory_order_acquire);
+    const std::size_t write = m_pTxWrite.load(std::memory_order_relaxed);
     // Acquire pairs with the consumer's release in Advance: the slots it has passed are
     // really done with before they are overwritten.
     const std::size_t read = m_pTxRead.load(std::memory_order_acquire);
-    const std::size_t free = kCapacity - ((write - read) & kMask);
+    const std::size_t free = kCapacity - Distance(read, write);
     if (bytes.size() > free) {
         return false;
     }
@@ -20,26 +20,29 @@ bool TransmitRing::Append(std::string_view bytes) {
 }
 
 bool TransmitRing::Peek(unsigned char* byte) const {
-    const std::size_t read = m_pTxRead.load(std::memory_order_acquire);
-    if (read == m_pTxWrite.load(std::memory_order_acquire)) {
+    assert(byte != nullptr);
+    const std::size_t read = m_pTxRead.load(std::memory_order_relaxed);
+    // Acquire pairs with the producer's release in Append: the bytes are there to read.
+    if (Distance(read, m_pTxWrite.load(std::memory_order_acquire)) == 0) {
         return false;
     }
     *byte = m_txBuf[read];
     return true;
 }
 
-void TransmitRing::Advance() {
-    const std::size_t read = m_pTxRead.load(std::memory_order_acquire);
-    if (read == m_pTxWrite.load(std::memory_order_acquire)) {
-        return;
+bool TransmitRing::Advance() {
+    const std::size_t read = m_pTxRead.load(std::memory_order_relaxed);
+    if (Distance(read, m_pTxWrite.load(std::memory_order_acquire)) == 0) {
+        return false;
     }
     m_pTxRead.store((read + 1) & kMask, std::memory_order_release);
+    return true;
 }
 
 std::size_t TransmitRing::Size() const {
     const std::size_t read = m_pTxRead.load(std::memory_order_acquire);
     const std::size_t write = m_pTxWrite.load(std::memory_order_acquire);
-    return (write - read) & kMask;
+    return Distance(read, write);
 }
 
 void TransmitRing::Reset() {

@@ -2,13 +2,15 @@
 
 #include <array>
 #include <atomic>
+#include <cassert>
 #include <cstddef>
 #include <string_view>
 
 // The queue between the window thread, which appends whole strings, and the writer thread,
 // which sends them one byte at a time. Exactly one thread appends and exactly one thread
 // takes bytes; each advances only its own position and publishes it with a release store,
-// so no lock is needed. The storage is fixed, so a stalled line cannot grow memory.
+// so no lock is needed. A side reads its own position relaxed (no one else moves it) and
+// the other's with acquire. The storage is fixed, so a stalled line cannot grow memory.
 class TransmitRing {
 public:
     static constexpr std::size_t kBufferSize = 4096;
@@ -20,9 +22,10 @@ public:
     bool Append(std::string_view bytes);
 
     // Consumer side. The byte at the head stays queued until Advance, so a byte whose
-    // write failed is retried rather than lost.
+    // write failed is retried rather than lost. Advance passes the byte Peek gave and says
+    // so; on an empty ring there is none, it moves nothing and gives false.
     bool Peek(unsigned char* byte) const;
-    void Advance();
+    bool Advance();
 
     // Either side; from the producer it may overstate what is still queued.
     std::size_t Size() const;
@@ -32,6 +35,14 @@ public:
     void Reset();
 
 private:
+    // How far write runs ahead of read; never beyond the capacity, or a side has moved the
+    // other's position or run past it.
+    static std::size_t Distance(std::size_t read, std::size_t write) {
+        const std::size_t distance = (write - read) & kMask;
+        assert(read < kBufferSize && write < kBufferSize && distance <= kCapacity);
+        return distance;
+    }
+
     static constexpr std::size_t kMask = kBufferSize - 1;
     static_assert((kBufferSize & kMask) == 0, "positions wrap with a mask");
 

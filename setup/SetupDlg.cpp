@@ -15,8 +15,8 @@ constexpr char kDisconnected[] = "Disconnected";
 
 }  // namespace
 
-CSetupDlg::CSetupDlg(CPort* pPort, QWidget* parent, std::unique_ptr<PageView> view)
-    : CDHtmlDialog(IDD_SETUP, IDR_HTML_SETUP, parent, std::move(view)) {
+CSetupDlg::CSetupDlg(CPort* pPort, QWidget* parent)
+    : CDHtmlDialog(IDD_SETUP, IDR_HTML_SETUP, parent) {
     g_pSetupDlg = this;
     m_pPort = pPort;
     if (m_pPort) {

@@ -14,7 +14,7 @@ class CPort;
 class CSetupDlg : public CDHtmlDialog {
 public:
     // pPort: the main window's port, not owned; it must outlive the dialog.
-    CSetupDlg(CPort* pPort, QWidget* parent, std::unique_ptr<PageView> view = nullptr);
+    CSetupDlg(CPort* pPort, QWidget* parent);
     ~CSetupDlg() override;
 
     bool OnInitDialog() override;

@@ -76,8 +76,8 @@ MainWindowFixture::MainWindowFixture() {
         answers.erase(answers.begin());
         return answer;
     });
-    view = new FakePageView;
-    dlg = std::make_unique<CTessoraDlg>(nullptr, std::unique_ptr<PageView>(view));
+    view = pages.next();
+    dlg = std::make_unique<CTessoraDlg>();
 }
 
 MainWindowFixture::~MainWindowFixture() {

@@ -43,6 +43,7 @@ public:
     void start(bool loadPage = true);
     void runPostedMessages();
 
+    FakePageViews pages;  // every dialog the window opens gets a stand-in page
     FakePageView* view = nullptr;
     std::unique_ptr<CTessoraDlg> dlg;
     std::vector<std::pair<std::string, unsigned>> boxes;

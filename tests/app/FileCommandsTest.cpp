@@ -24,8 +24,10 @@
 
 #include "AppTestSupport.h"
 #include "DocumentFile.h"
+#include "Exceptions.h"
 #include "FileBytes.h"
 #include "FileDialog.h"
+#include "MessageBox.h"
 #include "Messages.h"
 #include "RunUnprivileged.h"
 
@@ -482,6 +484,31 @@ TEST_F(RealFileDialog, OpenTakesOnlyAFileThatExists) {
     EXPECT_TRUE(driver.finished());
     EXPECT_EQ(chosen, (folder / "show.tso").string());
     EXPECT_EQ(filters, (QStringList{"Tessora Files (*.tso)", " All Files (*.*)"}));
+}
+
+}  // namespace
+
+namespace {
+
+// The document's own out-of-memory (a text too long to hold) is shown as the host shows
+// any other: an exclamation over every window, and the window goes on.
+TEST(FileErrors, TheDocumentsOutOfMemoryIsAnExclamation) {
+    struct Window : CTessoraDlg {
+        using CTessoraDlg::ReportException;
+    };
+    FakePageViews pages;
+    std::vector<Box> boxes;
+    SetMessageBoxHook([&](const std::string& text, unsigned type) {
+        boxes.push_back({text, type});
+        return IDOK;
+    });
+    Window window;
+    window.ReportException(std::make_exception_ptr(CMemoryException()));
+    window.ReportException(std::make_exception_ptr(CFileException::FromErrno(EACCES, "x.tso")));
+    SetMessageBoxHook({});
+    ASSERT_EQ(boxes.size(), 2u);
+    EXPECT_EQ(boxes[0], (Box{"Out of memory.", MB_OK | MB_ICONEXCLAMATION | MB_SYSTEMMODAL}));
+    EXPECT_EQ(boxes[1].second & MB_ICONMASK, MB_ICONSTOP);
 }
 
 }  // namespace

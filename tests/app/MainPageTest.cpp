@@ -11,6 +11,7 @@
 #include "ResScheme.h"
 #include "TessoraDlg.h"
 #include "WebPageProbe.h"
+#include "WebPageView.h"
 
 namespace {
 
@@ -144,6 +145,7 @@ int main(int argc, char** argv) {
     InitPageResources();
     ApplyEngineSettings();  // the rendering path the program itself takes
     RegisterResScheme();
+    UseWebPages();
     QApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();

@@ -9,10 +9,9 @@
 
 #include "DHtmlDialog.h"
 #include "DialogTemplate.h"
-#include "Exceptions.h"
 #include "FakePageView.h"
 #include "MessageBox.h"
-#include "ResScheme.h"
+#include "ResourceUrl.h"
 
 namespace {
 
@@ -27,8 +26,7 @@ QApplication& app() {
 // A dialog with a few fields and an event table, as the program's dialogs have.
 class TestDialog : public CDHtmlDialog {
 public:
-    explicit TestDialog(FakePageView* view)
-        : CDHtmlDialog(IDD_TESSORA_DIALOG, 104, nullptr, std::unique_ptr<PageView>(view)) {
+    TestDialog() : CDHtmlDialog(IDD_TESSORA_DIALOG, 104, nullptr) {
         m_events = {
             {DHTMLEVENTMAPENTRY_NAME, DISPID_HTMLELEMENTEVENTS_ONMOUSEDOWN, "btnSend",
              [this](const DHtmlElement& e) { fired.push_back("send:" + e.id.toStdString()); }},
@@ -49,7 +47,7 @@ public:
                  throw std::runtime_error("Access to /tmp/x.tso was denied.");
              }},
             {WM_USER + 3, [](WPARAM, LPARAM) -> LRESULT { throw std::bad_alloc(); }},
-            {WM_USER + 4, [](WPARAM, LPARAM) -> LRESULT { throw CMemoryException(); }},
+            {WM_USER + 4, [](WPARAM, LPARAM) -> LRESULT { throw std::bad_array_new_length(); }},
         };
     }
 
@@ -83,8 +81,8 @@ class PageHost : public ::testing::Test {
 protected:
     void SetUp() override {
         app();
-        view = new FakePageView;
-        dlg = std::make_unique<TestDialog>(view);
+        view = pages.next();
+        dlg = std::make_unique<TestDialog>();
         dlg->init();
         SetMessageBoxHook([this](const std::string& text, unsigned type) {
             boxes.push_back({text, type});
@@ -99,6 +97,7 @@ protected:
         view->finishLoad(page);
     }
 
+    FakePageViews pages;
     FakePageView* view = nullptr;
     std::unique_ptr<TestDialog> dlg;
     std::vector<std::pair<std::string, unsigned>> boxes;
@@ -274,6 +273,38 @@ TEST(ResScheme, ServesOnlyTheProgramsOwnResources) {
     for (const char* url : {"res://Tessora.exe/999", "res://other.exe/104", "file:///etc/passwd",
                             "res://Tessora.exe/bmp/../104", "https://Tessora.exe/104"})
         EXPECT_EQ(ResourcePathForUrl(QUrl(url)), QString()) << url;
+}
+
+}  // namespace
+
+namespace {
+
+// Each dialog asks the factory for its page when it starts, with itself as the owner; with
+// no factory set it has no page at all, and everything that needs one does nothing.
+TEST(PageViewFactory, EachDialogTakesItsOwnPageWhenItStarts) {
+    app();
+    {
+        FakePageViews pages;
+        TestDialog first, second;
+        EXPECT_EQ(pages.latest, nullptr) << "no page before the dialog starts";
+        first.init();
+        FakePageView* firstPage = pages.latest;
+        ASSERT_NE(firstPage, nullptr);
+        EXPECT_EQ(pages.latestOwner, &first);
+        second.init();
+        EXPECT_NE(pages.latest, firstPage);
+        EXPECT_EQ(pages.latestOwner, &second);
+        EXPECT_EQ(firstPage->loads, std::vector<QUrl>{QUrl("res://Tessora.exe/104")});
+    }
+    TestDialog alone;
+    alone.init();
+    EXPECT_EQ(alone.View(), nullptr);
+    alone.text = "kept";
+    alone.exchange(true);
+    alone.exchange(false);
+    EXPECT_EQ(alone.text, "kept");
+    EXPECT_FALSE(alone.FocusElement("scrText"));
+    EXPECT_FALSE(alone.HasElement("scrText"));
 }
 
 }  // namespace

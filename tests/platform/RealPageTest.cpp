@@ -12,8 +12,10 @@
 #include "DHtmlDialog.h"
 #include "DialogTemplate.h"
 #include "EngineSettings.h"
+#include "FakePageView.h"
 #include "ResScheme.h"
 #include "WebPageProbe.h"
+#include "WebPageView.h"
 
 namespace {
 
@@ -224,11 +226,85 @@ TEST_F(RealPage, TheOtherPagesLoadOnRequest) {
     EXPECT_TRUE(dlg->HasElement("cmbPort"));
 }
 
+// Each page taken up is announced once the bridge of that document has answered a round
+// trip, the first page and every one after it.
+TEST_F(RealPage, EveryPageTakenUpIsAnnouncedAfterARoundTripThroughItsBridge) {
+    ASSERT_EQ(ready, 1);
+    for (const int resource : {157, 103, 104}) {
+        const int before = ready;
+        dlg->LoadFromResource(resource);
+        ASSERT_TRUE(WaitUntil([&] { return ready == before + 1; })) << resource;
+    }
+    EXPECT_TRUE(dlg->HasElement("scrText"));
+}
+
+// The stand-in pages the window tests run on must be the real pages' twins: the same named
+// elements, of the same kinds, with the same lists and the texts the stand-ins give. Values
+// and selections are taken as the page's source has them, before the host wrote to them.
+TEST_F(RealPage, TheStandInPagesNameWhatTheRealPagesHold) {
+    const struct {
+        int resource;
+        QHash<QString, PageElement> standIn;
+    } pages[] = {{104, MainPageElements()}, {157, MiniPageElements()}, {103, SetupPageElements()}};
+    int completions = dlg->completions;
+    for (const auto& [resource, standIn] : pages) {
+        SCOPED_TRACE(resource);
+        if (resource != 104) {
+            dlg->LoadFromResource(resource);
+            ASSERT_TRUE(WaitUntil([&] { return dlg->completions == completions + 1; }));
+            completions = dlg->completions;
+        }
+        const QVariantMap real = probe
+                                     ->js(R"(
+            (function () {
+                var all = {};
+                document.querySelectorAll('[id]').forEach(function (el) {
+                    var tag = el.tagName.toLowerCase();
+                    all[el.id] = {
+                        tag: tag,
+                        text: String(el.innerText === undefined ? '' : el.innerText),
+                        value: 'defaultValue' in el ? String(el.defaultValue) : '',
+                        selectedIndex: tag === 'select'
+                            ? Math.max(0, Array.from(el.options).findIndex(function (o) {
+                                  return o.defaultSelected; }))
+                            : -1,
+                        options: tag === 'select'
+                            ? Array.from(el.options).map(function (o) { return o.text; }) : []
+                    };
+                });
+                return all;
+            })())")
+                                     .toMap();
+        QStringList realIds = real.keys(), standInIds = standIn.keys();
+        realIds.sort();
+        standInIds.sort();
+        EXPECT_EQ(standInIds, realIds);
+        for (auto it = standIn.constBegin(); it != standIn.constEnd(); ++it) {
+            if (!real.contains(it.key())) continue;
+            const QVariantMap element = real.value(it.key()).toMap();
+            const PageElement& fake = it.value();
+            EXPECT_EQ(fake.tag, element.value("tag").toString()) << it.key().toStdString();
+            EXPECT_EQ(fake.options, element.value("options").toStringList())
+                << it.key().toStdString();
+            EXPECT_EQ(fake.selectedIndex, element.value("selectedIndex").toInt())
+                << it.key().toStdString();
+            if (!fake.innerText.isEmpty()) {
+                EXPECT_EQ(fake.innerText, element.value("text").toString())
+                    << it.key().toStdString();
+            }
+            if (!fake.value.isEmpty() && !fake.isSelect()) {
+                EXPECT_EQ(fake.value, element.value("value").toString()) << it.key().toStdString();
+            }
+        }
+    }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     ApplyEngineSettings();  // the rendering path the program itself takes
     RegisterResScheme();
+    UseWebPages();
     QApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();

@@ -325,3 +325,71 @@ TEST_F(PortTest, TextGoesOutByItsLengthNulsIncluded) {
 }
 
 }  // namespace
+
+namespace {
+
+// A port that is not done says why, and the next that is done forgets the reason.
+TEST_F(PortTest, EveryRefusalKeepsItsReasonUntilTheNextSuccess) {
+    EXPECT_FALSE(port.LastError());
+    EXPECT_EQ(port.Write("x"), 1);
+    EXPECT_EQ(port.LastError(), std::errc::not_connected);
+
+    const auto dir =
+        std::filesystem::temp_directory_path() / ("tessora-reason-" + std::to_string(::getpid()));
+    std::filesystem::create_directories(dir);
+    std::ofstream(dir / "file").close();
+    devices[u"MISSING"] = dir / "missing";
+    devices[u"FILE"] = dir / "file";
+    devices[u"NOTATTY"] = "/dev/null";
+    const std::pair<std::u16string, std::errc> refusals[] = {
+        {u"MISSING", std::errc::no_such_file_or_directory},
+        {u"FILE", std::errc::no_such_device},
+        {u"NOTATTY", std::errc::inappropriate_io_control_operation},
+        {u"UNMAPPED", std::errc::no_such_device},
+    };
+    for (const auto& [name, reason] : refusals) {
+        port.SetPort(name.c_str());
+        ASSERT_EQ(IsOpen(port), 0);
+        EXPECT_EQ(port.LastError(), reason) << port.LastError().message();
+    }
+    std::filesystem::remove_all(dir);
+
+    OpenOnPty();
+    EXPECT_FALSE(port.LastError());
+    EXPECT_EQ(port.Write(Text(CPort::kMaxText + 1, 'a')), 1);
+    EXPECT_EQ(port.LastError(), std::errc::message_size);
+    EXPECT_EQ(port.Write("ok"), 0);
+    EXPECT_FALSE(port.LastError());
+
+    CPort second(Resolver());
+    second.SetPort(u"PTY");
+    EXPECT_EQ(IsOpen(second), 0);
+    EXPECT_EQ(second.LastError(), std::errc::device_or_resource_busy);
+    port.Close();
+    ASSERT_EQ(::ioctl(pty.Slave(), TIOCEXCL), 0);
+    second.SetPort(u"PTY");
+    EXPECT_EQ(second.LastError(), std::errc::device_or_resource_busy);
+    ASSERT_EQ(::ioctl(pty.Slave(), TIOCNXCL), 0);
+}
+
+// A full queue refuses with its own reason, so a stalled line is told from a closed port.
+TEST_F(PortTest, AFullQueueRefusesWithNoRoom) {
+    OpenOnPty();
+    pty.Stall();
+    for (int i = 0; i < 8 && port.Write(Text(CPort::kMaxText, 'q')) == 0; ++i) {
+    }
+    EXPECT_EQ(port.LastError(), std::errc::no_buffer_space);
+}
+
+TEST(PortDevices, AMappedNameOpensItsDeviceAndEveryOtherItsDefault) {
+    const PortDeviceResolver resolve = MappedPortDevices(
+        {{u"COM1", "/dev/ttyUSB0"}, {u"COM2", ""}, {u"Unit", "/dev/serial/by-id/unit"}});
+    EXPECT_EQ(resolve(u"COM1"), "/dev/ttyUSB0");
+    EXPECT_EQ(resolve(u"com1"), "/dev/ttyS0");  // the mapping is by the exact name
+    EXPECT_EQ(resolve(u"COM2"), "/dev/ttyS1");  // an empty mapping maps nothing
+    EXPECT_EQ(resolve(u"COM4"), "/dev/ttyS3");
+    EXPECT_EQ(resolve(u"Unit"), "/dev/serial/by-id/unit");
+    EXPECT_EQ(resolve(u"LPT1"), "");
+}
+
+}  // namespace

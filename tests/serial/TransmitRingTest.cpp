@@ -111,3 +111,18 @@ TEST(TransmitRing, MegabyteThroughTwoThreadsArrivesByteForByte) {
 }
 
 }  // namespace
+
+namespace {
+
+// The consumer learns whether it passed a byte: only one that Peek gave can be passed.
+TEST(TransmitRing, AdvanceSaysWhetherItPassedAByte) {
+    TransmitRing ring;
+    EXPECT_FALSE(ring.Advance());
+    ASSERT_TRUE(ring.Append("ab"));
+    EXPECT_TRUE(ring.Advance());
+    EXPECT_TRUE(ring.Advance());
+    EXPECT_FALSE(ring.Advance());
+    EXPECT_EQ(ring.Size(), 0u);
+}
+
+}  // namespace

@@ -39,15 +39,13 @@ TEST(SetupCommand, GreetsThePortChosenLastWhicheverWayTheDialogEnds) {
         FakePageView* page = nullptr;
         CPort* givenPort = nullptr;
         QWidget* givenParent = nullptr;
-        w.dlg->m_makeSetupDlg = [&](CPort* port, QWidget* parent) {
-            givenPort = port;
-            givenParent = parent;
-            page = new FakePageView;
-            return std::make_unique<CSetupDlg>(port, parent, std::unique_ptr<PageView>(page));
-        };
         bool clockDuringDialog = true;
         QTimer::singleShot(0, w.dlg.get(), [&] {
             CSetupDlg& dlg = *g_pSetupDlg;
+            givenPort = dlg.m_pPort;
+            givenParent = dlg.parentWidget();
+            EXPECT_EQ(w.pages.latestOwner, &dlg);
+            page = w.pages.latest;
             QTimer::singleShot(5000, &dlg, [&dlg] { dlg.done(-1); });
             clockDuringDialog = w.dlg->HasTimer(IDT_STAMP);
             page->finishLoad(SetupPageElements());

@@ -63,8 +63,8 @@ protected:
 
     // A dialog as it stands once its modal run began and the page came in.
     std::unique_ptr<CSetupDlg> makeDialog(bool loadPage = true) {
-        view = new RecordingView(timeline);
-        auto dlg = std::make_unique<CSetupDlg>(&port, nullptr, std::unique_ptr<PageView>(view));
+        view = pages.next(std::make_unique<RecordingView>(timeline));
+        auto dlg = std::make_unique<CSetupDlg>(&port, nullptr);
         dlg->OnInitDialog();
         if (loadPage) view->finishLoad(SetupPageElements());
         timeline.clear();
@@ -88,6 +88,7 @@ protected:
     FakeLine com1;
     FakeLine com2;
     CPort port;
+    FakePageViews pages;
     RecordingView* view = nullptr;
 };
 
@@ -193,8 +194,8 @@ TEST_F(SetupDialog, ChangeEventsThatAreNotTheListsOwnLeaveThePortAlone) {
 
 TEST_F(SetupDialog, OkReadsThePageAndEndsTheRunWithoutTouchingThePort) {
     usePort(u"COM1");
-    view = new RecordingView(timeline);
-    CSetupDlg dlg(&port, nullptr, std::unique_ptr<PageView>(view));
+    view = pages.next(std::make_unique<RecordingView>(timeline));
+    CSetupDlg dlg(&port, nullptr);
     QTimer::singleShot(5000, &dlg, [&dlg] { dlg.done(-1); });  // a dialog left up fails
     QTimer::singleShot(0, &dlg, [this] {
         view->finishLoad(SetupPageElements());

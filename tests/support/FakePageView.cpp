@@ -1,5 +1,24 @@
 #include "FakePageView.h"
 
+FakePageViews::FakePageViews() {
+    SetPageViewFactory([this](QWidget* owner) -> std::unique_ptr<PageView> {
+        std::unique_ptr<FakePageView> view;
+        if (m_waiting.empty()) {
+            view = std::make_unique<FakePageView>();
+        } else {
+            view = std::move(m_waiting.front());
+            m_waiting.erase(m_waiting.begin());
+        }
+        latest = view.get();
+        latestOwner = owner;
+        return view;
+    });
+}
+
+FakePageViews::~FakePageViews() {
+    SetPageViewFactory({});
+}
+
 void FakePageView::setElementProperty(const QString& id, const QString& property,
                                       const QVariant& value) {
     writes.push_back({id, property, value});
@@ -68,6 +87,7 @@ QHash<QString, PageElement> MainPageElements() {
     QHash<QString, PageElement> page;
     page[QStringLiteral("CTessoraDlg")] = element("body");
     page[QStringLiteral("divDirty")] = element("div");
+    page[QStringLiteral("page")] = element("div");
     for (int i = 1; i <= 4; ++i)
         page[QStringLiteral("Screen%1").arg(i)] = element("div", QString::number(i));
     for (const char* id : {"btnNew", "btnOpen", "btnSave", "btnSetup", "btnToggle"})
@@ -98,7 +118,13 @@ QHash<QString, PageElement> SetupPageElements() {
                                               QStringLiteral("COM3"), QStringLiteral("COM4")},
                                              0);
     page[QStringLiteral("txtStatus")] = element("input");
-    page[QStringLiteral("cmbFormat")] = select({QStringLiteral("Halvercrest")}, 0);
-    page[QStringLiteral("btnOK")] = element("button", QStringLiteral("OK"));
+    page[QStringLiteral("DIV1")] = element("div");
+    page[QStringLiteral("cmbFormat")] =
+        select({QStringLiteral("Halvercrest"), QStringLiteral("Generic ASCII"),
+                QStringLiteral("Legacy 7-bit")},
+               0);
+    PageElement ok = element("input");
+    ok.value = QStringLiteral("OK");
+    page[QStringLiteral("btnOK")] = ok;
     return page;
 }

@@ -4,6 +4,7 @@
 #include <QString>
 #include <QUrl>
 #include <QVariant>
+#include <memory>
 #include <tuple>
 #include <vector>
 
@@ -59,6 +60,32 @@ public:
 
 private:
     Callbacks m_callbacks;
+};
+
+// Stands in for the program's page-view factory while it lives: each dialog that asks for a
+// page gets the next one handed in, or a fresh FakePageView when none is waiting.
+class FakePageViews {
+public:
+    FakePageViews();
+    ~FakePageViews();
+    FakePageViews(const FakePageViews&) = delete;
+    FakePageViews& operator=(const FakePageViews&) = delete;
+
+    // Queues view for the next dialog and returns it.
+    template <class View>
+    View* next(std::unique_ptr<View> view) {
+        View* given = view.get();
+        m_waiting.push_back(std::move(view));
+        return given;
+    }
+    FakePageView* next() { return next(std::make_unique<FakePageView>()); }
+
+    // The page handed out last, with the dialog that took it.
+    FakePageView* latest = nullptr;
+    QWidget* latestOwner = nullptr;
+
+private:
+    std::vector<std::unique_ptr<FakePageView>> m_waiting;
 };
 
 // Element sets shaped like the program's pages.

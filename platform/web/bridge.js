@@ -1,9 +1,17 @@
 // The page host's bridge: reports every named element's state and the page's events to
-// the window, in the order they happen, and applies the window's writes.
+// the window, in the order they happen, and applies the window's writes. Everything goes
+// over the web channel: calls to the host object, and its signals for the way back.
 (function () {
     'use strict';
     if (window.__tessora) return;
-    var flags = window.__tessoraHostFlags || 0;
+    window.__tessora = true;
+
+    // The host's flags, as the window layer names them.
+    var DOCHOSTUIFLAG_DIALOG = 0x1;
+    var DOCHOSTUIFLAG_SCROLL_NO = 0x8;
+
+    var flags = null;  // known once the channel is up
+    var flagsApplied = false;
     var host = null;
     var queue = [];
     var bound = {};
@@ -55,30 +63,30 @@
         send('pageEvent', [el.id, e.type, false, describe(el)]);
     }
 
-    window.__tessora = {
-        apply: function (id, property, value) {
-            var el = document.getElementById(id);
-            if (!el) return;
-            if (property === 'innerText') el.innerText = value;
-            else if (property === 'value') el.value = value;
-            else if (property === 'selectedIndex') el.selectedIndex = value;
-            else if (property === 'backgroundColor') el.style.backgroundColor = value;
-            report(el);
-        },
-        focus: function (id) {
-            var el = document.getElementById(id);
-            if (el) el.focus();
-        },
-        bind: function (id, type) {
-            var el = document.getElementById(id);
-            var key = id + '\n' + type;
-            if (!el || bound[key]) return;
-            bound[key] = true;
-            el.addEventListener(type, function () {
-                send('pageEvent', [id, type, true, describe(el)]);
-            });
-        }
-    };
+    function apply(id, property, value) {
+        var el = document.getElementById(id);
+        if (!el) return;
+        if (property === 'innerText') el.innerText = value;
+        else if (property === 'value') el.value = value;
+        else if (property === 'selectedIndex') el.selectedIndex = value;
+        else if (property === 'backgroundColor') el.style.backgroundColor = value;
+        report(el);
+    }
+
+    function focus(id) {
+        var el = document.getElementById(id);
+        if (el) el.focus();
+    }
+
+    function bind(id, type) {
+        var el = document.getElementById(id);
+        var key = id + '\n' + type;
+        if (!el || bound[key]) return;
+        bound[key] = true;
+        el.addEventListener(type, function () {
+            send('pageEvent', [id, type, true, describe(el)]);
+        });
+    }
 
     // Values typed or chosen reach the window before any event that follows them.
     document.addEventListener('input', function (e) { report(named(e.target)); }, true);
@@ -107,13 +115,16 @@
         seen.forEach(report);
     }).observe(document, {subtree: true, childList: true, characterData: true});
 
+    // Once both the document and the flags are there, whichever comes last.
     function applyHostFlags() {
+        if (flagsApplied || flags === null || document.readyState === 'loading') return;
+        flagsApplied = true;
         var css = '';
-        if (flags & 1) {
+        if (flags & DOCHOSTUIFLAG_DIALOG) {
             css += '* { -webkit-user-select: none; user-select: none; }' +
                 ' input, textarea, select { -webkit-user-select: text; user-select: text; }';
         }
-        if (flags & 8) css += ' html, body { overflow: hidden !important; }';
+        if (flags & DOCHOSTUIFLAG_SCROLL_NO) css += ' html, body { overflow: hidden !important; }';
         if (!css) return;
         var style = document.createElement('style');
         style.textContent = css;
@@ -126,7 +137,15 @@
     });
 
     new QWebChannel(qt.webChannelTransport, function (channel) {
-        host = channel.objects.tessoraHost;
+        var h = channel.objects.tessoraHost;
+        h.applyRequested.connect(apply);
+        h.focusRequested.connect(focus);
+        h.bindRequested.connect(bind);
+        h.roundTripRequested.connect(function (sequence) { h.applied(sequence); });
+        flags = h.hostFlags >>> 0;
+        applyHostFlags();
+        host = h;
+        host.bridgeConnected();
         var pending = queue;
         queue = [];
         pending.forEach(function (call) { host[call[0]].apply(host, call[1]); });

@@ -43,17 +43,3 @@ void InstallResScheme(QWebEngineProfile* profile) {
     if (profile->urlSchemeHandler(kResScheme)) return;
     profile->installUrlSchemeHandler(kResScheme, new ResSchemeHandler(profile));
 }
-
-QUrl ResourceUrl(int resourceId) {
-    return QUrl(QStringLiteral("res://Tessora.exe/%1").arg(resourceId));
-}
-
-QString ResourcePathForUrl(const QUrl& url) {
-    if (url.scheme() != QLatin1String(kResScheme) ||
-        url.host().compare(QLatin1String("tessora.exe"), Qt::CaseInsensitive) != 0)
-        return {};
-    const QString path = url.path().toLower();
-    if (!path.startsWith(QLatin1Char('/')) || path.contains(QLatin1String(".."))) return {};
-    const QString file = QStringLiteral(":/res") + path;
-    return QFile::exists(file) ? file : QString();
-}

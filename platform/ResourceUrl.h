@@ -1,17 +1,12 @@
 #pragma once
 
+#include <QString>
 #include <QUrl>
-
-class QWebEngineProfile;
 
 // The program's own pages and pictures are served from its resources under
 // res://Tessora.exe/<id> and res://Tessora.exe/bmp/<name>, the addresses the pages use.
 inline constexpr char kResScheme[] = "res";
 
-// Must run before the application object is made.
-void RegisterResScheme();
-// Serves the resources to pages shown through this profile (once per profile).
-void InstallResScheme(QWebEngineProfile* profile);
 // res://Tessora.exe/<resourceId>
 QUrl ResourceUrl(int resourceId);
 // The compiled-in resource file for a res: URL, or an empty string when there is none.

@@ -1,8 +1,6 @@
 #include "WebPageView.h"
 
 #include <QFile>
-#include <QJsonDocument>
-#include <QJsonValue>
 #include <QPointer>
 #include <QWebChannel>
 #include <QWebEnginePage>
@@ -13,6 +11,7 @@
 #include <QWebEngineView>
 
 #include "ResScheme.h"
+#include "WindowTypes.h"
 
 // Only the pages the host itself asks for may load: a link, a dropped file or a script
 // navigation would put something else in front of the operator.
@@ -39,19 +38,6 @@ QString readResource(const QString& path) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) return {};
     return QString::fromUtf8(file.readAll());
-}
-
-QString jsString(const QString& text) {
-    return QString::fromUtf8(
-               QJsonDocument::fromVariant(QVariantList{text}).toJson(QJsonDocument::Compact))
-        .mid(1)
-        .chopped(1);
-}
-
-QString jsValue(const QVariant& value) {
-    if (value.typeId() == QMetaType::Int || value.typeId() == QMetaType::LongLong)
-        return QString::number(value.toLongLong());
-    return jsString(value.toString());
 }
 
 QHash<QString, PageElement> elementsFromReport(const QVariantMap& report) {
@@ -82,6 +68,8 @@ WebPageView::WebPageView(QWidget* parent) : QObject(parent) {
     connect(
         m_page, &QWebEnginePage::renderProcessTerminated, this,
         [this] {
+            // Nothing will answer for the dead page; what waited on it may go on.
+            answerAll();
             if (m_callbacks.lost) m_callbacks.lost();
         },
         Qt::QueuedConnection);
@@ -108,8 +96,8 @@ QWebEnginePage* WebPageView::webPage() const {
 
 void WebPageView::setHostFlags(unsigned flags) {
     m_flags = flags;
-    m_page->settings()->setAttribute(QWebEngineSettings::ShowScrollBars, !(flags & 0x8u));
-    installBridge();
+    m_page->settings()->setAttribute(QWebEngineSettings::ShowScrollBars,
+                                     !(flags & DOCHOSTUIFLAG_SCROLL_NO));
 }
 
 void WebPageView::installBridge() {
@@ -122,8 +110,7 @@ void WebPageView::installBridge() {
     script.setWorldId(QWebEngineScript::MainWorld);
     script.setRunsOnSubFrames(false);
     script.setSourceCode(readResource(QStringLiteral(":/qtwebchannel/qwebchannel.js")) +
-                         QStringLiteral("\nwindow.__tessoraHostFlags = %1;\n").arg(m_flags) +
-                         readResource(QStringLiteral(":/platform/bridge.js")));
+                         QLatin1Char('\n') + readResource(QStringLiteral(":/platform/bridge.js")));
     scripts.insert(script);
 }
 
@@ -132,32 +119,43 @@ void WebPageView::load(const QUrl& url) {
     m_view->load(url);
 }
 
-void WebPageView::runScript(const QString& call) {
-    m_page->runJavaScript(QStringLiteral("window.__tessora && window.__tessora.") + call);
-}
-
 void WebPageView::setElementProperty(const QString& id, const QString& property,
                                      const QVariant& value) {
-    runScript(
-        QStringLiteral("apply(%1, %2, %3)").arg(jsString(id), jsString(property), jsValue(value)));
+    emit applyRequested(id, property, value);
 }
 
 void WebPageView::focusElement(const QString& id) {
     m_view->setFocus();
-    runScript(QStringLiteral("focus(%1)").arg(jsString(id)));
+    emit focusRequested(id);
 }
 
 void WebPageView::bindElementEvent(const QString& id, const QString& type) {
-    runScript(QStringLiteral("bind(%1, %2)").arg(jsString(id), jsString(type)));
+    emit bindRequested(id, type);
 }
 
 void WebPageView::whenApplied(std::function<void()> done) {
-    // Scripts run in the order they were sent: an empty one answers after all before it.
-    // A page torn down with its dialog answers too, when this view and its host are gone.
-    m_page->runJavaScript(QStringLiteral("0"), [view = QPointer<WebPageView>(this),
-                                                done = std::move(done)](const QVariant&) {
-        if (view) done();
-    });
+    // The channel keeps order: the answer comes after everything sent before the request.
+    const int sequence = m_nextSequence++;
+    m_waiting.emplace(sequence, std::move(done));
+    emit roundTripRequested(sequence);
+}
+
+void WebPageView::applied(int sequence) {
+    const auto it = m_waiting.find(sequence);
+    if (it == m_waiting.end()) return;  // answered already, or never asked
+    const std::function<void()> done = std::move(it->second);
+    m_waiting.erase(it);
+    done();
+}
+
+void WebPageView::bridgeConnected() {
+    for (const auto& [sequence, done] : m_waiting) emit roundTripRequested(sequence);
+}
+
+void WebPageView::answerAll() {
+    std::map<int, std::function<void()>> waiting;
+    waiting.swap(m_waiting);
+    for (auto& [sequence, done] : waiting) done();
 }
 
 void WebPageView::pageLoaded(const QString& url, const QVariantMap& elements) {
@@ -175,4 +173,8 @@ void WebPageView::pageEvent(const QString& id, const QString& type, bool viaElem
 
 void WebPageView::cancelRequested() {
     if (m_callbacks.cancel) m_callbacks.cancel();
+}
+
+void UseWebPages() {
+    SetPageViewFactory([](QWidget* owner) { return std::make_unique<WebPageView>(owner); });
 }
