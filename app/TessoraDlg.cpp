@@ -116,9 +116,12 @@ bool CTessoraDlg::OnInitDialog() {
     }
     LoadSettings();
     Connect();
-    // Posted, so it runs from the modal loop once the window shows, through the dispatch
-    // that reports a bad file as Open's errors are reported.
-    if (m_strStartFile) PostMessage(UWM_OPEN_START_FILE);
+    // Once the window shows with its page, as Open would after its dialog; posted, so it
+    // runs through the dispatch that reports a bad file as Open's errors are reported.
+    if (m_strStartFile)
+        connect(
+            this, &CDHtmlDialog::pageReady, this, [this] { PostMessage(UWM_OPEN_START_FILE); },
+            Qt::SingleShotConnection);
     return true;
 }
 

@@ -27,13 +27,13 @@ private:
 class WindowShow : public ::testing::Test {
 protected:
     void SetUp() override {
-        view = new ViewWithWidget;
-        dlg = std::make_unique<CDHtmlDialog>(IDD_TESSORA_DIALOG, 104, nullptr,
-                                             std::unique_ptr<PageView>(view));
+        view = pages.next(std::make_unique<ViewWithWidget>());
+        dlg = std::make_unique<CDHtmlDialog>(IDD_TESSORA_DIALOG, 104);
         // A dialog left up fails the test rather than hanging it.
         QTimer::singleShot(4000, dlg.get(), [this] { dlg->done(-1); });
     }
 
+    FakePageViews pages;
     ViewWithWidget* view = nullptr;
     std::unique_ptr<CDHtmlDialog> dlg;
 };
