@@ -12,6 +12,18 @@ std::optional<CCommandLine> ParseCommandLine(std::span<const char* const> args,
             bOptionsEnded = true;
             continue;
         }
+        if (!bOptionsEnded && arg == "--list-ports") {
+            options.m_bListPorts = true;
+            continue;
+        }
+        if (!bOptionsEnded && (arg == "--help" || arg == "-h")) {
+            options.m_bHelp = true;
+            continue;
+        }
+        if (!bOptionsEnded && arg == "--version") {
+            options.m_bVersion = true;
+            continue;
+        }
         // A lone "-" is a file name like any other: the program reads no standard input.
         if (!bOptionsEnded && arg.size() > 1 && arg.front() == '-') {
             strError = "unknown option '" + std::string(arg) + "'";
@@ -23,9 +35,25 @@ std::optional<CCommandLine> ParseCommandLine(std::span<const char* const> args,
         }
         options.m_strFile = std::string(arg);
     }
+    // Each answer is the whole run: combined with anything else, one would go unheeded.
+    const int answers = options.m_bListPorts + options.m_bHelp + options.m_bVersion;
+    if (answers > 1 || (answers == 1 && options.m_strFile)) {
+        strError = "--list-ports, --help and --version each stand alone";
+        return std::nullopt;
+    }
     return options;
 }
 
 std::string CommandLineUsage() {
-    return "usage: tessora [FILE]";
+    return "usage: tessora [FILE] | --list-ports | --help | --version";
+}
+
+std::string CommandLineHelp() {
+    return CommandLineUsage() +
+           "\n"
+           "  FILE          a screen set (.tso) to open once the window is up\n"
+           "  --list-ports  the serial devices here: stable path, kernel name, description,\n"
+           "                and whether you may open them; map one in the settings' [Ports]\n"
+           "  --help        this text\n"
+           "  --version     the program's version\n";
 }

@@ -1,6 +1,7 @@
 #include "TessoraDlg.h"
 
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <ctime>
 #include <new>
@@ -15,6 +16,7 @@
 #include "LineEnds.h"
 #include "MessageBox.h"
 #include "Messages.h"
+#include "PortReason.h"
 #include "SettingsStore.h"
 #include "Stamps.h"
 #include "TextLayout.h"
@@ -25,6 +27,9 @@ constexpr char kOpenPortFailed[] = "Could not open port - please check settings!
 constexpr char kPortObjectFailed[] = "CPort failed to initialize";
 constexpr std::size_t kMaxPortNameBytes = 255;
 constexpr auto kGreetingPause = std::chrono::milliseconds(1500);
+constexpr char kLineLost[] = "Line lost: ";
+constexpr char kLineBack[] = "Line back: ";
+constexpr int kLineBackTicks = 3;
 
 constexpr char kSavePrompt[] = "Save changes to the current file?";
 constexpr char kSaveFailed[] = "Could not save to file!";
@@ -152,12 +157,22 @@ void CTessoraDlg::SaveSettings() {
 }
 
 void CTessoraDlg::Connect() {
+    // A line lost before Setup is tried again now, not a tick later.
+    if (m_pPort->State() == CPort::LineState::Lost) m_pPort->Reconnect();
     int open = 0;
     m_pPort->IsOpen(&open);
     if (!open) {
-        AfxMessageBox(kOpenPortFailed, MB_OK);
+        std::u16string name;
+        m_pPort->GetPortName(&name);
+        const std::string detail = DescribePortFailure(m_pPort->DevicePath(), m_pPort->LastError(),
+                                                       SettingsStore::FileName());
+        std::fprintf(stderr, "tessora: could not open %s: %s\n", Cp1252FromUtf16(name).c_str(),
+                     detail.c_str());
+        AfxMessageBox(kOpenPortFailed, MB_OK, detail);
         return;
     }
+    m_bLineLost = false;
+    ShowLineMessage("");
     SendString(std::string(kGreeting));
     // A plain pause: the greeting stays on the picture while nothing else is sent.
     std::this_thread::sleep_for(kGreetingPause);
@@ -302,7 +317,43 @@ LRESULT CTessoraDlg::OnStampChanged(WPARAM, LPARAM) {
     return 0;
 }
 
+void CTessoraDlg::WatchLine() {
+    if (!m_pPort) return;
+    if (m_pPort->State() == CPort::LineState::Lost) {
+        const std::string device = m_pPort->DevicePath();
+        if (!m_bLineLost) {
+            m_bLineLost = true;
+            std::fprintf(stderr, "tessora: line lost: %s\n", device.c_str());
+            AnnounceToDrivers(QStringLiteral("line lost ") + QString::fromStdString(device));
+        }
+        ShowLineMessage(kLineLost + device);
+        // The device opens without waiting on anything: a replugged adapter is back at once.
+        if (m_pPort->Reconnect() != 0) return;
+        m_bLineLost = false;
+        m_nLineBackTicks = kLineBackTicks;
+        std::fprintf(stderr, "tessora: line back: %s\n", device.c_str());
+        AnnounceToDrivers(QStringLiteral("line back ") + QString::fromStdString(device));
+        ShowLineMessage(kLineBack + device);
+        return;
+    }
+    if (m_nLineBackTicks > 0 && --m_nLineBackTicks == 0) ShowLineMessage("");
+}
+
+void CTessoraDlg::ShowLineMessage(const std::string& text) {
+    // The too-long warning is the send's to set and clear; the line's texts only fill an
+    // empty line or replace their own.
+    if (!m_strMessage.empty() && m_strMessage != m_strLineMessage) {
+        m_strLineMessage.clear();
+        return;
+    }
+    m_strLineMessage = text;
+    if (m_strMessage == text) return;
+    m_strMessage = text;
+    SetElementText(QStringLiteral("divMessage"), m_strMessage);
+}
+
 void CTessoraDlg::OnTimer(unsigned) {
+    WatchLine();
     SendStamps();
     // One tick a second, each just after the second turns (see MsUntilNextStampTick).
     if (HasTimer(IDT_STAMP))

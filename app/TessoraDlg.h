@@ -43,6 +43,10 @@ public:
 
     void LoadSettings();
     void SaveSettings();
+    // Once a tick: notices a lost line, tries its device again and says so on the message line.
+    void WatchLine();
+    // Puts a line-state text on the message line unless the too-long warning holds it.
+    void ShowLineMessage(const std::string& text);
 
     std::unique_ptr<CPort> m_pPort;
     CTessoraFile m_doc;
@@ -55,6 +59,11 @@ public:
     bool m_bDirty = false;
     RECT m_rcFull;
     std::string m_strMessage;
+    // The line-state text last put on the message line ("" none), and the ticks the
+    // "back" text has left to show.
+    std::string m_strLineMessage;
+    bool m_bLineLost = false;
+    int m_nLineBackTicks = 0;
 
     // A screen set to open once the window is up and the unit greeted (from the command
     // line); emptied when it is taken.

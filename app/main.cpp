@@ -7,6 +7,7 @@
 #include "CommandLine.h"
 #include "EngineSettings.h"
 #include "PageResources.h"
+#include "PortReason.h"
 #include "ResScheme.h"
 #include "TessoraApp.h"
 #include "WebPageView.h"
@@ -19,6 +20,19 @@ int main(int argc, char* argv[]) {
     if (!options) {
         std::cerr << "tessora: " << error << "; " << CommandLineUsage() << std::endl;
         return 2;
+    }
+    if (options->m_bHelp) {
+        std::cout << CommandLineHelp();
+        return 0;
+    }
+    if (options->m_bVersion) {
+        std::cout << "tessora " TESSORA_VERSION "\n";
+        return 0;
+    }
+    if (options->m_bListPorts) {
+        for (const SerialDevice& device : ListSerialDevices())
+            std::cout << FormatSerialDevice(device) << '\n';
+        return 0;
     }
 
     // Before Qt starts: Qt and the browser engine read their set-up once, at start.

@@ -320,6 +320,24 @@ bool CDHtmlDialog::SetElementBackgroundColor(const QString& id, const QString& c
     return true;
 }
 
+bool CDHtmlDialog::SetElementText(const QString& id, const std::string& ansiText) {
+    PageElement* e = m_page.find(id);
+    if (!e) return false;
+    e->innerText = FromAnsi(ansiText);
+    writeProperty(id, QStringLiteral("innerText"), e->innerText);
+    return true;
+}
+
+bool CDHtmlDialog::SetElementTitle(const QString& id, const std::string& text) {
+    if (!HasElement(id)) return false;
+    writeProperty(id, QStringLiteral("title"), QString::fromStdString(text));
+    return true;
+}
+
+void CDHtmlDialog::AnnounceToDrivers(const QString& line) {
+    AppendReadyLine(line);
+}
+
 bool CDHtmlDialog::FocusElement(const QString& id) {
     if (!HasElement(id)) return false;
     if (m_view) m_view->focusElement(id);

@@ -62,6 +62,12 @@ public:
     bool HasElement(const QString& id) const;
     bool SetElementBackgroundColor(const QString& id, const QString& color);
     bool FocusElement(const QString& id);
+    // One element's shown text (Windows-1252), leaving every other field as it is.
+    bool SetElementText(const QString& id, const std::string& ansiText);
+    // The tooltip of an element (UTF-8); "" none.
+    bool SetElementTitle(const QString& id, const std::string& text);
+    // Adds "<epoch ms> <line>" to the file that outside drivers of the program wait on.
+    static void AnnounceToDrivers(const QString& line);
     const PageModel& Page() const { return m_page; }
     PageView* View() const { return m_view.get(); }
 

@@ -73,13 +73,15 @@ unsigned EffectiveMessageBoxIcon(unsigned type) {
     }
 }
 
-int AfxMessageBox(const std::string& text, unsigned type) {
+int AfxMessageBox(const std::string& text, unsigned type, const std::string& detail) {
     if (hook()) return hook()(text, type);
 
     AnswerBox box(qtIcon(EffectiveMessageBoxIcon(type)), QString::fromLatin1(kApplicationName),
                   FromAnsi(text), QMessageBox::NoButton, QApplication::activeWindow());
     box.setWindowFlag(Qt::WindowStaysOnTopHint);
     if (type & MB_SYSTEMMODAL) box.setWindowModality(Qt::ApplicationModal);
+    // Behind the box's "Show Details..." button; the box's own text stays as it is.
+    if (!detail.empty()) box.setDetailedText(QString::fromUtf8(detail));
     switch (type & MB_TYPEMASK) {
         case MB_OKCANCEL:
             box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel);

@@ -87,3 +87,7 @@ std::vector<std::pair<std::u16string, std::string>> SettingsStore::ReadPaths(
     }
     return paths;
 }
+
+std::string SettingsStore::FileName() {
+    return openStore().fileName().toStdString();
+}

@@ -21,4 +21,7 @@ public:
     // Every value of a group as (name, path) in the store's order. Paths are the file
     // system's UTF-8, not Windows-1252; a value that is no single text is left out.
     std::vector<std::pair<std::u16string, std::string>> ReadPaths(const char* group) const;
+
+    // Where the store lives, for telling the operator which file to edit (UTF-8).
+    static std::string FileName();
 };

@@ -80,7 +80,7 @@ CPort::~CPort() {
 
 int CPort::Open() {
     if (m_bOpen != 0) {
-        return 0;
+        return State() == LineState::Lost ? Reconnect() : 0;
     }
     const int result = OpenDevice();
     if (result == 0) {
@@ -102,7 +102,7 @@ int CPort::OpenDevice() {
     if (!settings) {
         return Refuse(std::make_error_code(std::errc::invalid_argument));
     }
-    const std::string device = m_resolver ? m_resolver(m_bstrPort) : std::string();
+    const std::string device = DevicePath();
     if (device.empty()) {
         return Refuse(std::make_error_code(std::errc::no_such_device));
     }
@@ -118,6 +118,8 @@ int CPort::OpenDevice() {
     }
     m_hComm = fd;
 
+    m_bLost.store(0, std::memory_order_release);
+    m_nStopped.store(0, std::memory_order_release);
     m_bRunning.store(1, std::memory_order_release);
     try {
         m_hReadThread = std::thread(&CPort::ReadThreadProc, this);
@@ -129,10 +131,55 @@ int CPort::OpenDevice() {
             m_hReadThread.join();
         }
         ReleaseHandle();
+        // A line being brought back stays lost, with nothing left to wait for.
+        m_bLost.store(m_bOpen, std::memory_order_release);
+        m_nStopped.store(2, std::memory_order_release);
         return Refuse(e.code());
     }
     m_bOpen = 1;
     return 0;
+}
+
+std::string CPort::DevicePath() const {
+    return m_resolver ? m_resolver(m_bstrPort) : std::string();
+}
+
+CPort::LineState CPort::State() const {
+    if (m_bOpen == 0) {
+        return LineState::Closed;
+    }
+    return m_bLost.load(std::memory_order_acquire) != 0 ? LineState::Lost : LineState::Live;
+}
+
+void CPort::MarkLost() {
+    m_bLost.store(1, std::memory_order_release);
+}
+
+int CPort::Reconnect() {
+    if (State() != LineState::Lost) {
+        return m_bOpen != 0 ? 0 : 1;
+    }
+    // Both workers leave their loops on a hang-up; until they have, the old descriptor is
+    // theirs. Joining then costs nothing.
+    if (m_nStopped.load(std::memory_order_acquire) < 2) {
+        m_lastError = std::make_error_code(std::errc::device_or_resource_busy);
+        return 1;
+    }
+    m_bRunning.store(0, std::memory_order_release);
+    if (m_hReadThread.joinable()) {
+        m_hReadThread.join();
+    }
+    if (m_hWriteThread.joinable()) {
+        m_hWriteThread.join();
+    }
+    ReleaseHandle();
+    // Still open to the program: only the device is tried again. What was queued for the
+    // old line is dropped by the reopening, so nothing is sent twice or out of time.
+    const int result = OpenDevice();
+    if (result == 0) {
+        m_lastError.clear();
+    }
+    return result;
 }
 
 int CPort::Close() {
@@ -142,9 +189,14 @@ int CPort::Close() {
     m_bRunning.store(0, std::memory_order_release);
     // Each worker notices at the end of its current cycle, which is bounded even on a dead
     // line; the descriptor is released only once neither can touch it.
-    m_hReadThread.join();
-    m_hWriteThread.join();
+    if (m_hReadThread.joinable()) {
+        m_hReadThread.join();
+    }
+    if (m_hWriteThread.joinable()) {
+        m_hWriteThread.join();
+    }
     ReleaseHandle();
+    m_bLost.store(0, std::memory_order_release);
     m_bOpen = 0;
     return 0;
 }
@@ -158,13 +210,15 @@ void CPort::ReleaseHandle() {
 
 int CPort::IsOpen(int* pOpen) const {
     if (pOpen != nullptr) {
-        *pOpen = m_bOpen;
+        *pOpen = State() == LineState::Live ? 1 : 0;
     }
     return 0;
 }
 
 int CPort::Write(std::string_view text) {
-    if (m_bRunning.load(std::memory_order_acquire) == 0) {
+    // A lost line takes nothing: stamps queued while it is down would go out late.
+    if (m_bRunning.load(std::memory_order_acquire) == 0 ||
+        m_bLost.load(std::memory_order_acquire) != 0) {
         return Refuse(std::make_error_code(std::errc::not_connected));
     }
     // A caption command must reach the unit whole or not at all, so an overlong text or
@@ -204,7 +258,9 @@ int CPort::SetPort(const char16_t* name) {
 
 void CPort::WriteThreadProc() {
     bool pending = false;
-    while (m_bRunning.load(std::memory_order_acquire) != 0) {
+    // A hung-up line ends the worker: what is queued cannot reach the unit on it.
+    while (m_bRunning.load(std::memory_order_acquire) != 0 &&
+           m_bLost.load(std::memory_order_acquire) == 0) {
         Sleep(kCycleSleep);
         if (!pending) {
             unsigned char byte = 0;
@@ -243,7 +299,17 @@ void CPort::WriteThreadProc() {
                 break;
         }
     }
+    m_nStopped.fetch_add(1, std::memory_order_acq_rel);
 }
+
+namespace {
+
+// The errors a terminal gives once its device has gone or its far end has closed.
+bool IsHangUpError(int error) {
+    return error == EIO || error == ENXIO || error == ENODEV;
+}
+
+}  // namespace
 
 void CPort::ReadThreadProc() {
     // What the unit sends is read only to keep the receive side drained, then thrown away.
@@ -259,6 +325,8 @@ void CPort::ReadThreadProc() {
             // With VMIN = VTIME = 0 an empty line reads as 0 rather than EAGAIN.
             if (n == 0 || errno == EAGAIN) {
                 pending = true;
+            } else if (IsHangUpError(errno)) {
+                break;
             } else {
                 Sleep(kPause);
                 continue;
@@ -279,9 +347,17 @@ void CPort::ReadThreadProc() {
             if (n < 0 && errno == EAGAIN && !hungUp) {
                 continue;  // the byte went elsewhere; nothing wrong with the line
             }
+            // Readable yet nothing to read, a hang-up or a read error the device gives
+            // once it has gone: the line is lost, and the window is told through State.
+            if (hungUp || n == 0 || IsHangUpError(errno)) {
+                break;
+            }
         }
-        // Readable yet nothing to read, a read error, a hang-up or a failed wait: the line
-        // is gone. Pausing keeps the cycle from spinning until Close.
+        // A failed wait or an odd read error: pausing keeps the cycle from spinning.
         Sleep(kPause);
     }
+    if (m_bRunning.load(std::memory_order_acquire) != 0) {
+        MarkLost();
+    }
+    m_nStopped.fetch_add(1, std::memory_order_acq_rel);
 }

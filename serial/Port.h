@@ -29,14 +29,18 @@ PortDeviceResolver MappedPortDevices(std::vector<std::pair<std::u16string, std::
 // Write that was not done failed, and is cleared by the next that is.
 class CPort {
 public:
+    // Live: open and the line up. Lost: open, but the device hung up (unplugged, its far
+    // end gone); the port stays open under its name and Reconnect tries the device again.
+    enum class LineState { Closed, Live, Lost };
+
     explicit CPort(PortDeviceResolver resolver = DefaultPortDevice);
     ~CPort();
     CPort(const CPort&) = delete;
     CPort& operator=(const CPort&) = delete;
 
-    int Open();                    // 0 opened, 1 failed; does nothing on an open port
+    int Open();                    // 0 opened, 1 failed; on a lost line, Reconnect
     int Close();                   // always 0
-    int IsOpen(int* pOpen) const;  // always 0
+    int IsOpen(int* pOpen) const;  // always 0; a lost line counts as not open
     // 0 queued whole, 1 refused whole. The text is taken by its length, NULs and all: the
     // C-string form stops at its first NUL, so a text that may hold one goes in as a view.
     int Write(std::string_view text);
@@ -46,6 +50,15 @@ public:
     // ENOENT and the like from the device, EBUSY held elsewhere, ENOTCONN a write while
     // closed, EMSGSIZE an overlong text, ENOBUFS a text that does not fit the queue.
     std::error_code LastError() const { return m_lastError; }
+
+    // Safe to call from the window thread at any time: the workers publish a hang-up.
+    LineState State() const;
+    // The device the port's name maps to now ("" none).
+    std::string DevicePath() const;
+    // On a lost line, opens the same device again: 0 the line is live, 1 still lost (the
+    // reason in LastError). Never waits on the line or on the workers: while they are still
+    // winding down it just reports the line lost. A port the program closed stays closed.
+    int Reconnect();
 
     // State the tests and the benchmarks look at.
     bool HasCommHandle() const { return m_hComm != kInvalidHandle; }
@@ -62,6 +75,7 @@ private:
     void WriteThreadProc();
     void ReleaseHandle();
     int OpenDevice();
+    void MarkLost();
     int Refuse(std::error_code reason);
 
     PortDeviceResolver m_resolver;
@@ -70,6 +84,8 @@ private:
     int m_bOpen = 0;
     std::error_code m_lastError;     // window thread only
     std::atomic<int> m_bRunning{0};  // written by the window thread, read by both workers
+    std::atomic<int> m_bLost{0};     // set by a worker that saw the hang-up, cleared on reopen
+    std::atomic<int> m_nStopped{0};  // workers that have left their loop
     int m_hComm = kInvalidHandle;    // set only while no worker runs
     std::thread m_hReadThread;
     std::thread m_hWriteThread;

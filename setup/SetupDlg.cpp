@@ -5,6 +5,8 @@
 #include "Cp1252.h"
 #include "DialogTemplate.h"
 #include "Port.h"
+#include "PortReason.h"
+#include "SettingsStore.h"
 
 CSetupDlg* g_pSetupDlg = nullptr;
 
@@ -50,6 +52,7 @@ void CSetupDlg::DoDataExchange(CDataExchange* pDX) {
     CDHtmlDialog::DoDataExchange(pDX);
     DDX_DHtml_ElementText(pDX, QStringLiteral("txtStatus"), DISPID_A_VALUE, m_strStatus);
     DDX_DHtml_SelectString(pDX, QStringLiteral("cmbPort"), m_strPort);
+    if (!pDX->m_bSaveAndValidate) SetElementTitle(QStringLiteral("txtStatus"), m_strStatusReason);
 }
 
 bool CSetupDlg::OnInitDialog() {
@@ -64,6 +67,16 @@ void CSetupDlg::UpdateStatus() {
     int open = 0;
     m_pPort->IsOpen(&open);
     m_strStatus = open == 1 ? kConnected : kDisconnected;
+    m_strStatusReason.clear();
+    if (open != 1) {
+        // A lost line keeps no reason of its own until it is tried again.
+        const std::error_code reason =
+            m_pPort->State() == CPort::LineState::Lost
+                ? std::make_error_code(std::errc::no_such_device_or_address)
+                : m_pPort->LastError();
+        m_strStatusReason =
+            DescribePortFailure(m_pPort->DevicePath(), reason, SettingsStore::FileName());
+    }
     UpdateData(false);
 }
 

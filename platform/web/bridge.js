@@ -70,6 +70,7 @@
         else if (property === 'value') el.value = value;
         else if (property === 'selectedIndex') el.selectedIndex = value;
         else if (property === 'backgroundColor') el.style.backgroundColor = value;
+        else if (property === 'title') el.title = value;
         report(el);
     }
 

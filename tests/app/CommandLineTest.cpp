@@ -43,7 +43,9 @@ TEST(CommandLine, OptionsAndSecondFilesAreRefusedWithTheReason) {
         std::vector<const char*> args;
         const char* why;
     } cases[] = {
-        {{"--help"}, "unknown option '--help'"},
+        {{"--helpme"}, "unknown option '--helpme'"},
+        {{"--list-ports", "show.tso"}, "--list-ports, --help and --version each stand alone"},
+        {{"--help", "--version"}, "--list-ports, --help and --version each stand alone"},
         {{"-x", "show.tso"}, "unknown option '-x'"},
         {{"show.tso", "-platform"}, "unknown option '-platform'"},
         {{"a.tso", "b.tso"}, "one file at a time"},
@@ -54,7 +56,20 @@ TEST(CommandLine, OptionsAndSecondFilesAreRefusedWithTheReason) {
         EXPECT_FALSE(Parse(c.args, &why)) << c.why;
         EXPECT_EQ(why, c.why);
     }
-    EXPECT_EQ(CommandLineUsage(), "usage: tessora [FILE]");
+    EXPECT_EQ(CommandLineUsage(), "usage: tessora [FILE] | --list-ports | --help | --version");
+}
+
+// The answers that need no window, each alone; after "--" they are file names again.
+TEST(CommandLine, AnswersWithoutAWindow) {
+    EXPECT_TRUE(Parse({"--list-ports"})->m_bListPorts);
+    EXPECT_TRUE(Parse({"--help"})->m_bHelp);
+    EXPECT_TRUE(Parse({"-h"})->m_bHelp);
+    EXPECT_TRUE(Parse({"--version"})->m_bVersion);
+    const std::optional<CCommandLine> file = Parse({"--", "--list-ports"});
+    ASSERT_TRUE(file);
+    EXPECT_FALSE(file->m_bListPorts);
+    EXPECT_EQ(file->m_strFile, "--list-ports");
+    EXPECT_EQ(CommandLineHelp().rfind(CommandLineUsage() + "\n", 0), 0u);
 }
 
 }  // namespace

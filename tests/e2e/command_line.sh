@@ -75,6 +75,16 @@ for args in "a.tso b.tso" "--bogus" "-x a.tso"; do
     expect_eq "$status" 2 "exit code for [$args]"
     [ ! -s "$WORK/out" ] || fail "standard output for [$args]: $(cat "$WORK/out")"
     expect_eq "$(wc -l <"$WORK/err")" 1 "lines on standard error for [$args]"
-    grep -q 'usage: tessora \[FILE\]$' "$WORK/err" || fail "no usage for [$args]: $(cat "$WORK/err")"
+    grep -q 'usage: tessora \[FILE\] | --list-ports | --help | --version$' "$WORK/err" || fail "no usage for [$args]: $(cat "$WORK/err")"
 done
+
+step "--list-ports, --help and --version answer with no display at all"
+for args in --list-ports --help --version; do
+    status=0
+    env -u DISPLAY -u WAYLAND_DISPLAY QT_QPA_PLATFORM=xcb "$TESSORA_BIN" $args >"$WORK/out" 2>"$WORK/err" || status=$?
+    expect_eq "$status" 0 "exit code for [$args]"
+    [ ! -s "$WORK/err" ] || fail "standard error for [$args]: $(cat "$WORK/err")"
+done
+env -u DISPLAY "$TESSORA_BIN" --help | grep -q -- '--list-ports  the serial devices' || fail "no --list-ports in --help"
+env -u DISPLAY "$TESSORA_BIN" --version | grep -Eq '^tessora [0-9]+\.[0-9]+\.[0-9]+$' || fail "no version"
 echo "PASS [${SECONDS}s]"

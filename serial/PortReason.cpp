@@ -1,0 +1,137 @@
+#include "PortReason.h"
+
+#include <grp.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <map>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string FirstLine(const fs::path& file) {
+    std::ifstream in(file);
+    std::string line;
+    std::getline(in, line);
+    return line;
+}
+
+// A USB adapter's product name sits a few levels above its tty's device.
+std::string Description(const fs::path& ttyDevice) {
+    std::error_code ec;
+    fs::path at = fs::canonical(ttyDevice, ec);
+    for (int level = 0; !ec && level < 4 && at.has_parent_path(); ++level, at = at.parent_path()) {
+        const std::string product = FirstLine(at / "product");
+        if (!product.empty()) return product;
+    }
+    const fs::path driver = fs::read_symlink(ttyDevice / "driver", ec);
+    return ec ? std::string() : driver.filename().string();
+}
+
+std::string GroupOf(const std::string& path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) return {};
+    if (const group* g = ::getgrgid(st.st_gid)) return g->gr_name;
+    return std::to_string(st.st_gid);
+}
+
+std::string JoinDevices() {
+    std::string list;
+    for (const SerialDevice& d : ListSerialDevices()) list += (list.empty() ? "" : ", ") + d.path;
+    return list.empty() ? "none" : list;
+}
+
+}  // namespace
+
+std::vector<SerialDevice> ListSerialDevices(const std::string& sysRoot,
+                                            const std::string& devRoot) {
+    std::error_code ec;
+    std::map<std::string, std::string> byId;  // kernel path -> stable link
+    for (const auto& link : fs::directory_iterator(fs::path(devRoot) / "serial/by-id", ec)) {
+        std::error_code linkEc;
+        const fs::path target = fs::canonical(link.path(), linkEc);
+        if (!linkEc) byId[(fs::path(devRoot) / target.filename()).string()] = link.path().string();
+    }
+    std::vector<SerialDevice> devices;
+    for (const auto& entry : fs::directory_iterator(fs::path(sysRoot) / "class/tty", ec)) {
+        const fs::path device = entry.path() / "device";
+        std::error_code entryEc;
+        if (!fs::exists(device, entryEc)) continue;
+        // The legacy 8250 table lists ports that are not there; a real one has an I/O port.
+        const std::string name = entry.path().filename().string();
+        const std::string port = FirstLine(entry.path() / "port");
+        if (name.rfind("ttyS", 0) == 0 && (port == "0x0" || port == "0")) continue;
+        SerialDevice d;
+        d.kernelPath = (fs::path(devRoot) / name).string();
+        const auto link = byId.find(d.kernelPath);
+        d.path = link != byId.end() ? link->second : d.kernelPath;
+        d.description = Description(device);
+        d.usable = ::access(d.kernelPath.c_str(), R_OK | W_OK) == 0;
+        devices.push_back(std::move(d));
+    }
+    std::sort(devices.begin(), devices.end(), [](const SerialDevice& a, const SerialDevice& b) {
+        return a.kernelPath < b.kernelPath;
+    });
+    return devices;
+}
+
+std::string FormatSerialDevice(const SerialDevice& d) {
+    std::string line = d.path;
+    if (d.path != d.kernelPath) line += "  " + d.kernelPath;
+    line += "  " + (d.description.empty() ? std::string("-") : d.description);
+    line += d.usable ? "  may open" : "  no access";
+    return line;
+}
+
+std::vector<std::string> DeviceHolders(const std::string& path) {
+    std::vector<std::string> holders;
+    std::error_code ec;
+    const fs::path wanted = fs::canonical(path, ec);
+    if (ec) return holders;
+    const std::string self = std::to_string(::getpid());
+    for (const auto& proc : fs::directory_iterator("/proc", ec)) {
+        const std::string pid = proc.path().filename().string();
+        if (pid.empty() || !std::all_of(pid.begin(), pid.end(), ::isdigit)) continue;
+        std::error_code fdEc;
+        for (const auto& fd : fs::directory_iterator(proc.path() / "fd", fdEc)) {
+            std::error_code linkEc;
+            if (fs::read_symlink(fd.path(), linkEc) == wanted && !linkEc) {
+                const std::string name = FirstLine(proc.path() / "comm");
+                holders.push_back((pid == self ? "this program" : name) + " (" + pid + ")");
+                break;
+            }
+        }
+    }
+    return holders;
+}
+
+std::string DescribePortFailure(const std::string& device, std::error_code reason,
+                                const std::string& settingsFile) {
+    const std::string where = device.empty() ? std::string("no device") : device;
+    std::string text = where + ": " + reason.message();
+    if (reason == std::errc::permission_denied || reason == std::errc::operation_not_permitted) {
+        const std::string group = GroupOf(device);
+        text +=
+            ". The device belongs to group " + (group.empty() ? std::string("dialout") : group) +
+            "; add yourself with: sudo usermod -aG " +
+            (group.empty() ? std::string("dialout") : group) + " $USER, then log out and in again.";
+    } else if (reason == std::errc::device_or_resource_busy) {
+        std::string holders;
+        for (const std::string& h : DeviceHolders(device))
+            holders += (holders.empty() ? "" : ", ") + h;
+        text +=
+            ". Held by another program" + (holders.empty() ? std::string() : ": " + holders) + ".";
+    } else if (device.empty() || reason == std::errc::no_such_file_or_directory ||
+               reason == std::errc::no_such_device_or_address) {
+        text += ". Serial devices here: " + JoinDevices() + ". Map one under [Ports] in " +
+                settingsFile + " (COM1=/dev/...).";
+    } else if (reason == std::errc::inappropriate_io_control_operation ||
+               reason == std::errc::is_a_directory || reason == std::errc::no_such_device) {
+        text += ". This path is not a serial device.";
+    }
+    return text;
+}
