@@ -82,7 +82,7 @@ int CPort::Open() {
     if (m_bOpen != 0) {
         return State() == LineState::Lost ? Reconnect() : 0;
     }
-    const int result = OpenDevice();
+    const int result = OpenDevice(false);
     if (result == 0) {
         m_lastError.clear();
     }
@@ -94,7 +94,7 @@ int CPort::Refuse(std::error_code reason) {
     return 1;
 }
 
-int CPort::OpenDevice() {
+int CPort::OpenDevice(bool sameDevice) {
     // Bytes queued for an earlier opening are not for whatever is on the line now.
     m_tx.Reset();
 
@@ -102,7 +102,10 @@ int CPort::OpenDevice() {
     if (!settings) {
         return Refuse(std::make_error_code(std::errc::invalid_argument));
     }
-    const std::string device = DevicePath();
+    if (!sameDevice) {
+        m_strDevice = m_resolver ? m_resolver(m_bstrPort) : std::string();
+    }
+    const std::string& device = m_strDevice;
     if (device.empty()) {
         return Refuse(std::make_error_code(std::errc::no_such_device));
     }
@@ -140,10 +143,6 @@ int CPort::OpenDevice() {
     return 0;
 }
 
-std::string CPort::DevicePath() const {
-    return m_resolver ? m_resolver(m_bstrPort) : std::string();
-}
-
 CPort::LineState CPort::State() const {
     if (m_bOpen == 0) {
         return LineState::Closed;
@@ -174,8 +173,9 @@ int CPort::Reconnect() {
     }
     ReleaseHandle();
     // Still open to the program: only the device is tried again. What was queued for the
-    // old line is dropped by the reopening, so nothing is sent twice or out of time.
-    const int result = OpenDevice();
+    // old line is dropped by the reopening, so nothing is sent twice or out of time. The
+    // path is the one mapped at the opening: a stable link comes back under the same name.
+    const int result = OpenDevice(true);
     if (result == 0) {
         m_lastError.clear();
     }

@@ -53,8 +53,8 @@ public:
 
     // Safe to call from the window thread at any time: the workers publish a hang-up.
     LineState State() const;
-    // The device the port's name maps to now ("" none).
-    std::string DevicePath() const;
+    // The device the port's name mapped to when it was last opened or tried ("" none).
+    const std::string& DevicePath() const { return m_strDevice; }
     // On a lost line, opens the same device again: 0 the line is live, 1 still lost (the
     // reason in LastError). Never waits on the line or on the workers: while they are still
     // winding down it just reports the line lost. A port the program closed stays closed.
@@ -74,7 +74,7 @@ private:
     void ReadThreadProc();
     void WriteThreadProc();
     void ReleaseHandle();
-    int OpenDevice();
+    int OpenDevice(bool sameDevice);
     void MarkLost();
     int Refuse(std::error_code reason);
 
@@ -83,6 +83,7 @@ private:
     const std::u16string m_bstrSettings = u"9600,N,8,1";
     int m_bOpen = 0;
     std::error_code m_lastError;     // window thread only
+    std::string m_strDevice;         // window thread only
     std::atomic<int> m_bRunning{0};  // written by the window thread, read by both workers
     std::atomic<int> m_bLost{0};     // set by a worker that saw the hang-up, cleared on reopen
     std::atomic<int> m_nStopped{0};  // workers that have left their loop

@@ -52,7 +52,9 @@ void CSetupDlg::DoDataExchange(CDataExchange* pDX) {
     CDHtmlDialog::DoDataExchange(pDX);
     DDX_DHtml_ElementText(pDX, QStringLiteral("txtStatus"), DISPID_A_VALUE, m_strStatus);
     DDX_DHtml_SelectString(pDX, QStringLiteral("cmbPort"), m_strPort);
-    if (!pDX->m_bSaveAndValidate) SetElementTitle(QStringLiteral("txtStatus"), m_strStatusReason);
+    if (!pDX->m_bSaveAndValidate && m_strShownReason != m_strStatusReason &&
+        SetElementTitle(QStringLiteral("txtStatus"), m_strStatusReason))
+        m_strShownReason = m_strStatusReason;
 }
 
 bool CSetupDlg::OnInitDialog() {

@@ -29,6 +29,7 @@ public:
     CPort* m_pPort = nullptr;
     std::string m_strStatus;        // Windows-1252
     std::string m_strStatusReason;  // why the port is not connected (UTF-8), the status's tooltip
+    std::string m_strShownReason;   // the tooltip the page has
     std::string m_strPort;          // Windows-1252
 
 protected:

@@ -4,6 +4,7 @@
 
 #include <QTimer>
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -28,10 +29,16 @@ public:
     }
     void setElementProperty(const QString& id, const QString& property,
                             const QVariant& value) override {
+        // The status's tooltip follows the status; it is checked on its own.
+        if (property == QStringLiteral("title")) {
+            titles[id.toStdString()] = value.toString().toStdString();
+            return;
+        }
         m_timeline.push_back("write " + id.toStdString() + "." + property.toStdString() + "=" +
                              value.toString().toStdString());
         FakePageView::setElementProperty(id, property, value);
     }
+    std::map<std::string, std::string> titles;
     // The page changes an element without raising an event.
     void edit(const QString& id, const std::function<void(PageElement&)>& change) {
         change(page[id]);
@@ -161,6 +168,12 @@ TEST_F(SetupDialog, AChoiceReopensThePortOnceBeforeTheStatusIsShown) {
         EXPECT_EQ(portName(), c.name);
         EXPECT_EQ(portOpen(), std::string(c.status) == "Connected") << c.name;
         EXPECT_EQ(dlg->m_strPort, c.name);
+        // Why it is not connected, in the status's tooltip; nothing once it is.
+        const std::string title = view->titles["txtStatus"];
+        if (std::string(c.status) == "Connected")
+            EXPECT_EQ(title, "") << c.name;
+        else
+            EXPECT_NE(title.find(": No such"), std::string::npos) << c.name << ": " << title;
     }
 }
 
