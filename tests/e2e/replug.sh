@@ -21,8 +21,9 @@ wait_bytes com1 43 20
 wait_main_window
 
 step "the adapter is pulled while the clock ticks"
+choose cmbDate 1
 count=$(unit_byte_count com1)
-wait_bytes com1 $((count + 20))
+wait_bytes com1 $((count + 28))
 kill "${UNIT_PIDS[com1]}"
 unset 'UNIT_PIDS[com1]'
 rm -f "$LINK"
