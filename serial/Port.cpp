@@ -154,6 +154,19 @@ void CPort::MarkLost() {
     m_bLost.store(1, std::memory_order_release);
 }
 
+void CPort::StopWorkersAndRelease() {
+    m_bRunning.store(0, std::memory_order_release);
+    // Each worker notices at the end of its current cycle, which is bounded even on a dead
+    // line; the descriptor is released only once neither can touch it.
+    if (m_hReadThread.joinable()) {
+        m_hReadThread.join();
+    }
+    if (m_hWriteThread.joinable()) {
+        m_hWriteThread.join();
+    }
+    ReleaseHandle();
+}
+
 int CPort::Reconnect() {
     if (State() != LineState::Lost) {
         return m_bOpen != 0 ? 0 : 1;
@@ -164,14 +177,7 @@ int CPort::Reconnect() {
         m_lastError = std::make_error_code(std::errc::device_or_resource_busy);
         return 1;
     }
-    m_bRunning.store(0, std::memory_order_release);
-    if (m_hReadThread.joinable()) {
-        m_hReadThread.join();
-    }
-    if (m_hWriteThread.joinable()) {
-        m_hWriteThread.join();
-    }
-    ReleaseHandle();
+    StopWorkersAndRelease();
     // Still open to the program: only the device is tried again. What was queued for the
     // old line is dropped by the reopening, so nothing is sent twice or out of time. The
     // path is the one mapped at the opening: a stable link comes back under the same name.
@@ -186,16 +192,7 @@ int CPort::Close() {
     if (m_bOpen == 0) {
         return 0;
     }
-    m_bRunning.store(0, std::memory_order_release);
-    // Each worker notices at the end of its current cycle, which is bounded even on a dead
-    // line; the descriptor is released only once neither can touch it.
-    if (m_hReadThread.joinable()) {
-        m_hReadThread.join();
-    }
-    if (m_hWriteThread.joinable()) {
-        m_hWriteThread.join();
-    }
-    ReleaseHandle();
+    StopWorkersAndRelease();
     m_bLost.store(0, std::memory_order_release);
     m_bOpen = 0;
     return 0;

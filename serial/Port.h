@@ -73,6 +73,8 @@ private:
 
     void ReadThreadProc();
     void WriteThreadProc();
+    // Ends both workers, then gives the device back.
+    void StopWorkersAndRelease();
     void ReleaseHandle();
     int OpenDevice(bool sameDevice);
     void MarkLost();
