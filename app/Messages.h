@@ -16,5 +16,8 @@ inline constexpr unsigned UWM_TOGGLE_MINI = WM_USER + 9;
 // Posted once at start when the command line names a screen set: opens it as Open does.
 inline constexpr unsigned UWM_OPEN_START_FILE = WM_USER + 10;
 
+// F2 and --monitor: shows or hides the unit monitor.
+inline constexpr unsigned UWM_TOGGLE_MONITOR = WM_USER + 11;
+
 // The once-a-second timer that keeps the clock on the picture running.
 inline constexpr unsigned IDT_STAMP = 1;

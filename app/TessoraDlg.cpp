@@ -94,6 +94,7 @@ CTessoraDlg::CTessoraDlg(QWidget* parent)
         {UWM_STAMP_CHANGED, handler(&CTessoraDlg::OnStampChanged)},
         {UWM_TOGGLE_MINI, handler(&CTessoraDlg::OnToggleMiniMode)},
         {UWM_OPEN_START_FILE, handler(&CTessoraDlg::OnOpenStartFile)},
+        {UWM_TOGGLE_MONITOR, handler(&CTessoraDlg::OnToggleMonitor)},
     };
 }
 
@@ -119,6 +120,8 @@ bool CTessoraDlg::OnInitDialog() {
         AfxMessageBox(kPortObjectFailed, MB_OK);
         std::exit(1);
     }
+    // The unit's display is followed from the bytes the line really took.
+    m_pPort->KeepSentBytes(true);
     LoadSettings();
     Connect();
     // Once the window shows with its page, as Open would after its dialog; posted, so it
@@ -272,7 +275,37 @@ LRESULT CTessoraDlg::OnToggleMiniMode(WPARAM, LPARAM) {
 }
 
 void CTessoraDlg::SendString(const std::string& text) {
-    if (m_pPort) m_pPort->Write(std::string_view(text));
+    if (!m_pPort) return;
+    // Sent bytes hold their room in the queue until they are taken.
+    FoldSentBytes();
+    m_pPort->Write(std::string_view(text));
+}
+
+bool CTessoraDlg::FoldSentBytes() {
+    if (!m_pPort) return false;
+    m_strSentScratch.clear();
+    m_pPort->TakeSent(m_strSentScratch);
+    m_unitDisplay.Feed(m_strSentScratch);
+    return !m_strSentScratch.empty();
+}
+
+SendPreview CTessoraDlg::PreviewNextSend() {
+    if (!IsScreen(m_nScreen)) return PreviewSend("", 0, 0, std::time(nullptr));
+    const int screen = m_nScreen - 2;
+    std::string text = m_doc.Text(screen);
+    std::int32_t dateCorner = m_doc.DateCorner(screen);
+    std::int32_t timeCorner = m_doc.TimeCorner(screen);
+    // Typing reaches the page before the document: read the page as Send will, leaving the
+    // fields alone.
+    CDataExchange read{true};
+    if (HasElement(QStringLiteral("scrText"))) {
+        std::string boxed;
+        DDX_DHtml_ElementText(&read, QStringLiteral("scrText"), DISPID_A_VALUE, boxed);
+        text = KeepLineEnds(m_strShownText, boxed);
+    }
+    DDX_DHtml_SelectIndex(&read, QStringLiteral("cmbDate"), dateCorner);
+    DDX_DHtml_SelectIndex(&read, QStringLiteral("cmbTime"), timeCorner);
+    return PreviewSend(text, dateCorner, timeCorner, std::time(nullptr));
 }
 
 void CTessoraDlg::SendStamps() {
@@ -353,6 +386,7 @@ void CTessoraDlg::ShowLineMessage(const std::string& text) {
 }
 
 void CTessoraDlg::OnTimer(unsigned) {
+    FoldSentBytes();
     WatchLine();
     SendStamps();
     // One tick a second, each just after the second turns (see MsUntilNextStampTick).
@@ -422,6 +456,10 @@ void CTessoraDlg::OpenFile(const std::string& path) {
     m_bDirty = false;
     m_nScreen = 2;
     ShowScreen();
+}
+
+LRESULT CTessoraDlg::OnToggleMonitor(WPARAM, LPARAM) {
+    return 0;
 }
 
 LRESULT CTessoraDlg::OnFileSave(WPARAM, LPARAM) {

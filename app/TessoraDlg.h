@@ -7,8 +7,10 @@
 #include <string>
 #include <vector>
 
+#include "CaptionDisplay.h"
 #include "DHtmlDialog.h"
 #include "Port.h"
+#include "SendPreview.h"
 #include "SetupDlg.h"
 #include "TessoraFile.h"
 
@@ -34,12 +36,20 @@ public:
     LRESULT OnStampChanged(WPARAM wParam, LPARAM lParam);
     LRESULT OnToggleMiniMode(WPARAM wParam, LPARAM lParam);
     LRESULT OnOpenStartFile(WPARAM wParam, LPARAM lParam);
+    LRESULT OnToggleMonitor(WPARAM wParam, LPARAM lParam);
 
     // The link to the caption unit.
     void Connect();
     void ComposeText(std::string& text);
     void SendString(const std::string& text);
     void SendStamps();
+
+    // What the unit shows: the display decoded from every byte the line has taken.
+    const CCaptionDisplay& UnitDisplay() const { return m_unitDisplay; }
+    // Folds the bytes sent since the last call into UnitDisplay; true when any went out.
+    bool FoldSentBytes();
+    // What Send would put on the unit now: the current screen as the page shows it.
+    SendPreview PreviewNextSend();
 
     void LoadSettings();
     void SaveSettings();
@@ -96,6 +106,8 @@ private:
     // The current screen's text as last exchanged with the page, line ends as the document
     // has them.
     std::string m_strShownText;
+    CCaptionDisplay m_unitDisplay;
+    std::string m_strSentScratch;
     std::vector<DHtmlEventMapEntry> m_eventMap;
     MessageMap m_messageMap;
 };

@@ -62,14 +62,27 @@ std::string_view CutPiece(std::string_view& left) {
     return piece;
 }
 
-void PlaceLine(RowWriter& rows, std::string_view line) {
+// Places as much of the line as the rows take; gives back what did not fit.
+std::string_view PlaceLine(RowWriter& rows, std::string_view line) {
     // A short line goes out exactly as it stands, leading spaces and trailing CR included.
     if (line.size() < kRowWidth) {
         rows.Place(line);
-        return;
+        return {};
     }
     std::string_view left = line;
     while (!left.empty() && !rows.Full()) rows.Place(CutPiece(left));
+    return left;
+}
+
+// The rows a line would take on a screen without end, up to the listing's limit.
+void CutIntoRows(std::string_view line, TextLayout& layout) {
+    do {
+        if (layout.droppedRows.size() == kMaxDroppedRows) {
+            layout.moreDropped = true;
+            return;
+        }
+        layout.droppedRows.emplace_back(CutPiece(line));
+    } while (!line.empty());
 }
 
 }  // namespace
@@ -87,12 +100,21 @@ TextLayout LayOutText(std::string_view text, int dateCorner, int timeCorner) {
     // The text counts as ending with an LF of its own, so its last line is placed even when
     // empty: an empty text, or one ending in LF, still takes a row.
     std::size_t start = 0;
+    std::string_view unplaced;
     while (start <= text.size() && !rows.Full()) {
         std::size_t end = text.find('\n', start);
         if (end == std::string_view::npos) end = text.size();
-        PlaceLine(rows, text.substr(start, end - start));
+        unplaced = PlaceLine(rows, text.substr(start, end - start));
         start = end + 1;
     }
     layout.tooLong = rows.Full();
+
+    if (!unplaced.empty()) CutIntoRows(unplaced, layout);
+    while (start < text.size() && !layout.moreDropped) {
+        std::size_t end = text.find('\n', start);
+        if (end == std::string_view::npos) end = text.size();
+        CutIntoRows(text.substr(start, end - start), layout);
+        start = end + 1;
+    }
     return layout;
 }

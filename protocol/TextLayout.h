@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <string>
 #include <string_view>
+#include <vector>
 
 // Laying a screen's text out in rows for the caption unit.
 
@@ -22,7 +23,14 @@ struct TextLayout {
     std::string commands;
     // The last row the stamps leave free was filled; the rest of the text, if any, is dropped.
     bool tooLong = false;
+    // The rows the dropped text would have taken, cut as the rows before them, for showing
+    // the operator what does not go on air: the first kMaxDroppedRows, and whether there
+    // are more.
+    std::vector<std::string> droppedRows;
+    bool moreDropped = false;
 };
+
+inline constexpr std::size_t kMaxDroppedRows = 32;
 
 // Lays text out from column 00 of the first free row. A stamp in a top corner moves the
 // first row from 00 to 01, one in a bottom corner moves the last row from 16 to 15.

@@ -95,7 +95,9 @@ int CPort::Refuse(std::error_code reason) {
 }
 
 int CPort::OpenDevice(bool sameDevice) {
-    // Bytes queued for an earlier opening are not for whatever is on the line now.
+    // Bytes queued for an earlier opening are not for whatever is on the line now; those it
+    // sent are still news to whoever follows the line.
+    m_tx.TakeSent(m_strSentBeforeReopen);
     m_tx.Reset();
 
     const std::optional<LineSettings> settings = ParseModeString(m_bstrSettings);
@@ -235,6 +237,12 @@ int CPort::Write(const char* text) {
         return Refuse(std::make_error_code(std::errc::invalid_argument));
     }
     return Write(std::string_view(text, ::strnlen(text, kMaxText + 1)));
+}
+
+void CPort::TakeSent(std::string& out) {
+    out.append(m_strSentBeforeReopen);
+    m_strSentBeforeReopen.clear();
+    m_tx.TakeSent(out);
 }
 
 int CPort::GetPortName(std::u16string* pName) const {

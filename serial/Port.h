@@ -60,6 +60,14 @@ public:
     // winding down it just reports the line lost. A port the program closed stays closed.
     int Reconnect();
 
+    // The bytes the line has taken (drained from the driver, not merely queued), for a view
+    // of what the unit shows. Once kept, the window thread must take them, as their slots
+    // stay taken until it does: a caller that writes takes them first. Bytes sent before a
+    // reopening are kept for the next TakeSent.
+    void KeepSentBytes(bool keep) { m_tx.KeepSentBytes(keep); }
+    // Appends the bytes sent since the last call to out.
+    void TakeSent(std::string& out);
+
     // State the tests and the benchmarks look at.
     bool HasCommHandle() const { return m_hComm != kInvalidHandle; }
     bool HasWorkerThreads() const { return m_hReadThread.joinable() || m_hWriteThread.joinable(); }
@@ -92,5 +100,6 @@ private:
     int m_hComm = kInvalidHandle;    // set only while no worker runs
     std::thread m_hReadThread;
     std::thread m_hWriteThread;
-    TransmitRing m_tx;  // window thread appends, writer thread sends
+    TransmitRing m_tx;                  // window thread appends, writer thread sends
+    std::string m_strSentBeforeReopen;  // window thread only
 };

@@ -5,7 +5,8 @@ bool TransmitRing::Append(std::string_view bytes) {
     // Acquire pairs with the consumer's release in Advance: the slots it has passed are
     // really done with before they are overwritten.
     const std::size_t read = m_pTxRead.load(std::memory_order_acquire);
-    const std::size_t free = kCapacity - Distance(read, write);
+    // Sent bytes not yet taken keep their slots.
+    const std::size_t free = kCapacity - Distance(m_bKeepSent ? m_pTxTaken : read, write);
     if (bytes.size() > free) {
         return false;
     }
@@ -48,4 +49,24 @@ std::size_t TransmitRing::Size() const {
 void TransmitRing::Reset() {
     m_pTxRead.store(0, std::memory_order_release);
     m_pTxWrite.store(0, std::memory_order_release);
+    m_pTxTaken = 0;
+}
+
+void TransmitRing::KeepSentBytes(bool keep) {
+    m_bKeepSent = keep;
+    m_pTxTaken = m_pTxRead.load(std::memory_order_acquire);
+}
+
+std::size_t TransmitRing::TakeSent(std::string& out) {
+    if (!m_bKeepSent) {
+        return 0;
+    }
+    // Acquire pairs with the consumer's release in Advance: every byte before read is sent.
+    const std::size_t read = m_pTxRead.load(std::memory_order_acquire);
+    const std::size_t count = Distance(m_pTxTaken, read);
+    for (std::size_t pos = m_pTxTaken; pos != read; pos = (pos + 1) & kMask) {
+        out.push_back(static_cast<char>(m_txBuf[pos]));
+    }
+    m_pTxTaken = read;
+    return count;
 }

@@ -4,6 +4,7 @@
 #include <atomic>
 #include <cassert>
 #include <cstddef>
+#include <string>
 #include <string_view>
 
 // The queue between the window thread, which appends whole strings, and the writer thread,
@@ -34,6 +35,14 @@ public:
     // Empties the ring. Only while no consumer runs.
     void Reset();
 
+    // Producer side. A ring that keeps its sent bytes holds each byte the consumer has
+    // passed until TakeSent hands it over, so the producer can follow what really went out
+    // without the consumer doing any more work. Their slots count as taken meanwhile.
+    void KeepSentBytes(bool keep);
+    // Appends the bytes passed since the last call to out and frees their slots; 0 when the
+    // ring does not keep them.
+    std::size_t TakeSent(std::string& out);
+
 private:
     // How far write runs ahead of read; never beyond the capacity, or a side has moved the
     // other's position or run past it.
@@ -49,4 +58,7 @@ private:
     std::array<unsigned char, kBufferSize> m_txBuf{};
     std::atomic<std::size_t> m_pTxRead{0};   // next byte to send; moved by the consumer
     std::atomic<std::size_t> m_pTxWrite{0};  // where the next byte goes; moved by the producer
+    // Producer only: the first sent byte not yet taken, while the ring keeps them.
+    bool m_bKeepSent = false;
+    std::size_t m_pTxTaken = 0;
 };

@@ -131,3 +131,28 @@ TEST(LayOutTextLongLine, FillingTheLastRowExactlyStillWarns) {
 }
 
 }  // namespace
+
+namespace {
+
+// What does not fit is listed as the rows it would have taken: the rest of a line broken
+// part-way, then each later line, a long one wrapped as on the screen; the list is bounded.
+TEST(LayOutTextDroppedRows, ListTheRestOfTheTextAsRows) {
+    std::string text;
+    for (int i = 0; i < 17; ++i) text += "L\n";
+    EXPECT_EQ(LayOutText(text, 0, 0).droppedRows, std::vector<std::string>());
+
+    text += "M\n\n" + Repeat('w', 60) + "\n";
+    EXPECT_EQ(LayOutText(text, 0, 0).droppedRows,
+              (std::vector<std::string>{"M", "", Repeat('w', 52), Repeat('w', 8)}));
+
+    const TextLayout broken = LayOutText(Repeat('x', 52 * 18) + " tail end", 0, 0);
+    EXPECT_EQ(broken.droppedRows, (std::vector<std::string>{Repeat('x', 52), "tail end"}));
+    EXPECT_FALSE(broken.moreDropped);
+
+    const TextLayout huge = LayOutText(Repeat('y', 1 << 20), 0, 0);
+    EXPECT_EQ(huge.droppedRows.size(), kMaxDroppedRows);
+    EXPECT_TRUE(huge.moreDropped);
+    EXPECT_FALSE(LayOutText("short", 0, 0).moreDropped);
+}
+
+}  // namespace

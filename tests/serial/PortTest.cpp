@@ -180,6 +180,34 @@ TEST_F(PortTest, StalledLineRetriesTheHeadByteNeitherSkippingNorRepeating) {
     EXPECT_EQ(pty.Read(1, 100ms), "");
 }
 
+// What the port says went out is what the line took, never what is merely queued, and a
+// reopening keeps what the old line sent.
+TEST_F(PortTest, SentBytesAreOnlyThoseTheLineTook) {
+    port.KeepSentBytes(true);
+    OpenOnPty();
+    const std::size_t filler = pty.Stall();
+    ASSERT_EQ(port.Write("{A19{C0001Hello"), 0);
+    std::this_thread::sleep_for(200ms);  // the writer tries and is refused
+    std::string sent;
+    port.TakeSent(sent);
+    EXPECT_EQ(sent, "");
+    EXPECT_EQ(pty.Read(filler + 15, 5s), Text(filler, 'x') + "{A19{C0001Hello");
+    const auto deadline = std::chrono::steady_clock::now() + 5s;
+    while (sent.size() < 15 && std::chrono::steady_clock::now() < deadline) {
+        port.TakeSent(sent);
+        std::this_thread::sleep_for(5ms);
+    }
+    EXPECT_EQ(sent, "{A19{C0001Hello");
+
+    ASSERT_EQ(port.Write("World"), 0);
+    EXPECT_EQ(pty.Read(5, 5s), "World");
+    while (port.QueuedBytes() != 0) std::this_thread::sleep_for(5ms);
+    port.SetPort(u"PTY");
+    sent.clear();
+    port.TakeSent(sent);
+    EXPECT_EQ(sent, "World");
+}
+
 TEST_F(PortTest, LongestTextArrivesWholeInOrderWithEveryByteValue) {
     OpenOnPty();
     std::string text;

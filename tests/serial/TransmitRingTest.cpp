@@ -126,3 +126,67 @@ TEST(TransmitRing, AdvanceSaysWhetherItPassedAByte) {
 }
 
 }  // namespace
+
+namespace {
+
+// The window thread follows what really went out: kept bytes come back once, in order, and
+// only after the consumer has passed them; until then they hold their slots.
+TEST(TransmitRing, KeptSentBytesComeBackOnceInOrderAndHoldTheirSlots) {
+    TransmitRing ring;
+    ring.KeepSentBytes(true);
+    const std::string first = Pattern(3000, 6);
+    ASSERT_TRUE(ring.Append(first));
+    std::string sent;
+    EXPECT_EQ(ring.TakeSent(sent), 0u);
+    EXPECT_EQ(Drain(ring), first);
+    // Passed but not taken: the slots are still the producer's to read.
+    EXPECT_FALSE(ring.Append(Pattern(2000, 7)));
+    EXPECT_EQ(ring.TakeSent(sent), first.size());
+    EXPECT_EQ(sent, first);
+
+    const std::string second = Pattern(2000, 7);  // over the end of the storage
+    ASSERT_TRUE(ring.Append(second));
+    unsigned char byte = 0;
+    for (int i = 0; i < 500 && ring.Peek(&byte); ++i) ring.Advance();
+    sent.clear();
+    ring.TakeSent(sent);
+    EXPECT_EQ(sent, second.substr(0, 500));
+    Drain(ring);
+    sent.clear();
+    ring.TakeSent(sent);
+    EXPECT_EQ(sent, second.substr(500));
+    EXPECT_EQ(ring.TakeSent(sent), 0u);
+
+    ring.KeepSentBytes(false);
+    ASSERT_TRUE(ring.Append("abc"));
+    Drain(ring);
+    EXPECT_EQ(ring.TakeSent(sent), 0u);
+}
+
+TEST(TransmitRing, KeptBytesThroughTwoThreadsComeBackByteForByte) {
+    const std::string stream = Pattern(256 * 1024, 8);
+    TransmitRing ring;
+    ring.KeepSentBytes(true);
+    std::string sent;
+    std::thread producer([&] {
+        for (std::size_t pos = 0; pos < stream.size();) {
+            const std::size_t n = std::min<std::size_t>(1 + pos % 700, stream.size() - pos);
+            while (!ring.Append(std::string_view(stream).substr(pos, n))) ring.TakeSent(sent);
+            pos += n;
+        }
+        while (sent.size() < stream.size()) ring.TakeSent(sent);
+    });
+    for (std::size_t received = 0; received < stream.size();) {
+        unsigned char byte = 0;
+        if (ring.Peek(&byte)) {
+            ring.Advance();
+            ++received;
+        } else {
+            std::this_thread::yield();
+        }
+    }
+    producer.join();
+    EXPECT_TRUE(sent == stream);
+}
+
+}  // namespace
