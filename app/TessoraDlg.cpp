@@ -17,6 +17,7 @@
 #include "MessageBox.h"
 #include "Messages.h"
 #include "PortReason.h"
+#include "RemoteCommands.h"
 #include "SettingsStore.h"
 #include "Stamps.h"
 #include "TextLayout.h"
@@ -124,6 +125,7 @@ bool CTessoraDlg::OnInitDialog() {
     m_pPort->KeepSentBytes(true);
     LoadSettings();
     Connect();
+    m_pRemote = CRemoteControl::FromSettings(*this);
     // Once the window shows with its page, as Open would after its dialog; posted, so it
     // runs through the dispatch that reports a bad file as Open's errors are reported.
     if (m_strStartFile)
@@ -192,6 +194,7 @@ void CTessoraDlg::OnCancel() {
     UpdateData(true);
     if (!PromptSave(MB_ICONEXCLAMATION)) return;
     KillTimer(IDT_STAMP);
+    m_pRemote.reset();
     SaveSettings();
     if (m_pPort) m_pPort->Close();
     m_pPort.reset();

@@ -14,10 +14,15 @@
 #include "SetupDlg.h"
 #include "TessoraFile.h"
 
+class CRemoteControl;
+
 // The main window: four screens of caption text with their stamp corners, sent to the
 // caption unit over the serial line. All state lives in these fields; the page is a view
 // that is refilled from them after every load.
 class CTessoraDlg : public CDHtmlDialog {
+    // The local HTTP interface runs its requests through the same handlers and fields.
+    friend class CRemoteControl;
+
 public:
     explicit CTessoraDlg(QWidget* parent = nullptr);
     ~CTessoraDlg() override;
@@ -109,5 +114,6 @@ private:
     CCaptionDisplay m_unitDisplay;
     std::string m_strSentScratch;
     std::vector<DHtmlEventMapEntry> m_eventMap;
+    std::unique_ptr<CRemoteControl> m_pRemote;
     MessageMap m_messageMap;
 };

@@ -5,10 +5,12 @@ set -euo pipefail
 
 packages=(
     cmake ninja-build g++ pkg-config
-    qt6-base-dev qt6-base-dev-tools qt6-webengine-dev qt6-webchannel-dev libgl-dev
+    qt6-base-dev qt6-base-dev-tools qt6-webengine-dev qt6-webchannel-dev qt6-httpserver-dev libgl-dev
+    # The HTTP server's CMake files look for the WebSockets ones, which its package does not pull in.
+    qt6-websockets-dev
     libgtest-dev libgmock-dev libbenchmark-dev
     fonts-liberation2 fonts-dejavu-core
-    xvfb xauth openbox wmctrl xdotool x11-utils x11-xkb-utils imagemagick stress-ng clang-format
+    xvfb xauth openbox wmctrl xdotool x11-utils x11-xkb-utils imagemagick stress-ng clang-format curl jq
     dpkg-dev file desktop-file-utils
     lintian appstream man-db shared-mime-info xdg-utils libfile-mimeinfo-perl
 )

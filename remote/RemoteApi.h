@@ -1,0 +1,79 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <variant>
+#include <vector>
+
+// The local HTTP interface's requests and answers, apart from the socket and the window: what
+// a method, a path and a body ask for, whether a token is right, and the status's JSON. Needs
+// Qt Core (its JSON reader) and nothing that draws or talks to the network.
+namespace remote {
+
+// The most a request body may hold; more is answered 413.
+inline constexpr std::size_t kMaxBodyBytes = 64 * 1024;
+
+enum class Action { Status, PutScreen, SelectScreen, Send, Clear };
+
+// The fields a PUT of a screen may change; text is UTF-8.
+struct ScreenEdit {
+    std::optional<std::string> text;
+    std::optional<std::int32_t> date;
+    std::optional<std::int32_t> time;
+};
+
+struct Request {
+    Action action = Action::Status;
+    // 1 to 4; 0 when the request names none (a Send without "screen").
+    int screen = 0;
+    ScreenEdit edit;
+};
+
+// A request that is not run: the HTTP status, a reason for the operator, and for 405 the
+// methods the path does take.
+struct Refusal {
+    int status = 400;
+    std::string reason;
+    std::string allow;
+};
+
+// What a method, a path (no query) and a body ask for, or why they are refused: 404 for a path
+// the interface does not have, 405 for a method the path does not take, 400 for a screen out
+// of range, a body that is no JSON object, an unknown field, a wrong type or a value out of
+// range. The body's size is checked before this, by the caller.
+std::variant<Request, Refusal> ParseRequest(std::string_view method, std::string_view path,
+                                            std::string_view body);
+
+// Whether an Authorization header carries "Bearer <token>". The time taken does not depend on
+// where the two tokens first differ. An empty expected token lets every request in.
+bool Authorized(std::string_view expectedToken, std::string_view authorization);
+
+struct ScreenState {
+    std::string text;  // UTF-8
+    std::int32_t date = 0;
+    std::int32_t time = 0;
+};
+
+// What GET /api/v1/status answers; every text is UTF-8.
+struct Status {
+    std::string port;
+    std::string device;
+    bool connected = false;
+    int screen = 1;
+    std::string title;
+    bool modified = false;
+    std::string message;
+    std::array<ScreenState, 4> screens;
+    std::vector<std::string> next;  // the display the next Send would give, row by row
+    std::vector<std::string> unit;  // the display the unit shows, row by row
+};
+
+std::string StatusJson(const Status& status);
+// {"error": reason}
+std::string ErrorJson(std::string_view reason);
+
+}  // namespace remote

@@ -1,0 +1,42 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "RemoteApi.h"
+
+namespace remote {
+
+// The window side of the interface. Every call comes on the thread that owns the server,
+// which is the window's.
+class RemoteTarget {
+public:
+    virtual ~RemoteTarget() = default;
+    // True while the window cannot take a command: a modal dialog runs its own loop.
+    virtual bool Busy() const = 0;
+    // Runs a request other than Status through the window's own handlers.
+    virtual void Run(const Request& request) = 0;
+    virtual Status CurrentStatus() = 0;
+};
+
+// The HTTP interface on 127.0.0.1 and ::1, over Qt HttpServer. Lives on the thread that
+// starts it; requests are answered there, one at a time.
+class RemoteServer {
+public:
+    // Listens on both loopback addresses at port, or gives nothing and the reason. A machine
+    // without IPv6 is served on 127.0.0.1 alone.
+    static std::unique_ptr<RemoteServer> Listen(RemoteTarget& target, std::uint16_t port,
+                                                std::string token, std::string& error);
+    ~RemoteServer();
+
+    RemoteServer(const RemoteServer&) = delete;
+    RemoteServer& operator=(const RemoteServer&) = delete;
+
+private:
+    class Http;
+    explicit RemoteServer(std::unique_ptr<Http> http);
+    std::unique_ptr<Http> m_http;
+};
+
+}  // namespace remote
