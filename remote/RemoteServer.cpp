@@ -54,10 +54,12 @@ private:
         m_received += m_socket->bytesAvailable();
         if (m_received <= kMaxRequestBytes) return;
         m_refused = true;
+        // Nothing more of this connection reaches the HTTP server's reader: what came is
+        // dropped with the socket, and the answer goes out before the connection ends.
+        disconnect(m_socket, &QTcpSocket::readyRead, nullptr, nullptr);
+        m_socket->setReadBufferSize(1);
         m_socket->write(kTooLarge, sizeof kTooLarge - 1);
-        // Closing the device drops what was read and stops reading; the answer still goes
-        // out before the connection ends.
-        m_socket->close();
+        m_socket->disconnectFromHost();
     }
 
     QTcpSocket* m_socket;
@@ -143,8 +145,8 @@ public:
 
 protected:
     bool handleRequest(const QHttpServerRequest& request, QTcpSocket* socket) override {
-        if (auto* guard = socket->findChild<SocketGuard*>(QString(), Qt::FindDirectChildrenOnly))
-            guard->RequestDone();
+        for (QObject* child : socket->children())
+            if (auto* guard = dynamic_cast<SocketGuard*>(child)) guard->RequestDone();
         QHttpServerResponder responder = makeResponder(request, socket);
         const QByteArray body = request.body();
         if (static_cast<std::size_t>(body.size()) > kMaxBodyBytes) {

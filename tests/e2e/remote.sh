@@ -27,7 +27,7 @@ expect_api() {
     local want=$1
     shift
     api "$@"
-    [ "$CODE" = "$want" ] || fail "$1 $2 ${3:0:60}: HTTP $CODE, expected $want: $(head -c 300 "$WORK/answer") $(cat "$WORK/curl.err")"
+    [ "$CODE" = "$want" ] || fail "$1 $2 $(printf %.60s "${3:-}"): HTTP $CODE, expected $want: $(head -c 300 "$WORK/answer") $(cat "$WORK/curl.err")"
 }
 # field JQ-FILTER: from the last answer.
 field() { jq -r "$1" "$WORK/answer"; }
@@ -96,7 +96,7 @@ count=$(unit_byte_count com1)
 expect_api 200 PUT /api/v1/screens/1 '{"text": "Hello\nWörld"}'
 expect_eq "$(field '.screens[0].text')" $'Hello\nWörld' "screen 1 text"
 expect_eq "$(field .modified)" true "modified after PUT"
-expect_eq "$(field '.next[1] | rtrimstr(" ")')" "Wörld" "next row 01"
+expect_eq "$(field '.next[1] | sub(" +$"; "")')" "Wörld" "next row 01"
 expect_eq "$(unit_byte_count com1)" "$count" "bytes after a PUT of text"
 press btnSend
 expect_sent "$count" $'^\\{A19\\{C0000Hello\\{C0001W\xf6rld\\{C0002$' "Send of the text put"
@@ -122,7 +122,7 @@ count=$(unit_byte_count com1)
 expect_api 200 POST /api/v1/send
 expect_sent "$count" '\{A19\{C0000[0-9]{2}/[0-9]{2}/[0-9]{2}\{C0001Third!\{C0002' "remote Send"
 status
-expect_eq "$(field '.unit[1] | rtrimstr(" ")')" "Third!" "unit grid row 01"
+expect_eq "$(field '.unit[1] | sub(" +$"; "")')" "Third!" "unit grid row 01"
 expect_eq "$(field '.unit[0]')" "$(unit_row com1 0)" "unit grid row 00 against the unit"
 
 step "a corner put on the current screen resends it, as the page's list does"
@@ -238,7 +238,7 @@ request=$'GET /api/v1/status HTTP/1.1\r\nHost: localhost\r\nAuthorization: Beare
         printf '%s' "${request:i:1}" >&3
         sleep 0.03  # the client's own pace, not a wait on the program
     done
-    timeout 10 cat <&3 >"$WORK/slow.answer"
+    timeout 10 head -n 1 <&3 >"$WORK/slow.answer"
 ) &
 slow=$!
 start=$(date +%s%N)
@@ -310,4 +310,34 @@ expect_api 409 GET /api/v1/status
 xdotool windowactivate --sync "$PROMPT" 2>/dev/null || true
 key n
 expect_exit 0
+
+step "a port another program holds: one line on standard error, and the program runs on"
+perl -MIO::Socket::INET -e '$| = 1; my $s = IO::Socket::INET->new(Listen => 1,
+    LocalAddr => "127.0.0.1", LocalPort => $ARGV[0], ReuseAddr => 1) or die "$!\n";
+    print "held\n"; sleep 600' "$PORT" >"$WORK/holder.out" &
+UNIT_PIDS[holder]=$!
+wait_for 10 grep -q held "$WORK/holder.out" || fail "could not hold port $PORT"
+start_unit com2
+settings "[General]" "CommPort=COM1" "[Ports]" "COM1=${UNIT_DEVICE[com2]}" \
+    "[Remote]" "Port=$PORT" "Token=$TOKEN"
+start_app
+wait_main_window
+wait_bytes com2 43
+said_why() { grep -q "^tessora: remote control off: cannot listen on 127.0.0.1:$PORT: " "$WORK/app.log"; }
+wait_for 10 said_why || fail "no reason on standard error: $(grep remote "$WORK/app.log")"
+expect_eq "$(grep -c remote "$WORK/app.log")" 1 "lines about the remote control"
+remote_listening && fail "the program said it listens"
+# The program's own sockets: none of them is a TCP listener.
+for fd in /proc/"$APP_PID"/fd/*; do
+    inode=$(readlink "$fd" | sed -n 's/^socket:\[\([0-9]*\)\]$/\1/p')
+    [ -n "$inode" ] || continue
+    awk -v inode="$inode" '$10 == inode && $4 == "0A" {found = 1} END {exit !found}' \
+        /proc/net/tcp /proc/net/tcp6 && fail "the program listens on socket $inode"
+done
+press scrText
+type_text "still here"
+press btnSend
+wait_for 10 bash -c "grep -q . '$WORK/com2.dump' && sed -n 1p '$WORK/com2.dump' | grep -q 'still here'" ||
+    fail "Send after the refused port: $(unit_row com2 0)"
+quit_discarding
 echo "PASS [${SECONDS}s]"
