@@ -33,5 +33,7 @@ echo "== the whole program at rest: first look, memory, idle CPU over 60 s"
 x "$root/bench/idle/idle_run.sh" 60 3 | grep -E '^run'
 echo "== full-screen Send"
 x "$root/bench/send/send_run.sh" 5 | grep -E '^run'
+echo "== remote control: Send to first byte beside a mouse press; status answers and ticks under load"
+x "$root/bench/remote/remote_run.sh" 60 30 | grep -E '^(send|ticks|status)'
 echo "== running clock over $clock_seconds s"
 x "$root/bench/clock/clock_run.sh" "$clock_seconds" | tail -n 1

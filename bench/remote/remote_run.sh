@@ -44,13 +44,21 @@ for run in $(seq 1 "$runs"); do
     mouse_ms+=("$(first_byte_ms "$before" "$start")")
     echo "run $run: send to first byte: remote ${remote_ms[-1]} ms, mouse ${mouse_ms[-1]} ms"
 done
-median() { printf '%s\n' "$@" | sort -n | awk '{a[NR] = $1} END {print a[int((NR + 1) / 2)]}'; }
-echo "median send to first byte: remote $(median "${remote_ms[@]}") ms, mouse $(median "${mouse_ms[@]}") ms"
+# median and mean of the arguments.
+summary() {
+    printf '%s\n' "$@" | sort -n |
+        awk '{a[NR] = $1; s += $1} END {printf "median %d ms, mean %.1f ms", a[int((NR + 1) / 2)], s / NR}'
+}
+# The unit counts its milliseconds from its own start, a little after $unit_started: both
+# figures carry that offset, their difference does not. The writer's 50 ms sleep while the
+# ring is empty spreads each over 0 to 50 ms, so only many runs compare.
+echo "send to first byte over $runs runs: remote $(summary "${remote_ms[@]}"); mouse $(summary "${mouse_ms[@]}")"
 
 # The time stamp in the top-left corner: one tick a second from now on.
 curl -sf -o /dev/null -X PUT --data-binary '{"time": 1}' "$BASE/screens/1"
-# lateness FROM TO: how late after its second each tick's stamp began to arrive, for the
-# stamps whose bytes are FROM to TO: count, median and worst in ms, skipped seconds.
+# lateness FROM TO: how long after the second its stamp shows each tick began to arrive, for
+# the stamps among bytes FROM to TO: count, median and worst in ms, seconds skipped. A small
+# negative figure is the unit's start offset (a few ms), not a tick ahead of its second.
 lateness() {
     sed -n "$1,$2p" "$WORK/com1.log" | perl -e '
         my $started = shift;
@@ -58,9 +66,12 @@ lateness() {
         while (<STDIN>) { my ($t, $h) = split; $bytes .= chr(hex($h)); push @times, $t + $started; }
         my (@late, $prev, $skips);
         while ($bytes =~ /\{C0000(\d\d):(\d\d):(\d\d)/g) {
-            my $begin = pos($bytes) - 14;
-            push @late, $times[$begin] % 1000;
+            my $arrived = $times[pos($bytes) - 14];
             my $s = $1 * 3600 + $2 * 60 + $3;
+            my @t = localtime(int($arrived / 1000));
+            my $d = ($t[2] * 3600 + $t[1] * 60 + $t[0] - $s) % 86400;
+            $d -= 86400 if $d > 43200;
+            push @late, $d * 1000 + $arrived % 1000;
             $skips += ($s - $prev) % 86400 - 1 if defined $prev && ($s - $prev) % 86400 > 1;
             $prev = $s;
         }
@@ -69,7 +80,8 @@ lateness() {
             scalar @late, $late[$#late / 2], $late[-1], $skips // 0;
     ' "$unit_started"
 }
-wait_for 5 grep -q . "$WORK/com1.log"
+# The corner change sends the screen with a stamp of its own; only the ticks are counted.
+sleep 2.5
 quiet_from=$(($(unit_byte_count com1) + 1))
 sleep "$load_seconds"   # the quiet baseline: the measurement's length, not a wait
 quiet_to=$(unit_byte_count com1)
@@ -77,18 +89,20 @@ echo "ticks without load: $(lateness "$quiet_from" "$quiet_to")"
 
 load_from=$(($(unit_byte_count com1) + 1))
 end=$(($(date +%s) + load_seconds))
+clients=()
 for client in 1 2 3 4; do
     (
         n=0
         while [ "$(date +%s)" -lt "$end" ]; do
             # 200 requests on one kept-open connection per round.
-            curl -s -o /dev/null -w '%{http_code}\n' $(printf "$BASE/status %.0s" $(seq 1 200)) |
+            curl -s -w '\n%{http_code}\n' $(printf "$BASE/status %.0s" $(seq 1 200)) |
                 grep -c '^200$' || true
         done
     ) >"$WORK/load.$client" &
+    clients+=($!)
 done
 started=$(date +%s%3N)
-wait
+wait "${clients[@]}"
 elapsed=$(($(date +%s%3N) - started))
 load_to=$(unit_byte_count com1)
 answered=$(cat "$WORK"/load.* | awk '{s += $1} END {print s + 0}')
