@@ -78,8 +78,15 @@ expect_eq "$(field '.unit[0]')" "$(unit_row com1 0)" "unit row 00"
 step "only loopback: no socket on any other address"
 listeners=$(awk -v port="$(printf '%04X' "$PORT")" \
     '$4 == "0A" { split($2, a, ":"); if (a[2] == port) print a[1] }' /proc/net/tcp /proc/net/tcp6 | sort)
-expect_eq "$(echo "$listeners" | tr '\n' ' ')" "00000000000000000000000001000000 0100007F " \
-    "listening addresses (::1 and 127.0.0.1)"
+# A machine without IPv6 is served on 127.0.0.1 alone.
+if grep -q '^00000000000000000000000000000001 ' /proc/net/if_inet6 2>/dev/null; then
+    expect_eq "$(echo "$listeners" | tr '\n' ' ')" "00000000000000000000000001000000 0100007F " \
+        "listening addresses (::1 and 127.0.0.1)"
+    [ "$(curl -sS -g -o /dev/null -w '%{http_code}' -H "Authorization: Bearer $TOKEN" \
+        "http://[::1]:$PORT/api/v1/status")" = 200 ] || fail "no answer on ::1"
+else
+    expect_eq "$listeners" "0100007F" "listening addresses (127.0.0.1)"
+fi
 other=$(hostname -I 2>/dev/null | tr ' ' '\n' | grep -v -e '^127\.' -e '^::1$' -e '^$' | head -n 1 || true)
 if [ -n "$other" ]; then
     [[ $other == *:* ]] && other="[$other]"
@@ -87,9 +94,6 @@ if [ -n "$other" ]; then
     curl -sS --max-time 5 -o /dev/null "http://$other:$PORT/api/v1/status" 2>/dev/null || rc=$?
     expect_eq "$rc" 7 "curl to $other (7: could not connect)"
 fi
-expect_api 200 GET /api/v1/status
-[ "$(curl -sS -g -o /dev/null -w '%{http_code}' -H "Authorization: Bearer $TOKEN" \
-    "http://[::1]:$PORT/api/v1/status")" = 200 ] || fail "no answer on ::1"
 
 step "PUT of the current screen: the page shows it and Send sends it"
 count=$(unit_byte_count com1)

@@ -1,9 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
-
 #include "RemoteApi.h"
 
 namespace remote {
@@ -128,46 +124,6 @@ TEST(RemoteToken, OnlyTheExactBearerTokenPasses) {
         EXPECT_FALSE(Authorized("s3cret", header)) << header;
     // A shorter token that repeats into the expected one is still wrong.
     EXPECT_FALSE(Authorized("abab", "Bearer ab"));
-}
-
-TEST(RemoteStatus, JsonHasEveryFieldWithItsType) {
-    Status status;
-    status.port = "COM1";
-    status.device = "/dev/pts/3";
-    status.connected = true;
-    status.screen = 3;
-    status.title = "Halvercrest Pexalune - show.tso";
-    status.modified = true;
-    status.message = "too long";
-    status.screens[2] = {"Grüße\r\n\"quoted\"", 1, 4};
-    status.next.assign(19, std::string(52, ' '));
-    status.unit.assign(19, std::string(52, ' '));
-    status.unit[0] = "Hällo";
-
-    const QJsonObject json =
-        QJsonDocument::fromJson(QByteArray::fromStdString(StatusJson(status))).object();
-    EXPECT_EQ(json.size(), 10);
-    EXPECT_EQ(json["port"].toString(), "COM1");
-    EXPECT_EQ(json["device"].toString(), "/dev/pts/3");
-    EXPECT_EQ(json["connected"].toBool(), true);
-    EXPECT_EQ(json["screen"].toInt(), 3);
-    EXPECT_EQ(json["title"].toString(), "Halvercrest Pexalune - show.tso");
-    EXPECT_EQ(json["modified"].toBool(), true);
-    EXPECT_EQ(json["message"].toString(), "too long");
-    const QJsonArray screens = json["screens"].toArray();
-    ASSERT_EQ(screens.size(), 4);
-    EXPECT_EQ(screens[2].toObject()["text"].toString(), QString::fromUtf8("Grüße\r\n\"quoted\""));
-    EXPECT_EQ(screens[2].toObject()["date"].toInt(), 1);
-    EXPECT_EQ(screens[2].toObject()["time"].toInt(), 4);
-    EXPECT_EQ(screens[0].toObject()["text"].toString(), "");
-    ASSERT_EQ(json["next"].toArray().size(), 19);
-    ASSERT_EQ(json["unit"].toArray().size(), 19);
-    EXPECT_EQ(json["unit"].toArray()[0].toString(), QString::fromUtf8("Hällo"));
-
-    EXPECT_EQ(QJsonDocument::fromJson(QByteArray::fromStdString(ErrorJson("bad \"x\"")))
-                  .object()["error"]
-                  .toString(),
-              "bad \"x\"");
 }
 
 }  // namespace
