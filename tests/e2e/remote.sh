@@ -245,11 +245,9 @@ request=$'GET /api/v1/status HTTP/1.1\r\nHost: localhost\r\nAuthorization: Beare
     timeout 10 head -n 1 <&3 >"$WORK/slow.answer"
 ) &
 slow=$!
-start=$(date +%s%N)
 expect_api 200 GET /api/v1/status
-fast_ms=$((($(date +%s%N) - start) / 1000000))
-kill -0 "$slow" 2>/dev/null || fail "the slow client finished before the quick one could be timed"
-[ "$fast_ms" -lt 2000 ] || fail "a quick call took $fast_ms ms beside a slow client"
+# Answered while the slow one is still sending: it did not wait its turn behind it.
+kill -0 "$slow" 2>/dev/null || fail "the quick call was answered only after the slow client"
 wait "$slow" || true
 head -n 1 "$WORK/slow.answer" | grep -q '^HTTP/1.1 200' || fail "slow client: $(head -n 1 "$WORK/slow.answer")"
 snapshot broken
