@@ -4,10 +4,10 @@
 #include <QHostAddress>
 #include <QHttpServerRequest>
 #include <QHttpServerResponder>
-#include <QPointer>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTimer>
+#include <memory>
 #include <variant>
 
 namespace remote {
@@ -32,8 +32,11 @@ const char kTooLarge[] =
 // Counts what one connection has sent since its last finished request, and its idle time.
 class SocketGuard : public QObject {
 public:
-    SocketGuard(QTcpSocket* socket, int& live) : QObject(socket), m_socket(socket), m_live(live) {
-        ++m_live;
+    // live counts the guards of one server; each guard keeps it, so the last one to go, even
+    // after the server, still has it to count down.
+    SocketGuard(QTcpSocket* socket, std::shared_ptr<int> live)
+        : QObject(socket), m_socket(socket), m_live(std::move(live)) {
+        ++*m_live;
         m_idle.setSingleShot(true);
         m_idle.setInterval(kIdleMs);
         connect(&m_idle, &QTimer::timeout, socket, &QTcpSocket::abort);
@@ -41,7 +44,7 @@ public:
         // Connected before the HTTP server's own reader, so the count comes first.
         connect(socket, &QTcpSocket::readyRead, this, &SocketGuard::onReadyRead);
     }
-    ~SocketGuard() override { --m_live; }
+    ~SocketGuard() override { --*m_live; }
 
     void RequestDone() {
         m_received = 0;
@@ -63,7 +66,7 @@ private:
     }
 
     QTcpSocket* m_socket;
-    int& m_live;
+    std::shared_ptr<int> m_live;
     qint64 m_received = 0;
     bool m_refused = false;
     QTimer m_idle;
@@ -71,7 +74,8 @@ private:
 
 class Listener : public QTcpServer {
 public:
-    Listener(QObject* parent, int& live) : QTcpServer(parent), m_live(live) {}
+    Listener(QObject* parent, std::shared_ptr<int> live)
+        : QTcpServer(parent), m_live(std::move(live)) {}
 
 protected:
     void incomingConnection(qintptr descriptor) override {
@@ -80,7 +84,7 @@ protected:
             delete socket;
             return;
         }
-        if (m_live >= kMaxConnections) {
+        if (*m_live >= kMaxConnections) {
             socket->abort();
             socket->deleteLater();
             return;
@@ -90,7 +94,7 @@ protected:
     }
 
 private:
-    int& m_live;
+    std::shared_ptr<int> m_live;
 };
 
 QByteArray MethodName(QHttpServerRequest::Method method) {
@@ -191,7 +195,7 @@ protected:
 private:
     RemoteTarget& m_target;
     std::string m_token;
-    int m_live = 0;
+    std::shared_ptr<int> m_live = std::make_shared<int>(0);
     QAbstractSocket::SocketError m_lastError = QAbstractSocket::UnknownSocketError;
 };
 

@@ -53,6 +53,17 @@ bytes_match() { (LC_ALL=C && [[ "$(sent_since "$1")" =~ $2 ]]); }
 expect_sent() { wait_for 15 bytes_match "$1" "$2" || fail "$3: $(sent_since "$1" | cat -v)"; }
 rss_kb() { awk '/^VmRSS/ {print $2}' "/proc/$APP_PID/status"; }
 remote_listening() { grep -q " remote listening $PORT\$" "$TESSORA_READY_FILE"; }
+# None of the program's own sockets is a TCP listener.
+expect_no_listener() {
+    local fd inode
+    for fd in /proc/"$APP_PID"/fd/*; do
+        inode=$(readlink "$fd" | sed -n 's/^socket:\[\([0-9]*\)\]$/\1/p')
+        [ -n "$inode" ] || continue
+        awk -v inode="$inode" '$10 == inode && $4 == "0A" {found = 1} END {exit !found}' \
+            /proc/net/tcp /proc/net/tcp6 && fail "the program listens on socket $inode"
+    done
+    return 0
+}
 
 start_unit com1
 settings "[General]" "CommPort=COM1" "[Ports]" "COM1=${UNIT_DEVICE[com1]}" \
@@ -329,17 +340,23 @@ said_why() { grep -q "^tessora: remote control off: cannot listen on 127.0.0.1:$
 wait_for 10 said_why || fail "no reason on standard error: $(grep remote "$WORK/app.log")"
 expect_eq "$(grep -c remote "$WORK/app.log")" 1 "lines about the remote control"
 remote_listening && fail "the program said it listens"
-# The program's own sockets: none of them is a TCP listener.
-for fd in /proc/"$APP_PID"/fd/*; do
-    inode=$(readlink "$fd" | sed -n 's/^socket:\[\([0-9]*\)\]$/\1/p')
-    [ -n "$inode" ] || continue
-    awk -v inode="$inode" '$10 == inode && $4 == "0A" {found = 1} END {exit !found}' \
-        /proc/net/tcp /proc/net/tcp6 && fail "the program listens on socket $inode"
-done
+expect_no_listener
 press scrText
 type_text "still here"
 press btnSend
 wait_for 10 bash -c "grep -q . '$WORK/com2.dump' && sed -n 1p '$WORK/com2.dump' | grep -q 'still here'" ||
     fail "Send after the refused port: $(unit_row com2 0)"
+quit_discarding
+
+step "without the Remote group: no socket and not a word about it"
+settings "[General]" "CommPort=COM1" "[Ports]" "COM1=${UNIT_DEVICE[com2]}"
+start_app
+wait_main_window
+count=$(unit_byte_count com2)
+press btnSend
+wait_bytes com2 $((count + 1))
+expect_no_listener
+grep -q 'remote control' "$WORK/app.log" && fail "the program spoke of the remote control"
+grep -q ' remote ' "$TESSORA_READY_FILE" && fail "the program said it listens"
 quit_discarding
 echo "PASS [${SECONDS}s]"
