@@ -140,10 +140,13 @@ status
 expect_eq "$(field '.unit[1] | sub(" +$"; "")')" "Third!" "unit grid row 01"
 expect_eq "$(field '.unit[0]')" "$(unit_row com1 0)" "unit grid row 00 against the unit"
 
-step "a corner put on the current screen resends it, as the page's list does"
+step "a corner put on the current screen resends it, as the page's list does, typing kept"
+press scrText
+key ctrl+End
+type_text "?"
 count=$(unit_byte_count com1)
 expect_api 200 PUT /api/v1/screens/3 '{"time": 2}'
-expect_sent "$count" '\{A19\{C0000[0-9]{2}/[0-9]{2}/[0-9]{2}\{C44..[0-9:]{8}\{C0001Third!\{C0002' \
+expect_sent "$count" '\{A19\{C0000[0-9]{2}/[0-9]{2}/[0-9]{2}\{C44..[0-9:]{8}\{C0001Third!\?\{C0002' \
     "resend after a corner PUT"
 status
 expect_eq "$(field '.screens[2].time')" 2 "time corner"
