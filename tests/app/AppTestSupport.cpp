@@ -11,6 +11,7 @@
 #include <QSettings>
 
 #include "MessageBox.h"
+#include "Messages.h"
 
 FakeLine::FakeLine() {
     char name[256] = {};
@@ -56,6 +57,16 @@ QSettings store() {
 }
 
 }  // namespace
+
+bool MainWindowFixture::startOnLine(FakeLine& line) {
+    ResetSettings();
+    WriteSetting("CommPort", "COM1");
+    WriteSetting("Ports/COM1", QString::fromStdString(line.device()));
+    start();
+    if (line.received(kGreetedLine.size(), std::chrono::seconds(10)) != kGreetedLine) return false;
+    dlg->KillTimer(IDT_STAMP);
+    return true;
+}
 
 void ResetSettings() {
     QSettings s = store();

@@ -15,8 +15,6 @@ namespace {
 
 using namespace std::chrono_literals;
 
-const std::string kGreeting = "{A19{C0000Halvercrest Tessora Connected{A19";
-
 // The cells and the write position: a stamp written again in the same second changes only
 // the position.
 std::string Described(const CCaptionDisplay& display) {
@@ -42,12 +40,7 @@ bool WaitUntil(const std::function<bool()>& done, std::chrono::milliseconds limi
 class MonitorOnALine : public ::testing::Test {
 protected:
     void SetUp() override {
-        ResetSettings();
-        WriteSetting("CommPort", "COM1");
-        WriteSetting("Ports/COM1", QString::fromStdString(line.device()));
-        w.start();
-        ASSERT_EQ(line.received(kGreeting.size(), 10s), kGreeting);
-        w.dlg->KillTimer(IDT_STAMP);  // ticks come when the test says
+        ASSERT_TRUE(w.startOnLine(line));  // ticks come when the test says
         w.dlg->ShowMonitor(true);
         ASSERT_TRUE(w.dlg->m_pMonitor);
         page = w.view;
