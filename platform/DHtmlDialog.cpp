@@ -262,7 +262,10 @@ void CDHtmlDialog::onPageLost() {
 }
 
 void CDHtmlDialog::onElementChanged(const QString& id, const PageElement& state) {
-    if (PageElement* e = m_page.find(id)) *e = state;
+    PageElement* e = m_page.find(id);
+    if (!e) return;
+    *e = state;
+    emit elementChanged(id);
 }
 
 void CDHtmlDialog::onPageEvent(const QString& id, const QString& type, bool viaElement,

@@ -100,6 +100,8 @@ signals:
     void pageReady(const QString& url);
     // A posted command has run and the page has applied what it wrote.
     void commandDone(unsigned message);
+    // The operator changed an element of the page (typed, picked an option).
+    void elementChanged(const QString& id);
 
 protected:
     virtual bool OnInitDialog();

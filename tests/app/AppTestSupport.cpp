@@ -29,8 +29,14 @@ FakeLine::~FakeLine() {
     if (m_slave >= 0) close(m_slave);
 }
 
+void FakeLine::hangUp() {
+    if (m_master >= 0) close(m_master);
+    m_master = -1;
+}
+
 std::string FakeLine::received(std::size_t until, std::chrono::milliseconds limit) {
     const auto deadline = std::chrono::steady_clock::now() + limit;
+    if (m_master < 0) return m_seen;
     do {
         pollfd p{m_master, POLLIN, 0};
         if (poll(&p, 1, 20) > 0 && (p.revents & POLLIN)) {

@@ -20,6 +20,8 @@ public:
     // the time is up.
     std::string received(std::size_t until = 0,
                          std::chrono::milliseconds limit = std::chrono::milliseconds(3000));
+    // The unit's end goes away: the program's side of the line hangs up.
+    void hangUp();
 
 private:
     int m_master = -1;
