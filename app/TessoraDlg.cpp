@@ -16,6 +16,7 @@
 #include "LineEnds.h"
 #include "MessageBox.h"
 #include "Messages.h"
+#include "OperatorKeys.h"
 #include "PortReason.h"
 #include "SettingsStore.h"
 #include "Stamps.h"
@@ -82,6 +83,7 @@ CTessoraDlg::CTessoraDlg(QWidget* parent)
         onChange("cmbTime", UWM_STAMP_CHANGED),
         onChange("cmbDate", UWM_STAMP_CHANGED),
     };
+    m_keyMap = OperatorKeyMap(*this);
 
     const auto handler = [this](LRESULT (CTessoraDlg::*member)(WPARAM, LPARAM)) {
         return [this, member](WPARAM w, LPARAM l) { return (this->*member)(w, l); };

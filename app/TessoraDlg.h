@@ -98,6 +98,7 @@ protected:
     void DoDataExchange(CDataExchange* pDX) override;
 
     const std::vector<DHtmlEventMapEntry>& GetDHtmlEventMap() const override;
+    const std::vector<DHtmlKeyMapEntry>& GetDHtmlKeyMap() const override { return m_keyMap; }
     const MessageMap& GetMessageMap() const override;
     // A text the document could not find memory for is shown as the host shows any other
     // out-of-memory: an exclamation, over every window.
@@ -125,5 +126,6 @@ private:
     CCaptionDisplay m_unitDisplay;
     std::string m_strSentScratch;
     std::vector<DHtmlEventMapEntry> m_eventMap;
+    std::vector<DHtmlKeyMapEntry> m_keyMap;
     MessageMap m_messageMap;
 };

@@ -15,6 +15,7 @@
     var host = null;
     var queue = [];
     var bound = {};
+    var claimed = {};  // the host's key chords on this page
 
     function send(method, args) {
         if (host) host[method].apply(host, args);
@@ -95,6 +96,21 @@
     ['mousedown', 'click', 'change'].forEach(function (type) {
         document.addEventListener(type, onNamedEvent, false);
     });
+    var MODIFIERS = ['Control', 'Shift', 'Alt', 'AltGraph', 'Meta'];
+
+    // The chord a key press makes, as the host names it: "Ctrl+Return", "Ctrl+1", "F2".
+    // Digits and letters are named by the key whatever the layout puts on it, so Ctrl+1 is
+    // the digit row's first key on AZERTY too and Ctrl+N still works on a Cyrillic layout.
+    function chordOf(e) {
+        var key = e.key;
+        if (key === 'Enter') key = 'Return';
+        else if (/^Digit[0-9]$/.test(e.code) && !/^[0-9]$/.test(key)) key = e.code.charAt(5);
+        else if (/^Key[A-Z]$/.test(e.code) && !/^[a-zA-Z]$/.test(key)) key = e.code.charAt(3);
+        else if (key.length === 1) key = key.toUpperCase();
+        return (e.ctrlKey ? 'Ctrl+' : '') + (e.altKey ? 'Alt+' : '') +
+            (e.shiftKey ? 'Shift+' : '') + (e.metaKey ? 'Meta+' : '') + key;
+    }
+
     document.addEventListener('keydown', function (e) {
         if (e.key === 'Escape') {
             // Escape closes and changes nothing: kept from the page's own key handlers, it
@@ -102,7 +118,25 @@
             e.preventDefault();
             e.stopPropagation();
             send('cancelRequested', []);
+            return;
         }
+        if (e.isComposing) return;
+        if (MODIFIERS.indexOf(e.key) >= 0) {
+            // A modifier alone changes nothing and only begins a chord: were it to reach the
+            // page's own handlers, the modified marker would be set ahead of every Ctrl+N and
+            // New would always ask to save.
+            e.stopPropagation();
+            return;
+        }
+        var chord = chordOf(e);
+        if (!claimed.hasOwnProperty(chord)) return;
+        // A claimed key is the window's command alone: the text box inserts no line for it
+        // and the page's own handlers (the modified marker) never see it. Reported through
+        // the channel, it reaches the window after the typing before it. A held key runs
+        // its command once.
+        e.preventDefault();
+        e.stopPropagation();
+        if (!e.repeat) send('keyPressed', [chord]);
     }, true);
     document.addEventListener('dragover', function (e) { e.preventDefault(); }, true);
     document.addEventListener('drop', function (e) { e.preventDefault(); }, true);
@@ -142,6 +176,10 @@
         h.applyRequested.connect(apply);
         h.focusRequested.connect(focus);
         h.bindRequested.connect(bind);
+        h.keysClaimed.connect(function (chords) {
+            claimed = {};
+            chords.forEach(function (chord) { claimed[chord] = true; });
+        });
         h.roundTripRequested.connect(function (sequence) { h.applied(sequence); });
         flags = h.hostFlags >>> 0;
         applyHostFlags();
