@@ -83,7 +83,8 @@ void CMonitorWnd::PlaceBeside(const QRect& owner, std::optional<QPoint> stored) 
         place.setY(
             std::clamp(place.y(), free.top(), std::max(free.top(), free.bottom() - size.height())));
     }
-    move(place);
+    // The inner rectangle, as the place is stored: the frame is the window manager's.
+    setGeometry(QRect(place, size));
 }
 
 void CMonitorWnd::ShowNextSend(const SendPreview& preview) {

@@ -18,7 +18,8 @@ class CMonitorWnd : public QWidget {
 public:
     explicit CMonitorWnd(QWidget* owner);
 
-    // Moves to the stored place, or beside the main window's rectangle, on a screen.
+    // Moves to the stored place (the top left of the inner rectangle, as geometry gives it),
+    // or beside the main window's outer rectangle; always onto a screen.
     void PlaceBeside(const QRect& owner, std::optional<QPoint> stored);
 
     void ShowNextSend(const SendPreview& preview);

@@ -109,7 +109,7 @@ void CTessoraDlg::ShowMonitor(bool show) {
     m_bMonitorOpen = show;
     if (!show) {
         if (m_pMonitor) {
-            m_monitorPos = m_pMonitor->pos();
+            m_monitorPos = m_pMonitor->geometry().topLeft();
             m_pMonitor->hide();
         }
         return;
@@ -235,7 +235,7 @@ void CTessoraDlg::SaveSettings() {
     store.WriteInt32("MinPosY", m_nMinPosY);
     store.WriteInt32("MinSizeWidth", m_nMinSizeWidth);
     store.WriteInt32("MinSizeHeight", m_nMinSizeHeight);
-    if (m_pMonitor && m_pMonitor->isVisible()) m_monitorPos = m_pMonitor->pos();
+    if (m_pMonitor && m_pMonitor->isVisible()) m_monitorPos = m_pMonitor->geometry().topLeft();
     store.WriteInt32("Monitor/Open", m_bMonitorOpen ? 1 : 0);
     if (m_monitorPos) {
         store.WriteInt32("Monitor/X", m_monitorPos->x());

@@ -38,14 +38,6 @@ bool IsPlaceholder(unsigned char byte) {
            byte == 0x90 || byte == 0x9d;
 }
 
-bool SameDisplay(const CCaptionDisplay& a, const CCaptionDisplay& b) {
-    if (a.GetColumn() != b.GetColumn() || a.GetRow() != b.GetRow()) return false;
-    for (int row = 0; row < CCaptionDisplay::kRows; ++row) {
-        if (a.RowBytes(row) != b.RowBytes(row)) return false;
-    }
-    return true;
-}
-
 }  // namespace
 
 CUnitGridView::CUnitGridView(bool showWritePosition, QWidget* parent)
@@ -64,9 +56,28 @@ CUnitGridView::CUnitGridView(bool showWritePosition, QWidget* parent)
 }
 
 void CUnitGridView::SetDisplay(const CCaptionDisplay& display) {
-    if (SameDisplay(display, m_display)) return;
+    // Only the rows that changed are drawn again: a tick rewrites a stamp, a keystroke a row
+    // or two, and the grid is the costliest thing the window draws.
+    QRegion changed;
+    for (int row = 0; row < CCaptionDisplay::kRows; ++row) {
+        if (display.RowBytes(row) != m_display.RowBytes(row)) changed += RowRect(row);
+    }
+    if (m_bShowWritePosition &&
+        (display.GetColumn() != m_display.GetColumn() || display.GetRow() != m_display.GetRow())) {
+        changed += RowRect(m_display.GetRow());
+        changed += RowRect(display.GetRow());
+    }
+    if (changed.isEmpty()) return;
     m_display = display;
-    update();
+    update(changed);
+}
+
+QRect CUnitGridView::RowRect(int row) const {
+    // A position off the grid has no row to draw.
+    if (row < 0 || row >= CCaptionDisplay::kRows) return {};
+    return CellRect(0, row)
+        .united(CellRect(CCaptionDisplay::kColumns - 1, row))
+        .adjusted(0, 0, 1, 1);
 }
 
 QSize CUnitGridView::sizeHint() const {
@@ -117,14 +128,15 @@ QPixmap CUnitGridView::Background() const {
     return background;
 }
 
-void CUnitGridView::paintEvent(QPaintEvent*) {
+void CUnitGridView::paintEvent(QPaintEvent* event) {
     // The numbers and the cell lines never change: drawn once, then copied.
     if (m_background.size() != size()) m_background = Background();
     QPainter painter(this);
-    painter.drawPixmap(0, 0, m_background);
+    painter.drawPixmap(event->rect(), m_background, event->rect());
 
     const std::array<QStaticText, 256>& texts = CellTexts();
     for (int row = 0; row < CCaptionDisplay::kRows; ++row) {
+        if (!event->region().intersects(RowRect(row))) continue;
         const std::string_view bytes = m_display.RowBytes(row);
         for (int column = 0; column < CCaptionDisplay::kColumns; ++column) {
             const auto byte = static_cast<unsigned char>(bytes[column]);

@@ -23,6 +23,7 @@ protected:
 
 private:
     QRect CellRect(int column, int row) const;
+    QRect RowRect(int row) const;
     QPixmap Background() const;
 
     CCaptionDisplay m_display;
