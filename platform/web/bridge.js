@@ -111,32 +111,52 @@
             (e.shiftKey ? 'Shift+' : '') + (e.metaKey ? 'Meta+' : '') + key;
     }
 
+    // A modifier alone begins a chord, and whether that chord is claimed shows only with its
+    // next key. So its press is held back from the page until then: dropped with a claimed
+    // chord (the window's alone), passed on with any other key or when it is let go, so the
+    // page's own handlers still see every other key press, a lone modifier included.
+    var heldModifier = null;
+    function passHeldModifier() {
+        if (!heldModifier) return;
+        var held = heldModifier;
+        heldModifier = null;
+        held.target.dispatchEvent(new KeyboardEvent('keydown', held.init));
+    }
+
     document.addEventListener('keydown', function (e) {
+        if (!e.isTrusted) return;  // a held modifier passed on
+        if (MODIFIERS.indexOf(e.key) >= 0) {
+            if (!heldModifier) {
+                heldModifier = {target: e.target, init: {key: e.key, code: e.code,
+                    ctrlKey: e.ctrlKey, altKey: e.altKey, shiftKey: e.shiftKey,
+                    metaKey: e.metaKey, bubbles: true, cancelable: true}};
+            }
+            e.stopPropagation();
+            return;
+        }
+        var chord = chordOf(e);
+        if (!e.isComposing && claimed.hasOwnProperty(chord)) {
+            // A claimed key is the window's command alone: the text box inserts no line for
+            // it and the page's own handlers (the modified marker) never see it. Reported
+            // through the channel, it reaches the window after the typing before it. A held
+            // key runs its command once.
+            heldModifier = null;
+            e.preventDefault();
+            e.stopPropagation();
+            if (!e.repeat) send('keyPressed', [chord]);
+            return;
+        }
+        passHeldModifier();
         if (e.key === 'Escape') {
             // Escape closes and changes nothing: kept from the page's own key handlers, it
             // cannot set the modified marker just ahead of the close.
             e.preventDefault();
             e.stopPropagation();
             send('cancelRequested', []);
-            return;
         }
-        if (e.isComposing) return;
-        if (MODIFIERS.indexOf(e.key) >= 0) {
-            // A modifier alone changes nothing and only begins a chord: were it to reach the
-            // page's own handlers, the modified marker would be set ahead of every Ctrl+N and
-            // New would always ask to save.
-            e.stopPropagation();
-            return;
-        }
-        var chord = chordOf(e);
-        if (!claimed.hasOwnProperty(chord)) return;
-        // A claimed key is the window's command alone: the text box inserts no line for it
-        // and the page's own handlers (the modified marker) never see it. Reported through
-        // the channel, it reaches the window after the typing before it. A held key runs
-        // its command once.
-        e.preventDefault();
-        e.stopPropagation();
-        if (!e.repeat) send('keyPressed', [chord]);
+    }, true);
+    document.addEventListener('keyup', function (e) {
+        if (MODIFIERS.indexOf(e.key) >= 0) passHeldModifier();
     }, true);
     document.addEventListener('dragover', function (e) { e.preventDefault(); }, true);
     document.addEventListener('drop', function (e) { e.preventDefault(); }, true);
