@@ -20,6 +20,10 @@ std::optional<CCommandLine> ParseCommandLine(std::span<const char* const> args,
             options.m_bHelp = true;
             continue;
         }
+        if (!bOptionsEnded && arg == "--monitor") {
+            options.m_bMonitor = true;
+            continue;
+        }
         if (!bOptionsEnded && arg == "--version") {
             options.m_bVersion = true;
             continue;
@@ -37,7 +41,7 @@ std::optional<CCommandLine> ParseCommandLine(std::span<const char* const> args,
     }
     // Each answer is the whole run: combined with anything else, one would go unheeded.
     const int answers = options.m_bListPorts + options.m_bHelp + options.m_bVersion;
-    if (answers > 1 || (answers == 1 && options.m_strFile)) {
+    if (answers > 1 || (answers == 1 && (options.m_strFile || options.m_bMonitor))) {
         strError = "--list-ports, --help and --version each stand alone";
         return std::nullopt;
     }
@@ -45,13 +49,14 @@ std::optional<CCommandLine> ParseCommandLine(std::span<const char* const> args,
 }
 
 std::string CommandLineUsage() {
-    return "usage: tessora [FILE] | --list-ports | --help | --version";
+    return "usage: tessora [--monitor] [FILE] | --list-ports | --help | --version";
 }
 
 std::string CommandLineHelp() {
     return CommandLineUsage() +
            "\n"
            "  FILE          a screen set (.tso) to open once the window is up\n"
+           "  --monitor     open the unit monitor (F2) with the window\n"
            "  --list-ports  the serial devices here: stable path, kernel name, description,\n"
            "                and whether you may open them; map one in the settings' [Ports]\n"
            "  --help        this text\n"

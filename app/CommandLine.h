@@ -9,14 +9,16 @@
 struct CCommandLine {
     // A screen set to open once the main window is up, as the 8-bit local path given.
     std::optional<std::string> m_strFile;
+    // Open the unit monitor with the main window.
+    bool m_bMonitor = false;
     // Answers that need no window: print and leave.
     bool m_bListPorts = false;
     bool m_bHelp = false;
     bool m_bVersion = false;
 };
 
-// Parses the arguments after the program name: at most one file, and --list-ports, --help
-// (-h) or --version, each alone. "--" ends
+// Parses the arguments after the program name: --monitor and at most one file, or
+// --list-ports, --help (-h) or --version, each alone. "--" ends
 // the options, so a file whose name begins with "-" can follow it. On a bad command line
 // returns nothing and says why in strError.
 std::optional<CCommandLine> ParseCommandLine(std::span<const char* const> args,

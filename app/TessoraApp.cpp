@@ -5,6 +5,7 @@
 bool CTessoraApp::InitInstance() {
     CTessoraDlg dlg;
     dlg.m_strStartFile = m_strStartFile;
+    dlg.m_bMonitorOpen = m_bStartMonitor;
     m_pMainWnd = &dlg;
     dlg.DoModal();
     m_pMainWnd = nullptr;

@@ -16,4 +16,6 @@ public:
 
     // A screen set named on the command line, handed to the main window to open.
     std::optional<std::string> m_strStartFile;
+    // --monitor: the unit monitor opens with the main window.
+    bool m_bStartMonitor = false;
 };

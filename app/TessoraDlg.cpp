@@ -16,6 +16,7 @@
 #include "LineEnds.h"
 #include "MessageBox.h"
 #include "Messages.h"
+#include "OperatorKeys.h"
 #include "PortReason.h"
 #include "RemoteCommands.h"
 #include "SettingsStore.h"
@@ -37,6 +38,9 @@ constexpr char kSaveFailed[] = "Could not save to file!";
 constexpr char kOpenFailed[] = "Could not open file!";
 constexpr char kTitlePrefix[] = "Halvercrest Pexalune - ";
 constexpr char kUntitled[] = "untitled";
+
+constexpr char kLineNotOpen[] = "Not connected: ";
+constexpr auto kMonitorFrame = std::chrono::milliseconds(33);
 
 constexpr char kSelectedTab[] = "#666699";
 constexpr char kPlainTab[] = "#333399";
@@ -80,6 +84,7 @@ CTessoraDlg::CTessoraDlg(QWidget* parent)
         onChange("cmbTime", UWM_STAMP_CHANGED),
         onChange("cmbDate", UWM_STAMP_CHANGED),
     };
+    m_keyMap = OperatorKeyMap(*this);
 
     const auto handler = [this](LRESULT (CTessoraDlg::*member)(WPARAM, LPARAM)) {
         return [this, member](WPARAM w, LPARAM l) { return (this->*member)(w, l); };
@@ -100,6 +105,62 @@ CTessoraDlg::CTessoraDlg(QWidget* parent)
 }
 
 CTessoraDlg::~CTessoraDlg() = default;
+
+void CTessoraDlg::ShowMonitor(bool show) {
+    m_bMonitorOpen = show;
+    if (!show) {
+        if (m_pMonitor) {
+            m_monitorPos = m_pMonitor->geometry().topLeft();
+            m_pMonitor->hide();
+        }
+        return;
+    }
+    if (!m_pMonitor) {
+        m_pMonitor = std::make_unique<CMonitorWnd>(this);
+        m_pMonitor->onClosed = [this] { ShowMonitor(false); };
+        RECT main;
+        GetWindowRect(&main);
+        m_pMonitor->PlaceBeside(QRect(QPoint(main.left, main.top), QPoint(main.right, main.bottom)),
+                                m_monitorPos);
+    }
+    m_bNextSendStale = true;
+    RefreshMonitor();
+    m_pMonitor->show();
+}
+
+void CTessoraDlg::MonitorNeedsRefresh(bool nextSendChanged) {
+    m_bNextSendStale |= nextSendChanged;
+    if (!m_pMonitor || !m_pMonitor->isVisible() || m_monitorRefresh.isActive()) return;
+    m_monitorRefresh.start();
+}
+
+void CTessoraDlg::RefreshMonitor() {
+    if (!m_pMonitor) return;
+    // Bytes still queued now are followed out frame by frame; the last frame folds the rest.
+    const bool bytesToGo = m_pPort && m_pPort->QueuedBytes() > 0;
+    FoldSentBytes();
+    if (m_bNextSendStale) {
+        m_bNextSendStale = false;
+        m_pMonitor->ShowNextSend(PreviewNextSend());
+    }
+    m_pMonitor->ShowUnit(m_unitDisplay, LineText());
+    if (bytesToGo && m_pMonitor->isVisible()) m_monitorRefresh.start();
+}
+
+std::string CTessoraDlg::LineText() const {
+    if (!m_pPort) return {};
+    switch (m_pPort->State()) {
+        case CPort::LineState::Live:
+            return {};
+        case CPort::LineState::Lost:
+            return kLineLost + m_pPort->DevicePath();
+        case CPort::LineState::Closed:
+            break;
+    }
+    std::u16string name;
+    m_pPort->GetPortName(&name);
+    return kLineNotOpen + Cp1252FromUtf16(name);
+}
 
 const std::vector<DHtmlEventMapEntry>& CTessoraDlg::GetDHtmlEventMap() const {
     return m_eventMap;
@@ -123,7 +184,19 @@ bool CTessoraDlg::OnInitDialog() {
     }
     // The unit's display is followed from the bytes the line really took.
     m_pPort->KeepSentBytes(true);
+    m_monitorRefresh.setSingleShot(true);
+    m_monitorRefresh.setInterval(kMonitorFrame);
+    connect(&m_monitorRefresh, &QTimer::timeout, this, [this] { RefreshMonitor(); });
+    connect(this, &CDHtmlDialog::elementChanged, this, [this] { MonitorNeedsRefresh(true); });
+    connect(this, &CDHtmlDialog::commandDone, this, [this] { MonitorNeedsRefresh(true); });
+    connect(this, &CDHtmlDialog::pageReady, this, [this] { MonitorNeedsRefresh(true); });
+    // Open with the window, not before it: over nothing it would look like the program.
+    const bool monitorAsked = m_bMonitorOpen;
     LoadSettings();
+    if (monitorAsked || m_bMonitorOpen)
+        connect(
+            this, &CDHtmlDialog::pageReady, this, [this] { ShowMonitor(true); },
+            Qt::SingleShotConnection);
     Connect();
     m_pRemote = CRemoteControl::FromSettings(*this);
     // Once the window shows with its page, as Open would after its dialog; posted, so it
@@ -143,6 +216,11 @@ void CTessoraDlg::LoadSettings() {
                                std::pair{"MinSizeHeight", &m_nMinSizeHeight}}) {
         if (const std::optional<std::int32_t> value = store.ReadInt32(name)) *field = *value;
     }
+    if (const std::optional<std::int32_t> open = store.ReadInt32("Monitor/Open"))
+        m_bMonitorOpen = *open != 0;
+    const std::optional<std::int32_t> x = store.ReadInt32("Monitor/X");
+    const std::optional<std::int32_t> y = store.ReadInt32("Monitor/Y");
+    if (x && y) m_monitorPos = QPoint(*x, *y);
     if (port && port->rfind("COM", 0) == 0) {
         const std::u16string wide = Utf16FromCp1252(*port);
         m_pPort->SetPort(wide.c_str());
@@ -159,6 +237,12 @@ void CTessoraDlg::SaveSettings() {
     store.WriteInt32("MinPosY", m_nMinPosY);
     store.WriteInt32("MinSizeWidth", m_nMinSizeWidth);
     store.WriteInt32("MinSizeHeight", m_nMinSizeHeight);
+    if (m_pMonitor && m_pMonitor->isVisible()) m_monitorPos = m_pMonitor->geometry().topLeft();
+    store.WriteInt32("Monitor/Open", m_bMonitorOpen ? 1 : 0);
+    if (m_monitorPos) {
+        store.WriteInt32("Monitor/X", m_monitorPos->x());
+        store.WriteInt32("Monitor/Y", m_monitorPos->y());
+    }
 }
 
 void CTessoraDlg::Connect() {
@@ -282,6 +366,7 @@ void CTessoraDlg::SendString(const std::string& text) {
     // Sent bytes hold their room in the queue until they are taken.
     FoldSentBytes();
     m_pPort->Write(std::string_view(text));
+    MonitorNeedsRefresh(false);
 }
 
 bool CTessoraDlg::FoldSentBytes() {
@@ -392,6 +477,8 @@ void CTessoraDlg::OnTimer(unsigned) {
     FoldSentBytes();
     WatchLine();
     SendStamps();
+    // The stamps of the next Send read the new second.
+    MonitorNeedsRefresh(true);
     // One tick a second, each just after the second turns (see MsUntilNextStampTick).
     if (HasTimer(IDT_STAMP))
         SetTimer(IDT_STAMP, MsUntilNextStampTick(std::chrono::system_clock::now()));
@@ -462,6 +549,7 @@ void CTessoraDlg::OpenFile(const std::string& path) {
 }
 
 LRESULT CTessoraDlg::OnToggleMonitor(WPARAM, LPARAM) {
+    ShowMonitor(!(m_pMonitor && m_pMonitor->isVisible()));
     return 0;
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QTimer>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -9,6 +10,7 @@
 
 #include "CaptionDisplay.h"
 #include "DHtmlDialog.h"
+#include "MonitorWnd.h"
 #include "Port.h"
 #include "SendPreview.h"
 #include "SetupDlg.h"
@@ -84,6 +86,14 @@ public:
     // line); emptied when it is taken.
     std::optional<std::string> m_strStartFile;
 
+    // The unit monitor: whether it is (to be) shown, and where; created on first showing.
+    bool m_bMonitorOpen = false;
+    std::optional<QPoint> m_monitorPos;
+    std::unique_ptr<CMonitorWnd> m_pMonitor;
+    void ShowMonitor(bool show);
+    // Brings the shown monitor up to date now.
+    void RefreshMonitor();
+
     bool OnInitDialog() override;
     void OnCancel() override;
     void OnTimer(unsigned id) override;
@@ -93,6 +103,7 @@ protected:
     void DoDataExchange(CDataExchange* pDX) override;
 
     const std::vector<DHtmlEventMapEntry>& GetDHtmlEventMap() const override;
+    const std::vector<DHtmlKeyMapEntry>& GetDHtmlKeyMap() const override { return m_keyMap; }
     const MessageMap& GetMessageMap() const override;
     // A text the document could not find memory for is shown as the host shows any other
     // out-of-memory: an exclamation, over every window.
@@ -111,9 +122,16 @@ private:
     // The current screen's text as last exchanged with the page, line ends as the document
     // has them.
     std::string m_strShownText;
+    // Brings the monitor up to date at most about 30 times a second; a next Send gone stale
+    // is composed again, the unit's bytes are folded in.
+    void MonitorNeedsRefresh(bool nextSendChanged);
+    std::string LineText() const;
+    QTimer m_monitorRefresh;
+    bool m_bNextSendStale = true;
     CCaptionDisplay m_unitDisplay;
     std::string m_strSentScratch;
     std::vector<DHtmlEventMapEntry> m_eventMap;
+    std::vector<DHtmlKeyMapEntry> m_keyMap;
     std::unique_ptr<CRemoteControl> m_pRemote;
     MessageMap m_messageMap;
 };

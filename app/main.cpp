@@ -49,6 +49,7 @@ int main(int argc, char* argv[]) {
     QApplication::setQuitOnLastWindowClosed(false);
     CTessoraApp theApp;
     theApp.m_strStartFile = options->m_strFile;
+    theApp.m_bStartMonitor = options->m_bMonitor;
     theApp.InitInstance();
     return 0;
 }

@@ -19,6 +19,8 @@ echo "== layout of a full screen"
 "$build/bench/protocol/bench_protocol"
 echo "== document save and load"
 "$build/bench/document/bench_document"
+echo "== a keystroke with the monitor open"
+"$build/bench/monitor/bench_monitor"
 
 # x SCRIPT [ARGS]: one of the measurement scripts against the release, on its own X server.
 x() {
@@ -31,6 +33,8 @@ echo "== start-up and memory"
 x "$root/bench/startup/startup_run.sh" 5 | grep -E '^run'
 echo "== the whole program at rest: first look, memory, idle CPU over 60 s"
 x "$root/bench/idle/idle_run.sh" 60 3 | grep -E '^run'
+echo "== the same with the unit monitor open"
+x "$root/bench/idle/idle_run.sh" 60 3 --monitor | grep -E '^run'
 echo "== full-screen Send"
 x "$root/bench/send/send_run.sh" 5 | grep -E '^run'
 echo "== remote control: Send to first byte beside a mouse press; status answers and ticks under load"

@@ -1,5 +1,6 @@
 #include "DHtmlDialog.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDateTime>
@@ -179,6 +180,7 @@ void CDHtmlDialog::createView() {
                 this, [this] { reject(); }, Qt::QueuedConnection);
         },
         [this] { onPageLost(); },
+        [this](const QString& chord) { onPageKey(chord); },
     });
     m_view->setHostFlags(m_hostFlags);
     if (QWidget* w = m_view->widget()) {
@@ -226,7 +228,29 @@ void CDHtmlDialog::OnDocumentComplete(const QString&) {
         if (row.nType == DHTMLEVENTMAPENTRY_ELEMENT && m_view && HasElement(row.szName))
             m_view->bindElementEvent(row.szName,
                                      QString::fromLatin1(eventTypeForDispId(row.dispId)));
+    QStringList chords;
+    for (const DHtmlKeyMapEntry& row : GetDHtmlKeyMap())
+        if (keyOnLoadedPage(row)) chords.append(row.chord);
+    if (m_view) m_view->claimKeys(chords);
     UpdateData(false);
+}
+
+bool CDHtmlDialog::keyOnLoadedPage(const DHtmlKeyMapEntry& row) const {
+    if (!m_page.isLoaded()) return false;
+    if (row.htmlResIds.empty()) return true;
+    const QString url = QUrl(m_page.url()).toString();
+    return std::any_of(row.htmlResIds.begin(), row.htmlResIds.end(), [&](int id) {
+        return url.compare(ResourceUrl(id).toString(), Qt::CaseInsensitive) == 0;
+    });
+}
+
+void CDHtmlDialog::onPageKey(const QString& chord) {
+    // A key still on its way when a message box, a file dialog or another dialog came up
+    // over this window is dropped: the window it was pressed at now waits for an answer.
+    const QWidget* modal = QApplication::activeModalWidget();
+    if (modal && modal != this) return;
+    for (const DHtmlKeyMapEntry& row : GetDHtmlKeyMap())
+        if (row.chord == chord && row.handler && keyOnLoadedPage(row)) guarded(row.handler);
 }
 
 void CDHtmlDialog::onPageLost() {
@@ -238,7 +262,10 @@ void CDHtmlDialog::onPageLost() {
 }
 
 void CDHtmlDialog::onElementChanged(const QString& id, const PageElement& state) {
-    if (PageElement* e = m_page.find(id)) *e = state;
+    PageElement* e = m_page.find(id);
+    if (!e) return;
+    *e = state;
+    emit elementChanged(id);
 }
 
 void CDHtmlDialog::onPageEvent(const QString& id, const QString& type, bool viaElement,
@@ -466,6 +493,11 @@ void CDHtmlDialog::closeEvent(QCloseEvent* e) {
 
 const std::vector<DHtmlEventMapEntry>& CDHtmlDialog::GetDHtmlEventMap() const {
     static const std::vector<DHtmlEventMapEntry> none;
+    return none;
+}
+
+const std::vector<DHtmlKeyMapEntry>& CDHtmlDialog::GetDHtmlKeyMap() const {
+    static const std::vector<DHtmlKeyMapEntry> none;
     return none;
 }
 

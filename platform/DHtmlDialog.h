@@ -35,6 +35,14 @@ struct DHtmlEventMapEntry {
     std::function<void(const DHtmlElement&)> handler;
 };
 
+// One row of a dialog's key table: a key chord taken from the page ("Ctrl+Return", "F2"), the
+// pages it is taken from (by resource id; every page when empty) and what it runs.
+struct DHtmlKeyMapEntry {
+    QString chord;
+    std::vector<int> htmlResIds;
+    std::function<void()> handler;
+};
+
 // A dialog whose whole client area is an HTML page from the program's resources. The
 // dialog's logic reads and writes the page's named elements through the host's model and
 // reacts to page events through its event table; commands run from posted messages.
@@ -92,6 +100,8 @@ signals:
     void pageReady(const QString& url);
     // A posted command has run and the page has applied what it wrote.
     void commandDone(unsigned message);
+    // The operator changed an element of the page (typed, picked an option).
+    void elementChanged(const QString& id);
 
 protected:
     virtual bool OnInitDialog();
@@ -101,6 +111,7 @@ protected:
     virtual void OnOK();
     virtual void OnTimer(unsigned id);
     virtual const std::vector<DHtmlEventMapEntry>& GetDHtmlEventMap() const;
+    virtual const std::vector<DHtmlKeyMapEntry>& GetDHtmlKeyMap() const;
     virtual const MessageMap& GetMessageMap() const;
     // Shows an error that escaped a command, as the message dispatch does.
     virtual void ReportException(std::exception_ptr error);
@@ -131,6 +142,8 @@ private:
     void onElementChanged(const QString& id, const PageElement& state);
     void onPageEvent(const QString& id, const QString& type, bool viaElement,
                      const PageElement& state);
+    void onPageKey(const QString& chord);
+    bool keyOnLoadedPage(const DHtmlKeyMapEntry& row) const;
     void writeProperty(const QString& id, const QString& property, const QVariant& value);
     template <typename F>
     void guarded(F&& command);

@@ -2,6 +2,7 @@
 
 #include <QHash>
 #include <QString>
+#include <QStringList>
 #include <QUrl>
 #include <QVariant>
 #include <functional>
@@ -30,6 +31,9 @@ public:
         std::function<void()> cancel;
         // The page is gone without being asked (its renderer died); nothing it held remains.
         std::function<void()> lost;
+        // A key chord the host claimed was pressed on the page ("Ctrl+Return", "F2"); the page
+        // itself saw nothing of it.
+        std::function<void(const QString& chord)> key;
     };
 
     virtual ~PageView() = default;
@@ -46,6 +50,9 @@ public:
     virtual void focusElement(const QString& id) = 0;
     // Connects an event of the element itself (for events bound to an element, not by name).
     virtual void bindElementEvent(const QString& id, const QString& type) = 0;
+    // The key chords the host takes from the loaded page, named as "Ctrl+Return", "Ctrl+1",
+    // "F2": each press of one is reported to the key callback instead of reaching the page.
+    virtual void claimKeys(const QStringList& chords) = 0;
     // Calls done once the page has applied every write, focus and binding asked for so far.
     virtual void whenApplied(std::function<void()> done) = 0;
 };

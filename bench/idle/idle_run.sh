@@ -7,10 +7,12 @@
 #   - memory (RSS and PSS, summed over the processes) 5 s after the window appears;
 #   - CPU over the next <seconds> (utime + stime from /proc, all processes), in % of one core.
 #   xvfb-run -a bash bench/idle/idle_run.sh <tessora> <tessora-unit> [seconds, 60] [runs, 1]
+#       [program arguments, e.g. --monitor]
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 seconds=${3:-60}
 runs=${4:-1}
+app_args=("${@:5}")
 source "$here/../../tests/e2e/lib.sh" "$1" "$2" "${ARTEFACTS:-/tmp/tessora-idle}"
 
 start_unit com1
@@ -59,7 +61,7 @@ window_mapped() { window_of_width 650 --pid "$APP_PID" && WIN=$FOUND; }
 hz=$(getconf CLK_TCK)
 for run in $(seq 1 "$runs"); do
     started=$(date +%s%3N)
-    start_app
+    start_app "${app_args[@]}"
     deadline=$((SECONDS + 60))
     until window_mapped; do  # closer than wait_for's tenth of a second
         [ $SECONDS -lt $deadline ] || fail "no window"

@@ -133,6 +133,10 @@ void WebPageView::bindElementEvent(const QString& id, const QString& type) {
     emit bindRequested(id, type);
 }
 
+void WebPageView::claimKeys(const QStringList& chords) {
+    emit keysClaimed(chords);
+}
+
 void WebPageView::whenApplied(std::function<void()> done) {
     // The channel keeps order: the answer comes after everything sent before the request.
     const int sequence = m_nextSequence++;
@@ -173,6 +177,10 @@ void WebPageView::pageEvent(const QString& id, const QString& type, bool viaElem
 
 void WebPageView::cancelRequested() {
     if (m_callbacks.cancel) m_callbacks.cancel();
+}
+
+void WebPageView::keyPressed(const QString& chord) {
+    if (m_callbacks.key) m_callbacks.key(chord);
 }
 
 void UseWebPages() {

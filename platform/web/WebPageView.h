@@ -33,6 +33,7 @@ public:
                             const QVariant& value) override;
     void focusElement(const QString& id) override;
     void bindElementEvent(const QString& id, const QString& type) override;
+    void claimKeys(const QStringList& chords) override;
     void whenApplied(std::function<void()> done) override;
 
     // The engine's page, for tests that script it as a person or a hostile page would.
@@ -45,6 +46,7 @@ public:
     Q_INVOKABLE void pageEvent(const QString& id, const QString& type, bool viaElement,
                                const QVariantMap& state);
     Q_INVOKABLE void cancelRequested();
+    Q_INVOKABLE void keyPressed(const QString& chord);
     // The bridge of a new document has connected: round trips asked of the one before it
     // are asked again, so none waits for a page that is gone.
     Q_INVOKABLE void bridgeConnected();
@@ -55,6 +57,7 @@ signals:
     void applyRequested(const QString& id, const QString& property, const QVariant& value);
     void focusRequested(const QString& id);
     void bindRequested(const QString& id, const QString& type);
+    void keysClaimed(const QStringList& chords);
     void roundTripRequested(int sequence);
 
 private:

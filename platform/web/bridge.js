@@ -15,6 +15,7 @@
     var host = null;
     var queue = [];
     var bound = {};
+    var claimed = {};  // the host's key chords on this page
 
     function send(method, args) {
         if (host) host[method].apply(host, args);
@@ -95,7 +96,57 @@
     ['mousedown', 'click', 'change'].forEach(function (type) {
         document.addEventListener(type, onNamedEvent, false);
     });
+    var MODIFIERS = ['Control', 'Shift', 'Alt', 'AltGraph', 'Meta'];
+
+    // The chord a key press makes, as the host names it: "Ctrl+Return", "Ctrl+1", "F2".
+    // Digits and letters are named by the key whatever the layout puts on it, so Ctrl+1 is
+    // the digit row's first key on AZERTY too and Ctrl+N still works on a Cyrillic layout.
+    function chordOf(e) {
+        var key = e.key;
+        if (key === 'Enter') key = 'Return';
+        else if (/^Digit[0-9]$/.test(e.code) && !/^[0-9]$/.test(key)) key = e.code.charAt(5);
+        else if (/^Key[A-Z]$/.test(e.code) && !/^[a-zA-Z]$/.test(key)) key = e.code.charAt(3);
+        else if (key.length === 1) key = key.toUpperCase();
+        return (e.ctrlKey ? 'Ctrl+' : '') + (e.altKey ? 'Alt+' : '') +
+            (e.shiftKey ? 'Shift+' : '') + (e.metaKey ? 'Meta+' : '') + key;
+    }
+
+    // A modifier alone begins a chord, and whether that chord is claimed shows only with its
+    // next key. So its press is held back from the page until then: dropped with a claimed
+    // chord (the window's alone), passed on with any other key or when it is let go, so the
+    // page's own handlers still see every other key press, a lone modifier included.
+    var heldModifier = null;
+    function passHeldModifier() {
+        if (!heldModifier) return;
+        var held = heldModifier;
+        heldModifier = null;
+        held.target.dispatchEvent(new KeyboardEvent('keydown', held.init));
+    }
+
     document.addEventListener('keydown', function (e) {
+        if (!e.isTrusted) return;  // a held modifier passed on
+        if (MODIFIERS.indexOf(e.key) >= 0) {
+            if (!heldModifier) {
+                heldModifier = {target: e.target, init: {key: e.key, code: e.code,
+                    ctrlKey: e.ctrlKey, altKey: e.altKey, shiftKey: e.shiftKey,
+                    metaKey: e.metaKey, bubbles: true, cancelable: true}};
+            }
+            e.stopPropagation();
+            return;
+        }
+        var chord = chordOf(e);
+        if (!e.isComposing && claimed.hasOwnProperty(chord)) {
+            // A claimed key is the window's command alone: the text box inserts no line for
+            // it and the page's own handlers (the modified marker) never see it. Reported
+            // through the channel, it reaches the window after the typing before it. A held
+            // key runs its command once.
+            heldModifier = null;
+            e.preventDefault();
+            e.stopPropagation();
+            if (!e.repeat) send('keyPressed', [chord]);
+            return;
+        }
+        passHeldModifier();
         if (e.key === 'Escape') {
             // Escape closes and changes nothing: kept from the page's own key handlers, it
             // cannot set the modified marker just ahead of the close.
@@ -103,6 +154,9 @@
             e.stopPropagation();
             send('cancelRequested', []);
         }
+    }, true);
+    document.addEventListener('keyup', function (e) {
+        if (MODIFIERS.indexOf(e.key) >= 0) passHeldModifier();
     }, true);
     document.addEventListener('dragover', function (e) { e.preventDefault(); }, true);
     document.addEventListener('drop', function (e) { e.preventDefault(); }, true);
@@ -142,6 +196,10 @@
         h.applyRequested.connect(apply);
         h.focusRequested.connect(focus);
         h.bindRequested.connect(bind);
+        h.keysClaimed.connect(function (chords) {
+            claimed = {};
+            chords.forEach(function (chord) { claimed[chord] = true; });
+        });
         h.roundTripRequested.connect(function (sequence) { h.applied(sequence); });
         flags = h.hostFlags >>> 0;
         applyHostFlags();

@@ -11,6 +11,7 @@
 #include <QSettings>
 
 #include "MessageBox.h"
+#include "Messages.h"
 
 FakeLine::FakeLine() {
     char name[256] = {};
@@ -29,8 +30,14 @@ FakeLine::~FakeLine() {
     if (m_slave >= 0) close(m_slave);
 }
 
+void FakeLine::hangUp() {
+    if (m_master >= 0) close(m_master);
+    m_master = -1;
+}
+
 std::string FakeLine::received(std::size_t until, std::chrono::milliseconds limit) {
     const auto deadline = std::chrono::steady_clock::now() + limit;
+    if (m_master < 0) return m_seen;
     do {
         pollfd p{m_master, POLLIN, 0};
         if (poll(&p, 1, 20) > 0 && (p.revents & POLLIN)) {
@@ -50,6 +57,16 @@ QSettings store() {
 }
 
 }  // namespace
+
+bool MainWindowFixture::startOnLine(FakeLine& line) {
+    ResetSettings();
+    WriteSetting("CommPort", "COM1");
+    WriteSetting("Ports/COM1", QString::fromStdString(line.device()));
+    start();
+    if (line.received(kGreetedLine.size(), std::chrono::seconds(10)) != kGreetedLine) return false;
+    dlg->KillTimer(IDT_STAMP);
+    return true;
+}
 
 void ResetSettings() {
     QSettings s = store();

@@ -20,6 +20,8 @@ public:
     // the time is up.
     std::string received(std::size_t until = 0,
                          std::chrono::milliseconds limit = std::chrono::milliseconds(3000));
+    // The unit's end goes away: the program's side of the line hangs up.
+    void hangUp();
 
 private:
     int m_master = -1;
@@ -33,6 +35,9 @@ void ResetSettings();
 void WriteSetting(const QString& key, const QVariant& value);
 QVariant ReadSetting(const QString& key);
 
+// What the unit receives when the line comes up: the greeting, then the clear after its pause.
+inline const std::string kGreetedLine = "{A19{C0000Halvercrest Tessora Connected{A19";
+
 // A main window on a stand-in page, with message boxes answered by the test.
 class MainWindowFixture {
 public:
@@ -42,6 +47,9 @@ public:
     // Starts the window as the program does and lets the main page finish loading.
     void start(bool loadPage = true);
     void runPostedMessages();
+    // Starts the window with COM1 on the line and waits for the greeting; the clock's ticks
+    // are then the test's to give. False when the greeting did not come.
+    bool startOnLine(FakeLine& line);
 
     FakePageViews pages;  // every dialog the window opens gets a stand-in page
     FakePageView* view = nullptr;

@@ -36,6 +36,11 @@ TEST(CommandLine, NothingOrOneFile) {
         ASSERT_TRUE(parsed) << c.file;
         EXPECT_EQ(parsed->m_strFile, c.file);
     }
+    const std::optional<CCommandLine> withMonitor = Parse({"show.tso", "--monitor"});
+    ASSERT_TRUE(withMonitor);
+    EXPECT_TRUE(withMonitor->m_bMonitor);
+    EXPECT_EQ(withMonitor->m_strFile, "show.tso");
+    EXPECT_EQ(Parse({"--", "--monitor"})->m_strFile, "--monitor");
 }
 
 TEST(CommandLine, OptionsAndSecondFilesAreRefusedWithTheReason) {
@@ -50,13 +55,15 @@ TEST(CommandLine, OptionsAndSecondFilesAreRefusedWithTheReason) {
         {{"show.tso", "-platform"}, "unknown option '-platform'"},
         {{"a.tso", "b.tso"}, "one file at a time"},
         {{"a.tso", "--", "b.tso"}, "one file at a time"},
+        {{"--monitor", "--version"}, "--list-ports, --help and --version each stand alone"},
     };
     for (const auto& c : cases) {
         std::string why;
         EXPECT_FALSE(Parse(c.args, &why)) << c.why;
         EXPECT_EQ(why, c.why);
     }
-    EXPECT_EQ(CommandLineUsage(), "usage: tessora [FILE] | --list-ports | --help | --version");
+    EXPECT_EQ(CommandLineUsage(),
+              "usage: tessora [--monitor] [FILE] | --list-ports | --help | --version");
 }
 
 // The answers that need no window, each alone; after "--" they are file names again.

@@ -7,7 +7,6 @@
 namespace {
 
 constexpr char kTooLong[] = "The current text is too long and may display incorrectly.";
-const std::string kGreeting = "{A19{C0000Halvercrest Tessora Connected{A19";
 
 // Whether text matches a pattern in which '#' stands for any digit.
 bool Matches(const std::string& text, const std::string& pattern) {
@@ -22,20 +21,15 @@ bool Matches(const std::string& text, const std::string& pattern) {
 class SendOnALine : public ::testing::Test {
 protected:
     void SetUp() override {
-        ResetSettings();
-        WriteSetting("CommPort", "COM1");
-        WriteSetting("Ports/COM1", QString::fromStdString(line.device()));
-        w.start();
-        ASSERT_EQ(line.received(kGreeting.size(), std::chrono::seconds(10)), kGreeting);
-        w.dlg->KillTimer(IDT_STAMP);  // ticks are tested on their own
+        ASSERT_TRUE(w.startOnLine(line));  // ticks are tested on their own
         page = w.view;
     }
 
     // What reached the line after everything seen so far, once `count` bytes have arrived.
     std::string next(std::size_t count) {
         const std::string all =
-            line.received(m_seen + kGreeting.size() + count, std::chrono::seconds(10));
-        std::string fresh = all.substr(std::min(all.size(), kGreeting.size() + m_seen));
+            line.received(m_seen + kGreetedLine.size() + count, std::chrono::seconds(10));
+        std::string fresh = all.substr(std::min(all.size(), kGreetedLine.size() + m_seen));
         m_seen += fresh.size();
         return fresh;
     }
@@ -76,7 +70,8 @@ TEST_F(SendOnALine, ClearKeepsTheStampsAndLeavesTheScreenAlone) {
     page->choose("cmbDate", 2);
     page->choose("cmbTime", 2);
     w.runPostedMessages();
-    next(4 + 14 + 15 + 6 + 5 + 6);
+    // Each corner change sends the screen, both after both corners were picked.
+    next(2 * (4 + 14 + 15 + 6 + 5 + 6));
     w.dlg->m_strMessage = "kept";
     press("btnClear");
     const std::string sent = next(4 + 14 + 15);

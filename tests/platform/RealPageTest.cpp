@@ -36,6 +36,10 @@ public:
             {DHTMLEVENTMAPENTRY_ELEMENT, DISPID_HTMLELEMENTEVENTS_ONCHANGE, "cmbDate",
              record("date")},
         };
+        m_keys = {{"Ctrl+Return", {}, [this] {
+                       UpdateData(true);
+                       events.push_back("key:" + text);
+                   }}};
     }
 
     void start() {
@@ -63,10 +67,12 @@ protected:
         DDX_DHtml_ElementText(pDX, "divMessage", DISPID_IHTMLELEMENT_INNERTEXT, message);
     }
     const std::vector<DHtmlEventMapEntry>& GetDHtmlEventMap() const override { return m_events; }
+    const std::vector<DHtmlKeyMapEntry>& GetDHtmlKeyMap() const override { return m_keys; }
     void OnCancel() override { ++cancels; }
 
 private:
     std::vector<DHtmlEventMapEntry> m_events;
+    std::vector<DHtmlKeyMapEntry> m_keys;
 };
 
 class RealPage : public ::testing::Test {
@@ -182,6 +188,38 @@ TEST_F(RealPage, EscapeInsideThePageCancelsTheDialog) {
     QTest::mouseClick(probe->input(), Qt::LeftButton, {}, probe->centreOf("scrText"));
     QTest::keyClick(probe->input(), Qt::Key_Escape);
     EXPECT_TRUE(WaitUntil([&] { return dlg->cancels == 1; }));
+}
+
+// A claimed key reaches the window after the typing before it, and the page never sees it:
+// no line in the text box and no modified marker, not even from the Ctrl that begins it.
+// Every other key press reaches the page, a lone modifier included, and keys the window
+// leaves alone still work in the text box.
+TEST_F(RealPage, AClaimedKeyIsTheWindowsAloneAndComesAfterTheTyping) {
+    dlg->text.clear();
+    dlg->exchange(false);
+    probe->typeInto("scrText", "Hello");
+    QTest::keyClick(probe->input(), Qt::Key_Return, Qt::ControlModifier);
+    ASSERT_TRUE(WaitUntil([&] { return !dlg->events.empty(); }));
+    EXPECT_EQ(dlg->events.front(), "key:Hello");
+    EXPECT_EQ(probe->js("document.getElementById('scrText').value").toString(), "Hello");
+
+    dlg->dirty.clear();
+    dlg->exchange(false);
+    QTest::keyPress(probe->input(), Qt::Key_Control);
+    QTest::keyClick(probe->input(), Qt::Key_Return, Qt::ControlModifier);
+    QTest::keyRelease(probe->input(), Qt::Key_Control);
+    ASSERT_TRUE(WaitUntil([&] { return dlg->events.size() == 2; }));
+    EXPECT_EQ(probe->js("document.getElementById('divDirty').innerText").toString(), "");
+    QTest::keyClick(probe->input(), Qt::Key_Shift);
+    EXPECT_TRUE(WaitUntil([&] {
+        return probe->js("document.getElementById('divDirty').innerText").toString() == "Dirty";
+    })) << "a lone Shift no longer marks the text as changed";
+
+    QTest::keyClick(probe->input(), Qt::Key_A, Qt::ControlModifier);
+    EXPECT_TRUE(WaitUntil([&] {
+        return probe->js("document.getElementById('scrText').selectionStart").toInt() == 0 &&
+               probe->js("document.getElementById('scrText').selectionEnd").toInt() == 5;
+    })) << "Ctrl+A no longer selects the text";
 }
 
 TEST_F(RealPage, MalformedBridgeMessagesFromAPageAreHarmless) {

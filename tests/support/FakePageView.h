@@ -30,6 +30,14 @@ public:
     void bindElementEvent(const QString& id, const QString& type) override {
         bindings.emplace_back(id, type);
     }
+    void claimKeys(const QStringList& chords) override { claimedKeys = chords; }
+    // The operator presses a key chord; like the real bridge, the page tells the host only of
+    // a claimed one. True when it was claimed.
+    bool pressKey(const QString& chord) {
+        if (!claimedKeys.contains(chord)) return false;
+        if (m_callbacks.key) m_callbacks.key(chord);
+        return true;
+    }
     // Writes apply at once here.
     void whenApplied(std::function<void()> done) override { done(); }
 
@@ -56,6 +64,7 @@ public:
     std::vector<Write> writes;
     std::vector<QString> focused;
     std::vector<std::pair<QString, QString>> bindings;
+    QStringList claimedKeys;
     unsigned hostFlags = 0;
 
 private:

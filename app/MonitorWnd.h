@@ -1,0 +1,48 @@
+#pragma once
+
+#include <QWidget>
+#include <functional>
+#include <optional>
+#include <string>
+
+#include "CaptionDisplay.h"
+#include "SendPreview.h"
+
+class CUnitGridView;
+class QLabel;
+
+// The unit monitor: beside each other, what the next Send would put on the unit and what
+// the unit shows now, as decoded from the bytes the line has taken. A tool window over the
+// main window: it never takes the keyboard, and closing it only hides it.
+class CMonitorWnd : public QWidget {
+public:
+    explicit CMonitorWnd(QWidget* owner);
+
+    // Moves to the stored place (the top left of the inner rectangle, as geometry gives it),
+    // or beside the main window's outer rectangle; always onto a screen.
+    void PlaceBeside(const QRect& owner, std::optional<QPoint> stored);
+
+    void ShowNextSend(const SendPreview& preview);
+    // lineText is "" on a live line, else why nothing reaches the unit.
+    void ShowUnit(const CCaptionDisplay& display, const std::string& lineText);
+
+    // Called when the operator closes the window.
+    std::function<void()> onClosed;
+
+    const CUnitGridView& NextSendGrid() const { return *m_pNext; }
+    const CUnitGridView& UnitGrid() const { return *m_pUnit; }
+    // The warning and rows under "Next Send", and the line's state under "On the unit".
+    const QString& DroppedText() const { return m_strDropped; }
+    const QString& LineText() const { return m_strLine; }
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    CUnitGridView* m_pNext;
+    CUnitGridView* m_pUnit;
+    QLabel* m_pDropped;
+    QLabel* m_pLine;
+    QString m_strDropped;
+    QString m_strLine;
+};

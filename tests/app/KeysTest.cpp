@@ -1,0 +1,76 @@
+// The operator's keys on a stand-in page: each posts what its button or tab posts, only on the
+// pages where it is live, and never runs while a modal window is up over the main window.
+#include <gtest/gtest.h>
+
+#include <QDialog>
+#include <functional>
+#include <optional>
+
+#include "AppTestSupport.h"
+#include "FileDialog.h"
+#include "Messages.h"
+
+namespace {
+
+class Keys : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ResetSettings();
+        SetFileDialogHook([](FileDialogKind) { return std::optional<std::string>(); });
+        w.start();
+        QObject::connect(w.dlg.get(), &CDHtmlDialog::commandDone,
+                         [this](unsigned message) { ran.push_back(message); });
+    }
+    void TearDown() override { SetFileDialogHook({}); }
+
+    std::vector<unsigned> commandsOf(const std::function<void()>& action) {
+        ran.clear();
+        action();
+        w.runPostedMessages();
+        return ran;
+    }
+    std::vector<unsigned> commandsOfKey(const char* chord) {
+        return commandsOf([&] { EXPECT_TRUE(w.view->pressKey(chord)) << chord; });
+    }
+
+    MainWindowFixture w;
+    std::vector<unsigned> ran;
+};
+
+TEST_F(Keys, EachKeyRunsTheCommandOfItsButtonOrTab) {
+    const std::pair<const char*, const char*> keyAndControl[] = {
+        {"Ctrl+Return", "btnSend"}, {"Ctrl+4", "Screen4"}, {"Ctrl+3", "Screen3"},
+        {"Ctrl+2", "Screen2"},      {"Ctrl+1", "Screen1"}, {"Ctrl+N", "btnNew"},
+        {"Ctrl+O", "btnOpen"},      {"Ctrl+S", "btnSave"},
+    };
+    for (const auto& [chord, control] : keyAndControl) {
+        const auto byMouse = commandsOf([&] { w.view->fire(control, "mousedown"); });
+        const std::int32_t screenByMouse = w.dlg->m_nScreen;
+        w.dlg->m_nScreen = 2;
+        EXPECT_EQ(commandsOfKey(chord), byMouse) << chord;
+        EXPECT_EQ(w.dlg->m_nScreen, screenByMouse) << chord;
+    }
+    EXPECT_EQ(commandsOfKey("F2"), std::vector<unsigned>{UWM_TOGGLE_MONITOR});
+    EXPECT_FALSE(w.view->pressKey("Ctrl+Shift+N")) << "only the exact chord is taken";
+
+    // The strip has no file commands: they would change screens the operator cannot see.
+    w.view->fire("btnToggle", "mousedown");
+    w.runPostedMessages();
+    w.view->finishLoad(MiniPageElements());
+    EXPECT_EQ(w.view->claimedKeys,
+              QStringList({"Ctrl+Return", "Ctrl+1", "Ctrl+2", "Ctrl+3", "Ctrl+4", "F2"}));
+    EXPECT_EQ(commandsOfKey("Ctrl+3"), std::vector<unsigned>{UWM_SELECT_SCREEN});
+    EXPECT_EQ(w.dlg->m_nScreen, 4);
+}
+
+TEST_F(Keys, AKeyArrivingUnderAModalWindowIsDropped) {
+    QDialog box(w.dlg.get());
+    box.setModal(true);
+    box.show();
+    EXPECT_TRUE(commandsOfKey("Ctrl+N").empty());
+    EXPECT_TRUE(commandsOfKey("Ctrl+Return").empty());
+    box.hide();
+    EXPECT_EQ(commandsOfKey("Ctrl+Return"), std::vector<unsigned>{UWM_SEND});
+}
+
+}  // namespace
