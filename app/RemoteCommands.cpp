@@ -85,6 +85,8 @@ void CRemoteControl::Run(const remote::Request& request) {
             PutScreen(request.screen, request.edit);
             break;
     }
+    // A change that did not come from the page raises no page event for the monitor.
+    m_dlg.MonitorNeedsRefresh(true);
 }
 
 void CRemoteControl::PutScreen(int screen, const remote::ScreenEdit& edit) {

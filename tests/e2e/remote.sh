@@ -140,6 +140,13 @@ status
 expect_eq "$(field '.unit[1] | sub(" +$"; "")')" "Third!" "unit grid row 01"
 expect_eq "$(field '.unit[0]')" "$(unit_row com1 0)" "unit grid row 00 against the unit"
 
+step "the unit grid is the unit's own display, whole, after a Clear and the clock's ticks"
+expect_api 200 POST /api/v1/clear
+grid_is_the_units() { status && [ "$(field '.unit | join("\n")')" = "$(cat "$WORK/com1.dump")" ]; }
+ticks_from=$(unit_byte_count com1)
+wait_bytes com1 $((ticks_from + 28))
+wait_for 10 grid_is_the_units || fail "unit grid $(field .unit) against the dump $(cat "$WORK/com1.dump")"
+
 step "a corner put on the current screen resends it, as the page's list does, typing kept"
 press scrText
 key ctrl+End
