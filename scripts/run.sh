@@ -6,16 +6,16 @@
 #   scripts/run.sh           virtual unit unless your settings map a port (see README)
 #   scripts/run.sh --demo    always the virtual unit
 #   scripts/run.sh --real    always your own settings and real ports
+#   scripts/run.sh [--demo|--real] [tessora's own arguments, e.g. --monitor show.tso]
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build="$root/build/release"
 mode=auto
 case "${1:-}" in
-    --demo) mode=demo ;;
-    --real) mode=real ;;
-    "") ;;
-    *) echo "usage: $0 [--demo|--real]" >&2; exit 2 ;;
+    --demo) mode=demo && shift ;;
+    --real) mode=real && shift ;;
 esac
+# Whatever follows goes to the program: a screen set to open, --monitor.
 
 "$root/scripts/deps.sh"
 cd "$root"
@@ -30,7 +30,7 @@ if [ "$mode" = auto ]; then
     grep -q '^\[Ports\]' "$user_settings" 2>/dev/null && mode=real
 fi
 if [ "$mode" = real ]; then
-    exec "$build/app/tessora"
+    exec "$build/app/tessora" "$@"
 fi
 
 # The demo profile keeps its own settings (mini window place, chosen port) between runs;
@@ -58,4 +58,4 @@ mv "$demo_settings.new" "$demo_settings"
 
 echo "Virtual caption unit on $device (COM1). Close Tessora to stop." >&2
 # The browser engine's messages would scroll the unit's display away: they go to a log.
-XDG_CONFIG_HOME="$demo_home" "$build/app/tessora" >"$build/tessora.log" 2>&1
+XDG_CONFIG_HOME="$demo_home" "$build/app/tessora" "$@" >"$build/tessora.log" 2>&1
