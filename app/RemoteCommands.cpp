@@ -1,6 +1,5 @@
 #include "RemoteCommands.h"
 
-#include <QApplication>
 #include <cstdio>
 #include <string>
 
@@ -61,8 +60,7 @@ std::unique_ptr<CRemoteControl> CRemoteControl::FromSettings(CTessoraDlg& dlg) {
 bool CRemoteControl::Busy() const {
     // The file dialog, a message box and Setup each run a nested loop; so does the close's
     // save prompt, after which the port is gone.
-    const QWidget* modal = QApplication::activeModalWidget();
-    return (modal != nullptr && modal != &m_dlg) || !m_dlg.m_pPort;
+    return m_dlg.IsUnderModal() || !m_dlg.m_pPort;
 }
 
 void CRemoteControl::Run(const remote::Request& request) {
@@ -144,15 +142,7 @@ remote::Status CRemoteControl::CurrentStatus() {
         std::string text = dlg.m_doc.Text(index);
         std::int32_t date = dlg.m_doc.DateCorner(index);
         std::int32_t time = dlg.m_doc.TimeCorner(index);
-        if (index + 2 == dlg.m_nScreen) {
-            if (dlg.HasElement(QStringLiteral("scrText"))) {
-                std::string boxed;
-                dlg.DDX_DHtml_ElementText(&read, QStringLiteral("scrText"), DISPID_A_VALUE, boxed);
-                text = KeepLineEnds(dlg.m_strShownText, boxed);
-            }
-            dlg.DDX_DHtml_SelectIndex(&read, QStringLiteral("cmbDate"), date);
-            dlg.DDX_DHtml_SelectIndex(&read, QStringLiteral("cmbTime"), time);
-        }
+        if (index + 2 == dlg.m_nScreen) dlg.PeekCurrentScreen(text, date, time);
         status.screens[static_cast<std::size_t>(index)] = {FromAnsi(text).toStdString(), date,
                                                            time};
     }

@@ -379,10 +379,19 @@ bool CTessoraDlg::FoldSentBytes() {
 
 SendPreview CTessoraDlg::PreviewNextSend() {
     if (!IsScreen(m_nScreen)) return PreviewSend("", 0, 0, std::time(nullptr));
+    std::string text;
+    std::int32_t dateCorner = 0;
+    std::int32_t timeCorner = 0;
+    PeekCurrentScreen(text, dateCorner, timeCorner);
+    return PreviewSend(text, dateCorner, timeCorner, std::time(nullptr));
+}
+
+void CTessoraDlg::PeekCurrentScreen(std::string& text, std::int32_t& dateCorner,
+                                    std::int32_t& timeCorner) {
     const int screen = m_nScreen - 2;
-    std::string text = m_doc.Text(screen);
-    std::int32_t dateCorner = m_doc.DateCorner(screen);
-    std::int32_t timeCorner = m_doc.TimeCorner(screen);
+    text = m_doc.Text(screen);
+    dateCorner = m_doc.DateCorner(screen);
+    timeCorner = m_doc.TimeCorner(screen);
     // Typing reaches the page before the document: read the page as Send will, leaving the
     // fields alone.
     CDataExchange read{true};
@@ -393,7 +402,6 @@ SendPreview CTessoraDlg::PreviewNextSend() {
     }
     DDX_DHtml_SelectIndex(&read, QStringLiteral("cmbDate"), dateCorner);
     DDX_DHtml_SelectIndex(&read, QStringLiteral("cmbTime"), timeCorner);
-    return PreviewSend(text, dateCorner, timeCorner, std::time(nullptr));
 }
 
 void CTessoraDlg::SendStamps() {

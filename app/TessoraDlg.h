@@ -57,6 +57,8 @@ public:
     bool FoldSentBytes();
     // What Send would put on the unit now: the current screen as the page shows it.
     SendPreview PreviewNextSend();
+    // The current screen (m_nScreen 2 to 5) as the page shows it now, read into copies.
+    void PeekCurrentScreen(std::string& text, std::int32_t& dateCorner, std::int32_t& timeCorner);
 
     void LoadSettings();
     void SaveSettings();

@@ -244,11 +244,15 @@ bool CDHtmlDialog::keyOnLoadedPage(const DHtmlKeyMapEntry& row) const {
     });
 }
 
+bool CDHtmlDialog::IsUnderModal() const {
+    const QWidget* modal = QApplication::activeModalWidget();
+    return modal != nullptr && modal != this;
+}
+
 void CDHtmlDialog::onPageKey(const QString& chord) {
     // A key still on its way when a message box, a file dialog or another dialog came up
     // over this window is dropped: the window it was pressed at now waits for an answer.
-    const QWidget* modal = QApplication::activeModalWidget();
-    if (modal && modal != this) return;
+    if (IsUnderModal()) return;
     for (const DHtmlKeyMapEntry& row : GetDHtmlKeyMap())
         if (row.chord == chord && row.handler && keyOnLoadedPage(row)) guarded(row.handler);
 }

@@ -79,6 +79,10 @@ public:
     const PageModel& Page() const { return m_page; }
     PageView* View() const { return m_view.get(); }
 
+    // True while another modal window (a message box, a file dialog, another dialog) runs
+    // its own loop over this one: commands from elsewhere must wait for it.
+    bool IsUnderModal() const;
+
     // Posted window messages, dispatched later through the dialog's message map.
     void PostMessage(unsigned message, WPARAM wParam = 0, LPARAM lParam = 0);
     // Runs a message through the message map now (what the message loop does).
