@@ -1,7 +1,9 @@
 #include "WebPageView.h"
 
 #include <QFile>
+#include <QGuiApplication>
 #include <QPointer>
+#include <QStyleHints>
 #include <QWebChannel>
 #include <QWebEnginePage>
 #include <QWebEngineProfile>
@@ -33,6 +35,23 @@ private:
 };
 
 namespace {
+
+// As long as the desktop's caret blinks, and then it rests on: GTK's blink timeout.
+constexpr int kCaretRestsAfterMs = 10000;
+
+// The engine takes the caret's blink from the desktop's flash time when a page loads, and
+// then blinks it every half period for as long as the page has the focus: two frames a
+// second through the whole drawing path, most of what the program costs at rest. It is
+// given none while it loads, so it draws a steady caret; the page's caret script blinks it
+// instead, and lets it rest. Qt's own widgets keep the desktop's blink.
+class SteadyEngineCaret {
+public:
+    SteadyEngineCaret() { QGuiApplication::styleHints()->setCursorFlashTime(0); }
+    // The program sets no flash time of its own: back to the desktop's.
+    ~SteadyEngineCaret() { QGuiApplication::styleHints()->setCursorFlashTime(-1); }
+    SteadyEngineCaret(const SteadyEngineCaret&) = delete;
+    SteadyEngineCaret& operator=(const SteadyEngineCaret&) = delete;
+};
 
 QString readResource(const QString& path) {
     QFile file(path);
@@ -76,7 +95,7 @@ WebPageView::WebPageView(QWidget* parent) : QObject(parent) {
     // Some navigations (about:blank, for one) never ask: put the host's page back.
     connect(m_page, &QWebEnginePage::urlChanged, this, [this](const QUrl& url) {
         if (!m_page->expected().isEmpty() && !url.matches(m_page->expected(), QUrl::None))
-            m_view->load(m_page->expected());
+            loadWithSteadyCaret(m_page->expected());
     });
 }
 
@@ -109,13 +128,24 @@ void WebPageView::installBridge() {
     script.setInjectionPoint(QWebEngineScript::DocumentCreation);
     script.setWorldId(QWebEngineScript::MainWorld);
     script.setRunsOnSubFrames(false);
-    script.setSourceCode(readResource(QStringLiteral(":/qtwebchannel/qwebchannel.js")) +
+    const QString caretBlink =
+        QStringLiteral("window.__tessoraCaretBlink = {halfPeriod: %1, stopAfter: %2};\n")
+            .arg(QGuiApplication::styleHints()->cursorFlashTime() / 2)
+            .arg(kCaretRestsAfterMs);
+    script.setSourceCode(caretBlink + readResource(QStringLiteral(":/platform/caret.js")) +
+                         QLatin1Char('\n') +
+                         readResource(QStringLiteral(":/qtwebchannel/qwebchannel.js")) +
                          QLatin1Char('\n') + readResource(QStringLiteral(":/platform/bridge.js")));
     scripts.insert(script);
 }
 
 void WebPageView::load(const QUrl& url) {
     m_page->expect(url);
+    loadWithSteadyCaret(url);
+}
+
+void WebPageView::loadWithSteadyCaret(const QUrl& url) {
+    const SteadyEngineCaret steady;
     m_view->load(url);
 }
 

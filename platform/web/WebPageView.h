@@ -62,6 +62,7 @@ signals:
 
 private:
     void installBridge();
+    void loadWithSteadyCaret(const QUrl& url);
     void answerAll();
 
     Callbacks m_callbacks;

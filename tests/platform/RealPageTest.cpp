@@ -222,6 +222,54 @@ TEST_F(RealPage, AClaimedKeyIsTheWindowsAloneAndComesAfterTheTyping) {
     })) << "Ctrl+A no longer selects the text";
 }
 
+// The caret blinks while the operator works and rests on once left alone. The engine's own
+// caret never blinks: at rest the picture stands still, with the caret drawn.
+TEST_F(RealPage, TheCaretBlinksWhileInUseAndRestsOnWhenLeftAlone) {
+    dlg->activateWindow();  // a caret is drawn only in the active window
+    ASSERT_TRUE(QTest::qWaitForWindowActive(dlg.get()));
+    const QPoint inText = probe->centreOf("scrText");
+    QTest::mouseClick(probe->input(), Qt::LeftButton, {}, inText);
+    const auto caretOff = [&] {
+        return probe->js("getComputedStyle(document.getElementById('scrText')).caretColor")
+                   .toString() == "rgba(0, 0, 0, 0)";
+    };
+    ASSERT_TRUE(WaitUntil(caretOff, 3000)) << "the caret does not blink";
+
+    QElapsedTimer sinceOff;
+    sinceOff.start();
+    ASSERT_TRUE(WaitUntil([&] {
+        if (caretOff()) sinceOff.restart();
+        return sinceOff.elapsed() > 1500;
+    })) << "the caret never rests";
+    const QImage rest = dlg->grab().toImage();
+    QElapsedTimer watched;
+    watched.start();
+    int changed = 0;
+    WaitUntil([&] {
+        changed += dlg->grab().toImage() != rest;
+        return watched.elapsed() > 1200;
+    });
+    EXPECT_EQ(changed, 0) << "the caret at rest does not stand still";
+    probe->js("document.getElementById('scrText').style.caretColor = 'transparent'");
+    EXPECT_TRUE(WaitUntil([&] { return dlg->grab().toImage() != rest; }, 3000))
+        << "no caret is drawn at rest";
+    probe->js("document.getElementById('scrText').style.caretColor = ''");
+    ASSERT_TRUE(WaitUntil([&] { return dlg->grab().toImage() == rest; }, 3000));
+
+    QTest::mouseClick(probe->input(), Qt::LeftButton, {}, inText);
+    EXPECT_TRUE(WaitUntil([&] { return dlg->grab().toImage() != rest; }, 3000))
+        << "a click does not start the blink again";
+
+    // A key shows the caret at once, in whichever phase it comes.
+    probe->js(
+        "document.addEventListener('keyup', function () { window.caretAtKeyUp ="
+        " getComputedStyle(document.getElementById('scrText')).caretColor; })");
+    ASSERT_TRUE(WaitUntil(caretOff, 3000));
+    QTest::keyClick(probe->input(), Qt::Key_End);
+    ASSERT_TRUE(WaitUntil([&] { return probe->js("window.caretAtKeyUp").isValid(); }));
+    EXPECT_NE(probe->js("window.caretAtKeyUp").toString().toStdString(), "rgba(0, 0, 0, 0)");
+}
+
 TEST_F(RealPage, MalformedBridgeMessagesFromAPageAreHarmless) {
     // A page that talks to the host on its own channel, with unknown ids, wrong types and
     // huge strings.
