@@ -16,6 +16,10 @@ std::optional<CCommandLine> ParseCommandLine(std::span<const char* const> args,
             options.m_bListPorts = true;
             continue;
         }
+        if (!bOptionsEnded && arg == "--remote-token") {
+            options.m_bRemoteToken = true;
+            continue;
+        }
         if (!bOptionsEnded && (arg == "--help" || arg == "-h")) {
             options.m_bHelp = true;
             continue;
@@ -40,16 +44,18 @@ std::optional<CCommandLine> ParseCommandLine(std::span<const char* const> args,
         options.m_strFile = std::string(arg);
     }
     // Each answer is the whole run: combined with anything else, one would go unheeded.
-    const int answers = options.m_bListPorts + options.m_bHelp + options.m_bVersion;
+    const int answers =
+        options.m_bListPorts + options.m_bHelp + options.m_bVersion + options.m_bRemoteToken;
     if (answers > 1 || (answers == 1 && (options.m_strFile || options.m_bMonitor))) {
-        strError = "--list-ports, --help and --version each stand alone";
+        strError = "--list-ports, --remote-token, --help and --version each stand alone";
         return std::nullopt;
     }
     return options;
 }
 
 std::string CommandLineUsage() {
-    return "usage: tessora [--monitor] [FILE] | --list-ports | --help | --version";
+    return "usage: tessora [--monitor] [FILE] | --list-ports | --remote-token | --help | "
+           "--version";
 }
 
 std::string CommandLineHelp() {
@@ -59,6 +65,8 @@ std::string CommandLineHelp() {
            "  --monitor     open the unit monitor (F2) with the window\n"
            "  --list-ports  the serial devices here: stable path, kernel name, description,\n"
            "                and whether you may open them; map one in the settings' [Ports]\n"
+           "  --remote-token  the remote control's token, made and kept in the settings\n"
+           "                if they hold none\n"
            "  --help        this text\n"
            "  --version     the program's version\n";
 }

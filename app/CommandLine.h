@@ -15,10 +15,11 @@ struct CCommandLine {
     bool m_bListPorts = false;
     bool m_bHelp = false;
     bool m_bVersion = false;
+    bool m_bRemoteToken = false;
 };
 
 // Parses the arguments after the program name: --monitor and at most one file, or
-// --list-ports, --help (-h) or --version, each alone. "--" ends
+// --list-ports, --remote-token, --help (-h) or --version, each alone. "--" ends
 // the options, so a file whose name begins with "-" can follow it. On a bad command line
 // returns nothing and says why in strError.
 std::optional<CCommandLine> ParseCommandLine(std::span<const char* const> args,

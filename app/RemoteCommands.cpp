@@ -7,6 +7,7 @@
 #include "DisplayText.h"
 #include "LineEnds.h"
 #include "Messages.h"
+#include "RemoteToken.h"
 #include "SettingsStore.h"
 #include "TessoraDlg.h"
 
@@ -30,7 +31,7 @@ void SayOff(const std::string& reason) {
 CRemoteControl::~CRemoteControl() = default;
 
 std::unique_ptr<CRemoteControl> CRemoteControl::FromSettings(CTessoraDlg& dlg) {
-    const SettingsStore store;
+    SettingsStore store;
     const std::optional<std::int32_t> port = store.ReadInt32("Remote/Port");
     if (!port) {
         const std::optional<std::string> text = store.ReadText("Remote/Port", kMaxTokenBytes);
@@ -42,17 +43,36 @@ std::unique_ptr<CRemoteControl> CRemoteControl::FromSettings(CTessoraDlg& dlg) {
         SayOff("Remote/Port " + std::to_string(*port) + " is not from 1 to 65535");
         return nullptr;
     }
+    remote::AccessRules rules;
+    rules.port = static_cast<std::uint16_t>(*port);
     // The store's texts are Windows-1252; a header arrives as UTF-8.
-    const std::string token =
-        FromAnsi(store.ReadText("Remote/Token", kMaxTokenBytes).value_or("")).toStdString();
+    const auto setting = [&store](const char* name) {
+        return FromAnsi(store.ReadText(name, kMaxTokenBytes).value_or("")).trimmed().toStdString();
+    };
+    bool madeToken = false;
+    rules.token = RemoteToken(madeToken);
+    if (rules.token.empty()) {
+        SayOff("no token could be made for it");
+        return nullptr;
+    }
+    for (const std::string& name : store.ReadList("Remote/Hosts"))
+        rules.hosts.push_back(QString::fromStdString(name).toLower().toStdString());
+    rules.origins = store.ReadList("Remote/Origins");
+    const std::string address = setting("Remote/Address");
+
     auto control = std::make_unique<CRemoteControl>(dlg);
     std::string error;
-    control->m_server =
-        remote::RemoteServer::Listen(*control, static_cast<std::uint16_t>(*port), token, error);
+    control->m_server = remote::RemoteServer::Listen(*control, rules, address, error);
     if (!control->m_server) {
         SayOff("cannot listen on " + error);
         return nullptr;
     }
+    if (madeToken)
+        std::fprintf(stderr,
+                     "tessora: remote control on port %d (%s); its token is the setting "
+                     "Remote/Token in %s, and tessora --remote-token prints it\n",
+                     *port, address.empty() ? "this machine only" : address.c_str(),
+                     SettingsStore::FileName().c_str());
     CDHtmlDialog::AnnounceToDrivers(QStringLiteral("remote listening %1").arg(*port));
     return control;
 }

@@ -8,6 +8,7 @@
 #include "EngineSettings.h"
 #include "PageResources.h"
 #include "PortReason.h"
+#include "RemoteToken.h"
 #include "ResScheme.h"
 #include "TessoraApp.h"
 #include "WebPageView.h"
@@ -27,6 +28,16 @@ int main(int argc, char* argv[]) {
     }
     if (options->m_bVersion) {
         std::cout << "tessora " TESSORA_VERSION "\n";
+        return 0;
+    }
+    if (options->m_bRemoteToken) {
+        bool made = false;
+        const std::string token = RemoteToken(made);
+        if (token.empty()) {
+            std::cerr << "tessora: no token could be made" << std::endl;
+            return 1;
+        }
+        std::cout << token << '\n';
         return 0;
     }
     if (options->m_bListPorts) {

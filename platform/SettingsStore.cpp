@@ -65,6 +65,17 @@ std::optional<std::int32_t> SettingsStore::ReadInt32(const char* name) const {
     return static_cast<std::int32_t>(value);
 }
 
+std::vector<std::string> SettingsStore::ReadList(const char* name) const {
+    const QVariant v = openStore().value(QLatin1String(name));
+    const QStringList parts = v.typeId() == QMetaType::QStringList
+                                  ? v.toStringList()
+                                  : v.toString().split(QLatin1Char(','));
+    std::vector<std::string> items;
+    for (const QString& part : parts)
+        if (!part.trimmed().isEmpty()) items.push_back(part.trimmed().toStdString());
+    return items;
+}
+
 void SettingsStore::WriteText(const char* name, const std::string& value) {
     KeepUnreadableFile();
     openStore().setValue(QLatin1String(name), FromAnsi(value));

@@ -15,6 +15,9 @@ public:
     // The text value, or nothing when missing or longer than maxBytes.
     std::optional<std::string> ReadText(const char* name, std::size_t maxBytes) const;
     std::optional<std::int32_t> ReadInt32(const char* name) const;
+    // A comma-separated value, item by item, each trimmed and in UTF-8; empty items left out.
+    // The file may hold it quoted or not (unquoted, the store itself splits it at commas).
+    std::vector<std::string> ReadList(const char* name) const;
     void WriteText(const char* name, const std::string& value);
     void WriteInt32(const char* name, std::int32_t value);
 

@@ -157,7 +157,7 @@ std::variant<Request, Refusal> ParseRequest(std::string_view method, std::string
 }
 
 bool Authorized(std::string_view expectedToken, std::string_view authorization) {
-    if (expectedToken.empty()) return true;
+    if (expectedToken.empty()) return false;
     constexpr std::string_view kScheme = "bearer ";
     if (authorization.size() < kScheme.size()) return false;
     for (std::size_t i = 0; i < kScheme.size(); ++i) {

@@ -49,7 +49,7 @@ std::variant<Request, Refusal> ParseRequest(std::string_view method, std::string
                                             std::string_view body);
 
 // Whether an Authorization header carries "Bearer <token>". The time taken does not depend on
-// where the two tokens first differ. An empty expected token lets every request in.
+// where the two tokens first differ. An empty expected token lets nothing in.
 bool Authorized(std::string_view expectedToken, std::string_view authorization);
 
 struct ScreenState {

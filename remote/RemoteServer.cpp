@@ -1,100 +1,50 @@
 #include "RemoteServer.h"
 
+#include <unistd.h>
+
 #include <QAbstractHttpServer>
 #include <QHostAddress>
 #include <QHttpServerRequest>
 #include <QHttpServerResponder>
+#include <QNetworkInterface>
 #include <QTcpServer>
 #include <QTcpSocket>
-#include <QTimer>
 #include <memory>
+#include <optional>
 #include <variant>
+
+#include "ConnectionSlots.h"
 
 namespace remote {
 namespace {
 
 using StatusCode = QHttpServerResponder::StatusCode;
 
-// Qt HttpServer keeps a whole request in memory before it hands it on. A connection that
-// sends more than a request of the largest allowed body can hold is answered and closed
-// before it has sent it all, so no client holds more than this much of the program's memory.
-constexpr qint64 kMaxRequestBytes = static_cast<qint64>(kMaxBodyBytes) + 16 * 1024;
-// Clients beyond this many at once are closed as they connect.
-constexpr int kMaxConnections = 64;
-// A connection that has not finished a request this long after it opened, or after its last
-// request, is closed: a stalled client does not hold its place for ever.
-constexpr int kIdleMs = 10000;
-
-const char kTooLarge[] =
-    "HTTP/1.1 413 Payload Too Large\r\nContent-Type: application/json\r\n"
-    "Content-Length: 33\r\nConnection: close\r\n\r\n{\"error\":\"the body is too large\"}";
-
-// Counts what one connection has sent since its last finished request, and its idle time.
-class SocketGuard : public QObject {
-public:
-    // live counts the guards of one server; each guard keeps it, so the last one to go, even
-    // after the server, still has it to count down.
-    SocketGuard(QTcpSocket* socket, std::shared_ptr<int> live)
-        : QObject(socket), m_socket(socket), m_live(std::move(live)) {
-        ++*m_live;
-        m_idle.setSingleShot(true);
-        m_idle.setInterval(kIdleMs);
-        connect(&m_idle, &QTimer::timeout, socket, &QTcpSocket::abort);
-        m_idle.start();
-        // Connected before the HTTP server's own reader, so the count comes first.
-        connect(socket, &QTcpSocket::readyRead, this, &SocketGuard::onReadyRead);
-    }
-    ~SocketGuard() override { --*m_live; }
-
-    void RequestDone() {
-        m_received = 0;
-        m_idle.start();
-    }
-
-private:
-    void onReadyRead() {
-        if (m_refused) return;
-        m_received += m_socket->bytesAvailable();
-        if (m_received <= kMaxRequestBytes) return;
-        m_refused = true;
-        // Nothing more of this connection reaches the HTTP server's reader: what came is
-        // dropped with the socket, and the answer goes out before the connection ends.
-        disconnect(m_socket, &QTcpSocket::readyRead, nullptr, nullptr);
-        m_socket->setReadBufferSize(1);
-        m_socket->write(kTooLarge, sizeof kTooLarge - 1);
-        m_socket->disconnectFromHost();
-    }
-
-    QTcpSocket* m_socket;
-    std::shared_ptr<int> m_live;
-    qint64 m_received = 0;
-    bool m_refused = false;
-    QTimer m_idle;
-};
-
 class Listener : public QTcpServer {
 public:
-    Listener(QObject* parent, std::shared_ptr<int> live)
-        : QTcpServer(parent), m_live(std::move(live)) {}
+    Listener(QObject* parent, std::shared_ptr<ConnectionSlots> pool)
+        : QTcpServer(parent), m_slots(std::move(pool)) {}
 
 protected:
     void incomingConnection(qintptr descriptor) override {
-        auto* socket = new QTcpSocket(this);
-        if (!socket->setSocketDescriptor(descriptor)) {
-            delete socket;
-            return;
-        }
-        if (*m_live >= kMaxConnections) {
-            socket->abort();
-            socket->deleteLater();
-            return;
-        }
-        new SocketGuard(socket, m_live);
-        addPendingConnection(socket);
+        m_slots->Arrive(descriptor, [this](qintptr taken) { Take(taken); });
     }
 
 private:
-    std::shared_ptr<int> m_live;
+    void Take(qintptr descriptor) {
+        auto* socket = new QTcpSocket(this);
+        if (!socket->setSocketDescriptor(descriptor)) {
+            delete socket;
+            ::close(static_cast<int>(descriptor));
+            return;
+        }
+        ConnectionSlots::Watch(m_slots, socket);
+        addPendingConnection(socket);
+        // Also when taken from the waiting line, outside the server's own accepting.
+        emit newConnection();
+    }
+
+    std::shared_ptr<ConnectionSlots> m_slots;
 };
 
 QByteArray MethodName(QHttpServerRequest::Method method) {
@@ -124,19 +74,51 @@ QByteArray MethodName(QHttpServerRequest::Method method) {
 
 const QByteArray kJson = "application/json";
 
-void Answer(QHttpServerResponder& responder, StatusCode code, const std::string& body) {
-    responder.write(QByteArray::fromStdString(body), kJson, code);
+// A header's value, or nothing when it is absent. A header given twice is taken as its
+// second value only for the checks' sake: two Hosts or two Origins never name this
+// interface, so the caller refuses them (see Repeated).
+struct Header {
+    std::optional<QByteArray> value;
+    bool repeated = false;
+};
+
+Header HeaderOf(const QHttpServerRequest& request, const QByteArray& name) {
+    Header header;
+    for (const auto& [key, value] : request.headers()) {
+        if (key.compare(name, Qt::CaseInsensitive) != 0) continue;
+        header.repeated = header.value.has_value();
+        header.value = value;
+    }
+    return header;
+}
+
+std::optional<std::string_view> View(const Header& header) {
+    if (!header.value) return std::nullopt;
+    return std::string_view(header.value->constData(),
+                            static_cast<std::size_t>(header.value->size()));
+}
+
+// An answer with a JSON body and the extra headers a listed page's calls need.
+void Answer(QHttpServerResponder& responder, StatusCode code, const std::string& body,
+            const QList<QPair<QByteArray, QByteArray>>& extra = {}) {
+    const QByteArray bytes = QByteArray::fromStdString(body);
+    responder.writeStatusLine(code);
+    responder.writeHeader("Content-Type", kJson);
+    responder.writeHeader("Content-Length", QByteArray::number(bytes.size()));
+    for (const auto& [name, value] : extra) responder.writeHeader(name, value);
+    responder.writeBody(bytes);
 }
 
 }  // namespace
 
 class RemoteServer::Http : public QAbstractHttpServer {
 public:
-    Http(RemoteTarget& target, std::string token) : m_target(target), m_token(std::move(token)) {}
+    Http(RemoteTarget& target, AccessRules rules) : m_target(target), m_rules(std::move(rules)) {}
+    ~Http() override { m_slots->Close(); }
 
-    bool ListenOn(const QHostAddress& address, std::uint16_t port, QString& error) {
-        auto* listener = new Listener(this, m_live);
-        if (!listener->listen(address, port)) {
+    bool ListenOn(const QHostAddress& address, QString& error) {
+        auto* listener = new Listener(this, m_slots);
+        if (!listener->listen(address, m_rules.port)) {
             error = listener->errorString();
             m_lastError = listener->serverError();
             delete listener;
@@ -149,44 +131,69 @@ public:
 
 protected:
     bool handleRequest(const QHttpServerRequest& request, QTcpSocket* socket) override {
-        for (QObject* child : socket->children())
-            if (auto* guard = dynamic_cast<SocketGuard*>(child)) guard->RequestDone();
         QHttpServerResponder responder = makeResponder(request, socket);
         const QByteArray body = request.body();
-        if (static_cast<std::size_t>(body.size()) > kMaxBodyBytes) {
-            Answer(responder, StatusCode::PayloadTooLarge, ErrorJson("the body is too large"));
+        const QByteArray method = MethodName(request.method());
+        const Header host = HeaderOf(request, "Host");
+        const Header origin = HeaderOf(request, "Origin");
+        const Header contentType = HeaderOf(request, "Content-Type");
+        const QByteArray authorization = HeaderOf(request, "Authorization").value.value_or("");
+        Incoming incoming{
+            std::string_view(method.constData(), static_cast<std::size_t>(method.size())),
+            host.repeated ? std::nullopt : View(host),
+            View(origin),
+            std::string_view(authorization.constData(),
+                             static_cast<std::size_t>(authorization.size())),
+            View(contentType),
+            static_cast<std::size_t>(body.size())};
+        // Two Origins are never one that is listed.
+        if (origin.repeated) incoming.origin = std::string_view("");
+        const std::optional<Refusal> refusal = CheckAccess(m_rules, incoming);
+        const bool tokenGiven = !refusal || refusal->status == 415;
+        if (SocketGuard* guard = ConnectionSlots::GuardOf(socket)) guard->RequestDone(tokenGiven);
+
+        // Only a listed page is told it may read the answer; any other gets no CORS header.
+        QList<QPair<QByteArray, QByteArray>> cors;
+        if (incoming.origin && OriginListed(m_rules, *incoming.origin)) {
+            cors.emplaceBack("Access-Control-Allow-Origin", *origin.value);
+            cors.emplaceBack("Vary", "Origin");
+        }
+        // A browser asks before a listed page's call, without the token.
+        const bool pastOrigin = !refusal || refusal->status == 401;
+        if (pastOrigin && IsListedPreflight(m_rules, incoming)) {
+            cors.emplaceBack("Access-Control-Allow-Methods", "GET, PUT, POST");
+            cors.emplaceBack("Access-Control-Allow-Headers", "Authorization, Content-Type");
+            cors.emplaceBack("Access-Control-Max-Age", "600");
+            responder.writeStatusLine(StatusCode::NoContent);
+            for (const auto& [name, value] : cors) responder.writeHeader(name, value);
+            responder.writeHeader("Content-Length", "0");
+            responder.writeBody(QByteArray());
             return true;
         }
-        if (!Authorized(m_token, request.value("Authorization").toStdString())) {
-            responder.write(QByteArray::fromStdString(ErrorJson("a valid token is needed")),
-                            {{"Content-Type", kJson}, {"WWW-Authenticate", "Bearer"}},
-                            StatusCode::Unauthorized);
+        if (refusal) {
+            if (refusal->status == 401) cors.emplaceBack("WWW-Authenticate", "Bearer");
+            Answer(responder, static_cast<StatusCode>(refusal->status), ErrorJson(refusal->reason),
+                   cors);
             return true;
         }
         const std::variant<Request, Refusal> parsed =
-            ParseRequest(MethodName(request.method()).toStdString(),
-                         request.url().path(QUrl::FullyEncoded).toStdString(),
+            ParseRequest(incoming.method, request.url().path(QUrl::FullyEncoded).toStdString(),
                          std::string_view(body.constData(), static_cast<std::size_t>(body.size())));
-        if (const auto* refusal = std::get_if<Refusal>(&parsed)) {
-            const QByteArray text = QByteArray::fromStdString(ErrorJson(refusal->reason));
-            const auto code = static_cast<StatusCode>(refusal->status);
-            if (refusal->allow.empty())
-                responder.write(text, kJson, code);
-            else
-                responder.write(
-                    text,
-                    {{"Content-Type", kJson}, {"Allow", QByteArray::fromStdString(refusal->allow)}},
-                    code);
+        if (const auto* bad = std::get_if<Refusal>(&parsed)) {
+            if (!bad->allow.empty())
+                cors.emplaceBack("Allow", QByteArray::fromStdString(bad->allow));
+            Answer(responder, static_cast<StatusCode>(bad->status), ErrorJson(bad->reason), cors);
             return true;
         }
         // A modal dialog runs its own loop, and requests arrive inside it: none may run there.
         if (m_target.Busy()) {
-            Answer(responder, StatusCode::Conflict, ErrorJson("a dialog is open in the program"));
+            Answer(responder, StatusCode::Conflict, ErrorJson("a dialog is open in the program"),
+                   cors);
             return true;
         }
         const Request& command = std::get<Request>(parsed);
         if (command.action != Action::Status) m_target.Run(command);
-        Answer(responder, StatusCode::Ok, StatusJson(m_target.CurrentStatus()));
+        Answer(responder, StatusCode::Ok, StatusJson(m_target.CurrentStatus()), cors);
         return true;
     }
 
@@ -194,29 +201,64 @@ protected:
 
 private:
     RemoteTarget& m_target;
-    std::string m_token;
-    std::shared_ptr<int> m_live = std::make_shared<int>(0);
+    AccessRules m_rules;
+    std::shared_ptr<ConnectionSlots> m_slots = std::make_shared<ConnectionSlots>();
     QAbstractSocket::SocketError m_lastError = QAbstractSocket::UnknownSocketError;
 };
 
 RemoteServer::RemoteServer(std::unique_ptr<Http> http) : m_http(std::move(http)) {}
 RemoteServer::~RemoteServer() = default;
 
-std::unique_ptr<RemoteServer> RemoteServer::Listen(RemoteTarget& target, std::uint16_t port,
-                                                   std::string token, std::string& error) {
-    auto http = std::make_unique<Http>(target, std::move(token));
-    QString reason;
-    if (!http->ListenOn(QHostAddress(QHostAddress::LocalHost), port, reason)) {
-        error = "127.0.0.1:" + std::to_string(port) + ": " + reason.toStdString();
+std::unique_ptr<RemoteServer> RemoteServer::Listen(RemoteTarget& target, AccessRules rules,
+                                                   const std::string& address, std::string& error) {
+    const std::string port = std::to_string(rules.port);
+    QHostAddress studio;
+    if (!address.empty() && !studio.setAddress(QString::fromStdString(address))) {
+        error = "Remote/Address " + address + " is no IP address";
         return nullptr;
     }
-    if (!http->ListenOn(QHostAddress(QHostAddress::LocalHostIPv6), port, reason)) {
+    // The studio-network address and the names given for it are Hosts this interface
+    // answers to; so is every address of the machine when it listens on all of them.
+    const bool everywhere = studio == QHostAddress::AnyIPv4 || studio == QHostAddress::AnyIPv6;
+    const auto hostName = [](const QHostAddress& a) {
+        const std::string text = a.toString().toLower().toStdString();
+        return a.protocol() == QAbstractSocket::IPv6Protocol ? "[" + text + "]" : text;
+    };
+    if (!address.empty()) {
+        if (everywhere) {
+            for (const QHostAddress& local : QNetworkInterface::allAddresses())
+                if (local.scopeId().isEmpty()) rules.hosts.push_back(hostName(local));
+        } else {
+            rules.hosts.push_back(hostName(studio));
+        }
+    }
+    auto http = std::make_unique<Http>(target, std::move(rules));
+    QString reason;
+    // A wildcard takes in the loopback addresses; listening on them too would clash.
+    if (everywhere) {
+        const QHostAddress all =
+            studio == QHostAddress::AnyIPv6 ? QHostAddress(QHostAddress::Any) : studio;
+        if (!http->ListenOn(all, reason)) {
+            error = address + " port " + port + ": " + reason.toStdString();
+            return nullptr;
+        }
+        return std::unique_ptr<RemoteServer>(new RemoteServer(std::move(http)));
+    }
+    if (!http->ListenOn(QHostAddress(QHostAddress::LocalHost), reason)) {
+        error = "127.0.0.1:" + port + ": " + reason.toStdString();
+        return nullptr;
+    }
+    if (!http->ListenOn(QHostAddress(QHostAddress::LocalHostIPv6), reason)) {
         const QAbstractSocket::SocketError cause = http->LastError();
         if (cause != QAbstractSocket::SocketAddressNotAvailableError &&
             cause != QAbstractSocket::UnsupportedSocketOperationError) {
-            error = "[::1]:" + std::to_string(port) + ": " + reason.toStdString();
+            error = "[::1]:" + port + ": " + reason.toStdString();
             return nullptr;
         }
+    }
+    if (!address.empty() && !studio.isLoopback() && !http->ListenOn(studio, reason)) {
+        error = hostName(studio) + ":" + port + ": " + reason.toStdString();
+        return nullptr;
     }
     return std::unique_ptr<RemoteServer>(new RemoteServer(std::move(http)));
 }

@@ -4,6 +4,7 @@
 #include <memory>
 #include <string>
 
+#include "Access.h"
 #include "RemoteApi.h"
 
 namespace remote {
@@ -20,14 +21,17 @@ public:
     virtual Status CurrentStatus() = 0;
 };
 
-// The HTTP interface on 127.0.0.1 and ::1, over Qt HttpServer. Lives on the thread that
-// starts it; requests are answered there, one at a time.
+// The HTTP interface on 127.0.0.1 and ::1, and on a studio-network address when one is
+// given, over Qt HttpServer. Lives on the thread that starts it; requests are answered there,
+// one at a time. Every request passes the access checks first, in their fixed order (size,
+// Host, Origin, token, content type), then its route, then whether the window is free.
 class RemoteServer {
 public:
-    // Listens on both loopback addresses at port, or gives nothing and the reason. A machine
-    // without IPv6 is served on 127.0.0.1 alone.
-    static std::unique_ptr<RemoteServer> Listen(RemoteTarget& target, std::uint16_t port,
-                                                std::string token, std::string& error);
+    // Listens on both loopback addresses at the rules' port, and on address unless it is
+    // empty (0.0.0.0 or :: for every address of the machine), or gives nothing and the
+    // reason. A machine without IPv6 is served on 127.0.0.1 alone.
+    static std::unique_ptr<RemoteServer> Listen(RemoteTarget& target, AccessRules rules,
+                                                const std::string& address, std::string& error);
     ~RemoteServer();
 
     RemoteServer(const RemoteServer&) = delete;

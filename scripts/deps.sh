@@ -10,7 +10,7 @@ packages=(
     qt6-websockets-dev
     libgtest-dev libgmock-dev libbenchmark-dev
     fonts-liberation2 fonts-dejavu-core
-    xvfb xauth openbox wmctrl xdotool x11-utils x11-xkb-utils imagemagick stress-ng clang-format curl jq
+    xvfb xauth openbox wmctrl xdotool x11-utils x11-xkb-utils imagemagick stress-ng clang-format curl jq iproute2
     dpkg-dev file desktop-file-utils
     lintian appstream man-db shared-mime-info xdg-utils libfile-mimeinfo-perl
 )

@@ -16,12 +16,16 @@ PORT=$(perl -MIO::Socket::INET -e 'print IO::Socket::INET->new(Listen => 1, Loca
 BASE="http://127.0.0.1:$PORT/api/v1"
 unit_started=$(date +%s%3N)
 start_unit com1
-settings "[General]" "CommPort=COM1" "[Ports]" "COM1=${UNIT_DEVICE[com1]}" "[Remote]" "Port=$PORT"
+settings "[General]" "CommPort=COM1" "[Ports]" "COM1=${UNIT_DEVICE[com1]}" "[Remote]" "Port=$PORT" \
+    "Token=bench-token"
+# Every call carries the token; a PUT or POST also says its body is JSON.
+AUTH=(-H "Authorization: Bearer bench-token")
+JSON=("${AUTH[@]}" -H 'Content-Type: application/json')
 start_app
 wait_bytes com1 43 30
 wait_main_window
 wait_for 10 grep -q " remote listening $PORT\$" "$TESSORA_READY_FILE" || fail "not listening"
-curl -sf -o /dev/null -X PUT --data-binary '{"text": "Remote bench"}' "$BASE/screens/1"
+curl -sf -o /dev/null "${JSON[@]}" -X PUT --data-binary '{"text": "Remote bench"}' "$BASE/screens/1"
 sent=$((4 + 6 + 12 + 6))   # the clear, the text at row 00, the position after it
 
 # first_byte_ms BEFORE START: from START (epoch ms) to byte BEFORE+1 at the unit.
@@ -31,7 +35,7 @@ mouse_ms=()
 for run in $(seq 1 "$runs"); do
     before=$(unit_byte_count com1)
     start=$(date +%s%3N)
-    curl -sf -o /dev/null -X POST "$BASE/send"
+    curl -sf -o /dev/null "${JSON[@]}" -X POST "$BASE/send"
     wait_bytes com1 $((before + sent)) 30
     remote_ms+=("$(first_byte_ms "$before" "$start")")
 
@@ -55,7 +59,7 @@ summary() {
 echo "send to first byte over $runs runs: remote $(summary "${remote_ms[@]}"); mouse $(summary "${mouse_ms[@]}")"
 
 # The time stamp in the top-left corner: one tick a second from now on.
-curl -sf -o /dev/null -X PUT --data-binary '{"time": 1}' "$BASE/screens/1"
+curl -sf -o /dev/null "${JSON[@]}" -X PUT --data-binary '{"time": 1}' "$BASE/screens/1"
 # lateness FROM TO: how long after the second its stamp shows each tick began to arrive, for
 # the stamps among bytes FROM to TO: count, median and worst in ms, seconds skipped. A small
 # negative figure is the unit's start offset (a few ms), not a tick ahead of its second.
@@ -95,7 +99,7 @@ for client in 1 2 3 4; do
         n=0
         while [ "$(date +%s)" -lt "$end" ]; do
             # 200 requests on one kept-open connection per round.
-            curl -s -w '\n%{http_code}\n' $(printf "$BASE/status %.0s" $(seq 1 200)) |
+            curl -s "${AUTH[@]}" -w '\n%{http_code}\n' $(printf "$BASE/status %.0s" $(seq 1 200)) |
                 grep -c '^200$' || true
         done
     ) >"$WORK/load.$client" &
@@ -108,5 +112,5 @@ load_to=$(unit_byte_count com1)
 answered=$(cat "$WORK"/load.* | awk '{s += $1} END {print s + 0}')
 echo "status under load: $answered answers in $elapsed ms = $((answered * 1000 / elapsed)) a second (4 clients)"
 echo "ticks under load:  $(lateness "$load_from" "$load_to")"
-curl -sf -o /dev/null -X PUT --data-binary '{"time": 0}' "$BASE/screens/1"
+curl -sf -o /dev/null "${JSON[@]}" -X PUT --data-binary '{"time": 0}' "$BASE/screens/1"
 quit_discarding

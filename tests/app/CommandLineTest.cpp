@@ -49,13 +49,16 @@ TEST(CommandLine, OptionsAndSecondFilesAreRefusedWithTheReason) {
         const char* why;
     } cases[] = {
         {{"--helpme"}, "unknown option '--helpme'"},
-        {{"--list-ports", "show.tso"}, "--list-ports, --help and --version each stand alone"},
-        {{"--help", "--version"}, "--list-ports, --help and --version each stand alone"},
+        {{"--list-ports", "show.tso"},
+         "--list-ports, --remote-token, --help and --version each stand alone"},
+        {{"--help", "--version"},
+         "--list-ports, --remote-token, --help and --version each stand alone"},
         {{"-x", "show.tso"}, "unknown option '-x'"},
         {{"show.tso", "-platform"}, "unknown option '-platform'"},
         {{"a.tso", "b.tso"}, "one file at a time"},
         {{"a.tso", "--", "b.tso"}, "one file at a time"},
-        {{"--monitor", "--version"}, "--list-ports, --help and --version each stand alone"},
+        {{"--monitor", "--version"},
+         "--list-ports, --remote-token, --help and --version each stand alone"},
     };
     for (const auto& c : cases) {
         std::string why;
@@ -63,7 +66,8 @@ TEST(CommandLine, OptionsAndSecondFilesAreRefusedWithTheReason) {
         EXPECT_EQ(why, c.why);
     }
     EXPECT_EQ(CommandLineUsage(),
-              "usage: tessora [--monitor] [FILE] | --list-ports | --help | --version");
+              "usage: tessora [--monitor] [FILE] | --list-ports | --remote-token | --help | "
+              "--version");
 }
 
 // The answers that need no window, each alone; after "--" they are file names again.
@@ -72,6 +76,7 @@ TEST(CommandLine, AnswersWithoutAWindow) {
     EXPECT_TRUE(Parse({"--help"})->m_bHelp);
     EXPECT_TRUE(Parse({"-h"})->m_bHelp);
     EXPECT_TRUE(Parse({"--version"})->m_bVersion);
+    EXPECT_TRUE(Parse({"--remote-token"})->m_bRemoteToken);
     const std::optional<CCommandLine> file = Parse({"--", "--list-ports"});
     ASSERT_TRUE(file);
     EXPECT_FALSE(file->m_bListPorts);

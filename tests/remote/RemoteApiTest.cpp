@@ -114,8 +114,8 @@ TEST(RemoteRequest, BadJsonUnknownFieldsAndWrongTypesAre400) {
 }
 
 TEST(RemoteToken, OnlyTheExactBearerTokenPasses) {
-    EXPECT_TRUE(Authorized("", ""));
-    EXPECT_TRUE(Authorized("", "Bearer anything"));
+    EXPECT_FALSE(Authorized("", ""));
+    EXPECT_FALSE(Authorized("", "Bearer anything"));
     EXPECT_TRUE(Authorized("s3cret", "Bearer s3cret"));
     EXPECT_TRUE(Authorized("s3cret", "bearer s3cret"));
     for (const char* header :

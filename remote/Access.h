@@ -1,0 +1,57 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "RemoteApi.h"
+
+// Who may reach the local HTTP interface. A web page in the operator's browser can send
+// requests to a loopback port without being asked; these checks keep it from running
+// anything: the Host a page must name, the Origin it carries, the token, and a body type
+// that no page can send across origins without the browser asking first.
+namespace remote {
+
+struct AccessRules {
+    std::uint16_t port = 0;
+    std::string token;
+    // Besides the loopback names: the studio-network address listened on and the names given
+    // for it, lowercase, with no port.
+    std::vector<std::string> hosts;
+    // Pages allowed to call from a browser, as their Origin header spells them.
+    std::vector<std::string> origins;
+};
+
+// What a request carries that the checks look at; a header that is absent is nothing.
+struct Incoming {
+    std::string_view method;
+    std::optional<std::string_view> host;
+    std::optional<std::string_view> origin;
+    std::string_view authorization;
+    std::optional<std::string_view> contentType;
+    std::size_t bodyBytes = 0;
+};
+
+// Whether a Host header names this interface: 127.0.0.1, [::1] or localhost, or one of the
+// rules' hosts, each alone or with the listening port. Exact spellings only: no other form
+// of a loopback address, no trailing dot, no other port.
+bool HostAllowed(const AccessRules& rules, std::string_view host);
+
+bool OriginListed(const AccessRules& rules, std::string_view origin);
+
+// Whether a Content-Type is application/json, parameters such as a charset allowed.
+bool IsJsonContentType(std::string_view contentType);
+
+// The checks before any route is looked at, in their fixed order: the body's size (413),
+// the Host (421), the Origin (403), the token (401), and for PUT and POST the content type
+// (415). Nothing when the request may go on to its route.
+std::optional<Refusal> CheckAccess(const AccessRules& rules, const Incoming& request);
+
+// Whether a request is a browser's preflight from a listed page, to be answered with the
+// methods and headers the interface takes, before any token (a preflight never has one).
+bool IsListedPreflight(const AccessRules& rules, const Incoming& request);
+
+}  // namespace remote

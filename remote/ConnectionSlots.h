@@ -1,0 +1,94 @@
+#pragma once
+
+#include <QElapsedTimer>
+#include <QObject>
+#include <QTimer>
+#include <deque>
+#include <functional>
+#include <list>
+#include <memory>
+#include <utility>
+
+class QTcpSocket;
+
+namespace remote {
+
+class SocketGuard;
+
+// The interface's connections and the slots they hold. A client that trickles its request
+// holds a slot no longer than it takes to send one; when all are held, a newcomer waits its
+// turn and then takes the slot of the connection idle longest that never gave the token. A
+// connection just given its slot keeps it a moment, long enough for a request already sent
+// to be read: so a panel with the token is never locked out by clients without it.
+class ConnectionSlots {
+public:
+    static constexpr int kMaxConnections = 64;
+    // Newcomers waiting for a slot beyond this many are closed as they come.
+    static constexpr int kMaxWaiting = 64;
+
+    // Gives an accepted connection's descriptor a socket, watched, to the HTTP server.
+    using Take = std::function<void(qintptr)>;
+
+    ConnectionSlots();
+    // Closes the connections still waiting.
+    ~ConnectionSlots();
+
+    // A connection the listener accepted: taken at once when a slot is free or can be freed,
+    // else when its turn in the waiting line comes. Nothing of it is read while it waits.
+    void Arrive(qintptr descriptor, Take take);
+    // Watches a connection given a slot; called by the Take.
+    static void Watch(const std::shared_ptr<ConnectionSlots>& pool, QTcpSocket* socket);
+    // The guard of a connection, or nothing.
+    static SocketGuard* GuardOf(QTcpSocket* socket);
+    // The server is going: nobody waiting is taken any more.
+    void Close();
+
+    int Count() const { return static_cast<int>(m_guards.size()); }
+
+private:
+    friend class SocketGuard;
+    // Frees a slot by closing the unauthorised connection idle longest among those that
+    // have held theirs a moment; false when there is none.
+    bool FreeASlot();
+    void AdmitWaiting();
+
+    std::list<SocketGuard*> m_guards;
+    std::deque<std::pair<qintptr, Take>> m_waiting;
+    QTimer m_retry;
+    bool m_closed = false;
+};
+
+// One connection's watch: what it has sent of its current request, how long it has taken,
+// and whether it has ever given the token.
+class SocketGuard : public QObject {
+public:
+    SocketGuard(QTcpSocket* socket, std::shared_ptr<ConnectionSlots> pool);
+    ~SocketGuard() override;
+
+    // A whole request was read; authorised when it carried the token.
+    void RequestDone(bool authorised);
+    bool Authorised() const { return m_authorised; }
+    qint64 IdleMs() const { return m_lastActivity.elapsed(); }
+    qint64 HeldMs() const { return m_held.elapsed(); }
+    // Gives up the slot and closes the connection.
+    void Evict();
+
+private:
+    void onReadyRead();
+    void Release();
+
+    QTcpSocket* m_socket;
+    // Each guard keeps the pool of slots, so the last one to go, even after the server,
+    // still has them to leave.
+    std::shared_ptr<ConnectionSlots> m_pool;
+    bool m_listed = true;
+    qint64 m_received = 0;
+    bool m_refused = false;
+    bool m_inRequest = true;
+    bool m_authorised = false;
+    QElapsedTimer m_held;
+    QElapsedTimer m_lastActivity;
+    QTimer m_deadline;
+};
+
+}  // namespace remote

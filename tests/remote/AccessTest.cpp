@@ -1,0 +1,109 @@
+#include <gtest/gtest.h>
+
+#include <set>
+
+#include "Access.h"
+#include "Token.h"
+
+namespace remote {
+namespace {
+
+AccessRules Rules() {
+    AccessRules rules;
+    rules.port = 8420;
+    rules.token = "s3cret";
+    rules.origins = {"http://panel.local:8000"};
+    return rules;
+}
+
+// A page that rebinds its own name to 127.0.0.1 still sends that name as its Host; only the
+// spellings a local client uses are taken, with this interface's port or none.
+TEST(RemoteAccess, HostNamesOnlyThisInterface) {
+    AccessRules rules = Rules();
+    for (const char* host :
+         {"127.0.0.1", "127.0.0.1:8420", "[::1]", "[::1]:8420", "localhost", "LocalHost:8420"})
+        EXPECT_TRUE(HostAllowed(rules, host)) << host;
+    for (const char* host :
+         {"",           ":8420",           "evil.example",        "evil.example:8420",
+          "127.1",      "0x7f.1",          "0177.0.0.1",          "2130706433",
+          "127.0.0.1.", "localhost.",      "127.0.0.2",           "::1",
+          "[::1",       "[::1]8420",       "[0:0:0:0:0:0:0:1]",   "127.0.0.1:80",
+          "127.0.0.1:", "127.0.0.1:08420", "127.0.0.1:8420:8420", "localhost.evil.example",
+          "127.0.0.1 ", "192.168.1.20"})
+        EXPECT_FALSE(HostAllowed(rules, host)) << host;
+    rules.hosts = {"192.168.1.20", "studio-pc", "[fe80::1]"};
+    for (const char* host : {"192.168.1.20:8420", "Studio-PC", "[FE80::1]:8420"})
+        EXPECT_TRUE(HostAllowed(rules, host)) << host;
+    EXPECT_FALSE(HostAllowed(rules, "studio-pc.evil.example"));
+}
+
+TEST(RemoteAccess, JsonBodiesOnly) {
+    for (const char* type : {"application/json", "Application/JSON",
+                             "application/json; charset=utf-8", " application/json ;charset=UTF-8"})
+        EXPECT_TRUE(IsJsonContentType(type)) << type;
+    for (const char* type :
+         {"", "text/plain", "application/x-www-form-urlencoded", "multipart/form-data; boundary=x",
+          "application/json-seq", "text/plain; application/json", "application/jsonp"})
+        EXPECT_FALSE(IsJsonContentType(type)) << type;
+}
+
+// What a browser page can send without asking is refused before anything runs, each check
+// in its place: a forged page is told of its Host or Origin, never whether its token was
+// right.
+TEST(RemoteAccess, ChecksRunInTheirOrder) {
+    const AccessRules rules = Rules();
+    const auto status = [&](Incoming in) {
+        const std::optional<Refusal> refusal = CheckAccess(rules, in);
+        return refusal ? refusal->status : 200;
+    };
+    const Incoming good{"POST",          "127.0.0.1:8420",   std::nullopt,
+                        "Bearer s3cret", "application/json", 0};
+    EXPECT_EQ(status(good), 200);
+    Incoming in = good;
+    in.bodyBytes = kMaxBodyBytes + 1;
+    in.host = "evil.example";
+    EXPECT_EQ(status(in), 413);
+    in.bodyBytes = 0;
+    in.origin = "http://evil.example";
+    EXPECT_EQ(status(in), 421);
+    in.host = std::nullopt;
+    EXPECT_EQ(status(in), 421);
+    in.host = good.host;
+    in.authorization = "";
+    EXPECT_EQ(status(in), 403);
+    in.origin = "null";
+    EXPECT_EQ(status(in), 403);
+    in.origin = "http://panel.local:8000";
+    in.contentType = "text/plain";
+    EXPECT_EQ(status(in), 401);
+    in.authorization = good.authorization;
+    EXPECT_EQ(status(in), 415);
+    in.contentType = std::nullopt;
+    EXPECT_EQ(status(in), 415);
+    in.method = "GET";
+    EXPECT_EQ(status(in), 200);
+    // A listed page's preflight is answered without the token; another's is not.
+    in.method = "OPTIONS";
+    in.authorization = "";
+    EXPECT_TRUE(IsListedPreflight(rules, in));
+    in.origin = "http://panel.local:8001";
+    EXPECT_FALSE(IsListedPreflight(rules, in));
+    EXPECT_FALSE(Authorized("", "Bearer "));
+}
+
+TEST(RemoteAccess, TokensAreLongUrlSafeAndNew) {
+    std::set<std::string> seen;
+    for (int i = 0; i < 50; ++i) {
+        const std::string token = NewToken();
+        ASSERT_EQ(token.size(), 43u);
+        EXPECT_EQ(token.find_first_not_of("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"
+                                          "0123456789-_"),
+                  std::string::npos)
+            << token;
+        seen.insert(token);
+    }
+    EXPECT_EQ(seen.size(), 50u);
+}
+
+}  // namespace
+}  // namespace remote
