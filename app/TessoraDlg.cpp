@@ -41,6 +41,8 @@ constexpr char kUntitled[] = "untitled";
 
 constexpr char kLineNotOpen[] = "Not connected: ";
 constexpr auto kMonitorFrame = std::chrono::milliseconds(33);
+// A window manager's frame: a title bar and thin borders, generous rather than tight.
+const QMargins kAssumedFrame(4, 40, 4, 4);
 
 constexpr char kSelectedTab[] = "#666699";
 constexpr char kPlainTab[] = "#333399";
@@ -120,8 +122,18 @@ void CTessoraDlg::ShowMonitor(bool show) {
         m_pMonitor->onClosed = [this] { ShowMonitor(false); };
         RECT main;
         GetWindowRect(&main);
-        m_pMonitor->PlaceBeside(QRect(QPoint(main.left, main.top), QPoint(main.right, main.bottom)),
-                                m_monitorPos);
+        const QRect inner = geometry();
+        QRect outer(main.left, main.top, main.right - main.left, main.bottom - main.top);
+        // A window just shown may not be framed yet: a frame as large as most is assumed.
+        if (outer == inner) outer = inner.marginsAdded(kAssumedFrame);
+        // The monitor's frame will be the window manager's, as the main window's is.
+        const QMargins frame(inner.left() - outer.left(), inner.top() - outer.top(),
+                             outer.right() - inner.right(), outer.bottom() - inner.bottom());
+        // The strip stays where the operator put it; the full window may step aside.
+        if (const std::optional<QPoint> aside =
+                m_pMonitor->PlaceBeside(outer, frame, m_monitorPos, !m_bMiniMode))
+            MoveWindow(main.left + aside->x() - outer.left(), main.top + aside->y() - outer.top(),
+                       main.right - main.left, main.bottom - main.top, true);
     }
     m_bNextSendStale = true;
     RefreshMonitor();
