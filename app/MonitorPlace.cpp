@@ -1,6 +1,6 @@
 #include "MonitorPlace.h"
 
-#include <algorithm>
+#include "ScreenPlace.h"
 
 namespace {
 
@@ -8,15 +8,6 @@ constexpr int kGap = 8;
 
 bool Fits(const QRect& free, const QSize& size) {
     return size.width() <= free.width() && size.height() <= free.height();
-}
-
-// A rectangle of this size at place, pulled wholly onto the free area where it fits there.
-QRect OnScreen(const QRect& free, const QPoint& place, const QSize& size) {
-    const int x =
-        std::clamp(place.x(), free.left(), std::max(free.left(), free.right() + 1 - size.width()));
-    const int y =
-        std::clamp(place.y(), free.top(), std::max(free.top(), free.bottom() + 1 - size.height()));
-    return {QPoint(x, y), size};
 }
 
 // Where the main window may stand clear of the monitor at its own height, right of it first.
@@ -37,7 +28,7 @@ MonitorPlace PlaceMonitor(const QRect& free, const QRect& main, const std::vecto
     while (first + 1 < sizes.size() && !Fits(free, sizes[first])) ++first;
 
     if (stored) {
-        const QRect at = OnScreen(free, *stored, sizes[first]);
+        const QRect at = PulledOnto(free, *stored, sizes[first]);
         if (!at.intersects(main)) return {at, first, std::nullopt};
         if (mainMayMove)
             if (const std::optional<QPoint> aside = AsideOf(free, main, at))
@@ -47,7 +38,7 @@ MonitorPlace PlaceMonitor(const QRect& free, const QRect& main, const std::vecto
     for (std::size_t i = first; i < sizes.size(); ++i) {
         const QSize& size = sizes[i];
         for (const int x : {main.right() + 1 + kGap, main.left() - kGap - size.width()}) {
-            const QRect at = OnScreen(free, QPoint(x, main.top()), size);
+            const QRect at = PulledOnto(free, QPoint(x, main.top()), size);
             if (!at.intersects(main)) return {at, i, std::nullopt};
         }
     }
@@ -56,13 +47,13 @@ MonitorPlace PlaceMonitor(const QRect& free, const QRect& main, const std::vecto
         const QSize& size = sizes[i];
         if (main.width() + kGap + size.width() > free.width()) continue;
         const bool right = free.right() - main.right() >= main.left() - free.left();
-        const QRect at = OnScreen(
+        const QRect at = PulledOnto(
             free, QPoint(right ? free.right() + 1 - size.width() : free.left(), main.top()), size);
         return {at, i, AsideOf(free, main, at)};
     }
     // A screen too small for both.
     const std::size_t last = sizes.size() - 1;
-    return {OnScreen(free, stored.value_or(QPoint(main.right() + 1 + kGap, main.top())),
-                     sizes[stored ? first : last]),
+    return {PulledOnto(free, stored.value_or(QPoint(main.right() + 1 + kGap, main.top())),
+                       sizes[stored ? first : last]),
             stored ? first : last, std::nullopt};
 }

@@ -1,5 +1,6 @@
 #include "TessoraDlg.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -19,6 +20,7 @@
 #include "OperatorKeys.h"
 #include "PortReason.h"
 #include "RemoteCommands.h"
+#include "ScreenPlace.h"
 #include "SettingsStore.h"
 #include "Stamps.h"
 #include "TextLayout.h"
@@ -43,6 +45,7 @@ constexpr char kLineNotOpen[] = "Not connected: ";
 constexpr auto kMonitorFrame = std::chrono::milliseconds(33);
 // A window manager's frame: a title bar and thin borders, generous rather than tight.
 const QMargins kAssumedFrame(4, 40, 4, 4);
+constexpr std::int32_t kFarOff = 1 << 24;
 
 constexpr char kSelectedTab[] = "#666699";
 constexpr char kPlainTab[] = "#333399";
@@ -359,12 +362,24 @@ LRESULT CTessoraDlg::OnToggleMiniMode(WPARAM, LPARAM) {
         GetWindowRect(&m_rcFull);
         LoadFromResource(IDR_HTML_MINI);
         MoveWindow(m_nMinPosX, m_nMinPosY, m_nMinSizeWidth, m_nMinSizeHeight, true);
+        // A stored place off every screen (another display set-up, a hand-edited value) would
+        // hide the strip and its restore text: it shows on the nearest screen instead, and
+        // the stored place stays as it is. Far beyond any screen is all the same.
+        const QPoint stored(std::clamp(m_nMinPosX, -kFarOff, kFarOff),
+                            std::clamp(m_nMinPosY, -kFarOff, kFarOff));
+        m_ptStripShown = OnTheScreens(stored, frameSize());
+        if (m_ptStripShown != stored)
+            MoveWindow(m_ptStripShown.x(), m_ptStripShown.y(), m_nMinSizeWidth, m_nMinSizeHeight,
+                       true);
         m_bMiniMode = true;
     } else {
         RECT strip;
         GetWindowRect(&strip);
-        m_nMinPosX = strip.left;
-        m_nMinPosY = strip.top;
+        // Only a strip the operator moved changes the stored place.
+        if (QPoint(strip.left, strip.top) != m_ptStripShown) {
+            m_nMinPosX = strip.left;
+            m_nMinPosY = strip.top;
+        }
         MoveWindow(m_rcFull.left, m_rcFull.top, m_rcFull.right - m_rcFull.left,
                    m_rcFull.bottom - m_rcFull.top, true);
         LoadFromResource(IDR_HTML_TESSORA);

@@ -77,6 +77,9 @@ public:
     std::int32_t m_nMinSizeHeight = 50;
     bool m_bDirty = false;
     RECT m_rcFull;
+    // Where the strip was shown (outer top left): the stored place, or where it was pulled
+    // onto a screen.
+    QPoint m_ptStripShown;
     std::string m_strMessage;
     // The line-state text last put on the message line ("" none), and the ticks the
     // "back" text has left to show.
