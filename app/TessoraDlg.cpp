@@ -573,8 +573,9 @@ LRESULT CTessoraDlg::OnOpenStartFile(WPARAM, LPARAM) {
 void CTessoraDlg::OpenFile(const std::string& path) {
     // The loader replaces the screens only once the whole file is read, so a failure part-way
     // (an exception for the dispatch) leaves every screen as it was.
-    if (!LoadDocument(path, m_doc)) {
-        AfxMessageBox(kOpenFailed, MB_OK);
+    std::string reason;
+    if (!LoadDocument(path, m_doc, nullptr, &reason)) {
+        AfxMessageBox(kOpenFailed, MB_OK, reason);
         return;
     }
     SetWindowText(kTitlePrefix + FileTitle(path));
