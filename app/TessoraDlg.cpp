@@ -29,6 +29,10 @@ namespace {
 
 constexpr char kOpenPortFailed[] = "Could not open port - please check settings!";
 constexpr char kPortObjectFailed[] = "CPort failed to initialize";
+constexpr char kSettingsMisread[] = "Some settings could not be read - please check settings!";
+constexpr char kMisreadSettings[] =
+    " Until the file is mended, a port that [Ports] does not map opens no device (not "
+    "/dev/ttyS<n>). The file as it was is kept in ";
 constexpr std::size_t kMaxPortNameBytes = 255;
 constexpr auto kGreetingPause = std::chrono::milliseconds(1500);
 constexpr char kLineLost[] = "Line lost: ";
@@ -49,6 +53,18 @@ constexpr std::int32_t kFarOff = 1 << 24;
 
 constexpr char kSelectedTab[] = "#666699";
 constexpr char kPlainTab[] = "#333399";
+
+// The operator's mapping of port names to devices, looked up by the exact name; a name it
+// does not map opens the device unmapped gives it, or none when there is no unmapped.
+PortDeviceResolver PortDevices(std::vector<std::pair<std::u16string, std::string>> mapping,
+                               PortDeviceResolver unmapped) {
+    return
+        [mapping = std::move(mapping), unmapped = std::move(unmapped)](const std::u16string& name) {
+            for (const auto& [mapped, device] : mapping)
+                if (mapped == name && !device.empty()) return device;
+            return unmapped ? unmapped(name) : std::string();
+        };
+}
 
 bool IsScreen(std::int32_t screen) {
     return screen >= 2 && screen <= 5;
@@ -191,11 +207,21 @@ bool CTessoraDlg::OnInitDialog() {
     LoadFromResource(IDR_HTML_TESSORA);
     GetWindowRect(&m_rcFull);
 
-    // The operator's port mapping is read once, at start, like the rest of the settings.
-    m_pPort.reset(new (std::nothrow) CPort(MappedPortDevices(SettingsStore().ReadPaths("Ports"))));
+    // The operator's port mapping is read once, at start, like the rest of the settings. A
+    // file not read as written may have lost a port's mapping with the lines misread: a port
+    // it does not map then opens nothing, rather than a device guessed from its name.
+    const std::optional<std::string> misread = SettingsStore::CheckFile();
+    m_pPort.reset(new (std::nothrow) CPort(
+        PortDevices(SettingsStore().ReadPaths("Ports"), misread ? nullptr : m_unmappedPortDevice)));
     if (!m_pPort) {
         AfxMessageBox(kPortObjectFailed, MB_OK);
         std::exit(1);
+    }
+    if (misread) {
+        const std::string detail =
+            *misread + kMisreadSettings + SettingsStore::FileName() + ".bak.";
+        std::fprintf(stderr, "tessora: settings: %s\n", detail.c_str());
+        AfxMessageBox(kSettingsMisread, MB_OK, detail);
     }
     // The unit's display is followed from the bytes the line really took.
     m_pPort->KeepSentBytes(true);

@@ -68,6 +68,9 @@ public:
     void ShowLineMessage(const std::string& text);
 
     std::unique_ptr<CPort> m_pPort;
+    // The device a port name that the settings do not map opens (COMn: /dev/ttyS<n-1>); the
+    // tests stand in a line of their own.
+    PortDeviceResolver m_unmappedPortDevice = DefaultPortDevice;
     CTessoraFile m_doc;
     bool m_bMiniMode = false;
     std::int32_t m_nScreen = 2;
