@@ -1,5 +1,6 @@
 #include "TessoraDlg.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -19,6 +20,7 @@
 #include "OperatorKeys.h"
 #include "PortReason.h"
 #include "RemoteCommands.h"
+#include "ScreenPlace.h"
 #include "SettingsStore.h"
 #include "Stamps.h"
 #include "TextLayout.h"
@@ -27,6 +29,10 @@ namespace {
 
 constexpr char kOpenPortFailed[] = "Could not open port - please check settings!";
 constexpr char kPortObjectFailed[] = "CPort failed to initialize";
+constexpr char kSettingsMisread[] = "Some settings could not be read - please check settings!";
+constexpr char kMisreadSettings[] =
+    " Until the file is mended, a port that [Ports] does not map opens no device (not "
+    "/dev/ttyS<n>). The file as it was is kept in ";
 constexpr std::size_t kMaxPortNameBytes = 255;
 constexpr auto kGreetingPause = std::chrono::milliseconds(1500);
 constexpr char kLineLost[] = "Line lost: ";
@@ -41,9 +47,24 @@ constexpr char kUntitled[] = "untitled";
 
 constexpr char kLineNotOpen[] = "Not connected: ";
 constexpr auto kMonitorFrame = std::chrono::milliseconds(33);
+// A window manager's frame: a title bar and thin borders, generous rather than tight.
+const QMargins kAssumedFrame(4, 40, 4, 4);
+constexpr std::int32_t kFarOff = 1 << 24;
 
 constexpr char kSelectedTab[] = "#666699";
 constexpr char kPlainTab[] = "#333399";
+
+// The operator's mapping of port names to devices, looked up by the exact name; a name it
+// does not map opens the device unmapped gives it, or none when there is no unmapped.
+PortDeviceResolver PortDevices(std::vector<std::pair<std::u16string, std::string>> mapping,
+                               PortDeviceResolver unmapped) {
+    return
+        [mapping = std::move(mapping), unmapped = std::move(unmapped)](const std::u16string& name) {
+            for (const auto& [mapped, device] : mapping)
+                if (mapped == name && !device.empty()) return device;
+            return unmapped ? unmapped(name) : std::string();
+        };
+}
 
 bool IsScreen(std::int32_t screen) {
     return screen >= 2 && screen <= 5;
@@ -120,8 +141,18 @@ void CTessoraDlg::ShowMonitor(bool show) {
         m_pMonitor->onClosed = [this] { ShowMonitor(false); };
         RECT main;
         GetWindowRect(&main);
-        m_pMonitor->PlaceBeside(QRect(QPoint(main.left, main.top), QPoint(main.right, main.bottom)),
-                                m_monitorPos);
+        const QRect inner = geometry();
+        QRect outer(main.left, main.top, main.right - main.left, main.bottom - main.top);
+        // A window just shown may not be framed yet: a frame as large as most is assumed.
+        if (outer == inner) outer = inner.marginsAdded(kAssumedFrame);
+        // The monitor's frame will be the window manager's, as the main window's is.
+        const QMargins frame(inner.left() - outer.left(), inner.top() - outer.top(),
+                             outer.right() - inner.right(), outer.bottom() - inner.bottom());
+        // The strip stays where the operator put it; the full window may step aside.
+        if (const std::optional<QPoint> aside =
+                m_pMonitor->PlaceBeside(outer, frame, m_monitorPos, !m_bMiniMode))
+            MoveWindow(main.left + aside->x() - outer.left(), main.top + aside->y() - outer.top(),
+                       main.right - main.left, main.bottom - main.top, true);
     }
     m_bNextSendStale = true;
     RefreshMonitor();
@@ -176,11 +207,21 @@ bool CTessoraDlg::OnInitDialog() {
     LoadFromResource(IDR_HTML_TESSORA);
     GetWindowRect(&m_rcFull);
 
-    // The operator's port mapping is read once, at start, like the rest of the settings.
-    m_pPort.reset(new (std::nothrow) CPort(MappedPortDevices(SettingsStore().ReadPaths("Ports"))));
+    // The operator's port mapping is read once, at start, like the rest of the settings. A
+    // file not read as written may have lost a port's mapping with the lines misread: a port
+    // it does not map then opens nothing, rather than a device guessed from its name.
+    const std::optional<std::string> misread = SettingsStore::CheckFile();
+    m_pPort.reset(new (std::nothrow) CPort(
+        PortDevices(SettingsStore().ReadPaths("Ports"), misread ? nullptr : m_unmappedPortDevice)));
     if (!m_pPort) {
         AfxMessageBox(kPortObjectFailed, MB_OK);
         std::exit(1);
+    }
+    if (misread) {
+        const std::string detail =
+            *misread + kMisreadSettings + SettingsStore::FileName() + ".bak.";
+        std::fprintf(stderr, "tessora: settings: %s\n", detail.c_str());
+        AfxMessageBox(kSettingsMisread, MB_OK, detail);
     }
     // The unit's display is followed from the bytes the line really took.
     m_pPort->KeepSentBytes(true);
@@ -347,12 +388,24 @@ LRESULT CTessoraDlg::OnToggleMiniMode(WPARAM, LPARAM) {
         GetWindowRect(&m_rcFull);
         LoadFromResource(IDR_HTML_MINI);
         MoveWindow(m_nMinPosX, m_nMinPosY, m_nMinSizeWidth, m_nMinSizeHeight, true);
+        // A stored place off every screen (another display set-up, a hand-edited value) would
+        // hide the strip and its restore text: it shows on the nearest screen instead, and
+        // the stored place stays as it is. Far beyond any screen is all the same.
+        const QPoint stored(std::clamp(m_nMinPosX, -kFarOff, kFarOff),
+                            std::clamp(m_nMinPosY, -kFarOff, kFarOff));
+        m_ptStripShown = OnTheScreens(stored, frameSize());
+        if (m_ptStripShown != stored)
+            MoveWindow(m_ptStripShown.x(), m_ptStripShown.y(), m_nMinSizeWidth, m_nMinSizeHeight,
+                       true);
         m_bMiniMode = true;
     } else {
         RECT strip;
         GetWindowRect(&strip);
-        m_nMinPosX = strip.left;
-        m_nMinPosY = strip.top;
+        // Only a strip the operator moved changes the stored place.
+        if (QPoint(strip.left, strip.top) != m_ptStripShown) {
+            m_nMinPosX = strip.left;
+            m_nMinPosY = strip.top;
+        }
         MoveWindow(m_rcFull.left, m_rcFull.top, m_rcFull.right - m_rcFull.left,
                    m_rcFull.bottom - m_rcFull.top, true);
         LoadFromResource(IDR_HTML_TESSORA);
@@ -546,8 +599,9 @@ LRESULT CTessoraDlg::OnOpenStartFile(WPARAM, LPARAM) {
 void CTessoraDlg::OpenFile(const std::string& path) {
     // The loader replaces the screens only once the whole file is read, so a failure part-way
     // (an exception for the dispatch) leaves every screen as it was.
-    if (!LoadDocument(path, m_doc)) {
-        AfxMessageBox(kOpenFailed, MB_OK);
+    std::string reason;
+    if (!LoadDocument(path, m_doc, nullptr, &reason)) {
+        AfxMessageBox(kOpenFailed, MB_OK, reason);
         return;
     }
     SetWindowText(kTitlePrefix + FileTitle(path));

@@ -68,6 +68,9 @@ public:
     void ShowLineMessage(const std::string& text);
 
     std::unique_ptr<CPort> m_pPort;
+    // The device a port name that the settings do not map opens (COMn: /dev/ttyS<n-1>); the
+    // tests stand in a line of their own.
+    PortDeviceResolver m_unmappedPortDevice = DefaultPortDevice;
     CTessoraFile m_doc;
     bool m_bMiniMode = false;
     std::int32_t m_nScreen = 2;
@@ -77,6 +80,9 @@ public:
     std::int32_t m_nMinSizeHeight = 50;
     bool m_bDirty = false;
     RECT m_rcFull;
+    // Where the strip was shown (outer top left): the stored place, or where it was pulled
+    // onto a screen.
+    QPoint m_ptStripShown;
     std::string m_strMessage;
     // The line-state text last put on the message line ("" none), and the ticks the
     // "back" text has left to show.

@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <random>
+#include <system_error>
 
 #include "Archive.h"
 #include "File.h"
@@ -84,16 +85,41 @@ void SaveInPlace(const CTessoraFile& doc, const std::string& path, const std::st
     file.Close();
 }
 
+// Why a file could not be opened for reading: what the path is when it is no plain file (the
+// open refuses those all alike), else the system's reason.
+std::string WhyNotOpened(const CFileException& error) {
+    const std::string& path = error.GetFileName();
+    struct stat status {};
+    if (::stat(path.c_str(), &status) == 0 && !S_ISREG(status.st_mode)) {
+        const char* kind = S_ISDIR(status.st_mode)    ? "a folder"
+                           : S_ISFIFO(status.st_mode) ? "a pipe"
+                           : S_ISSOCK(status.st_mode) ? "a socket"
+                                                      : "a device";
+        return path + " is " + kind + ", not a screen set file.";
+    }
+    return path + ": " + std::generic_category().message(error.GetOsError()) + ".";
+}
+
 }  // namespace
 
-bool LoadDocument(const std::string& path, CTessoraFile& doc, CFileException* openError) {
+bool LoadDocument(const std::string& path, CTessoraFile& doc, CFileException* openError,
+                  std::string* reason) {
     CFile file;
-    if (!file.Open(path, CFile::modeRead, openError)) return false;
+    CFileException error;
+    if (!file.Open(path, CFile::modeRead, &error)) {
+        if (reason) *reason = WhyNotOpened(error);
+        if (openError) *openError = std::move(error);
+        return false;
+    }
     CArchive ar(file, CArchive::load);
     ar.LimitTextLength(kLongestScreenText);
     try {
         doc.Serialize(ar);
-    } catch (const CArchive::TextTooLong&) {
+    } catch (const CArchive::TextTooLong& tooLong) {
+        if (reason)
+            *reason = file.GetFilePath() + " holds a screen text of " +
+                      std::to_string(tooLong.length) + " bytes; a screen may hold at most " +
+                      std::to_string(kLongestScreenText) + ".";
         if (openError)
             *openError = CFileException(CFileException::Cause::generic, file.GetFilePath());
         return false;

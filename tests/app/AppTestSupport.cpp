@@ -85,8 +85,9 @@ QVariant ReadSetting(const QString& key) {
 }
 
 MainWindowFixture::MainWindowFixture() {
-    SetMessageBoxHook([this](const std::string& text, unsigned type) {
+    SetMessageBoxHook([this](const std::string& text, unsigned type, const std::string& detail) {
         boxes.push_back({text, type});
+        details.push_back(detail);
         if ((type & MB_TYPEMASK) == MB_OK) return IDOK;
         if (answers.empty()) return IDNO;
         const int answer = answers.front();

@@ -55,5 +55,6 @@ public:
     FakePageView* view = nullptr;
     std::unique_ptr<CTessoraDlg> dlg;
     std::vector<std::pair<std::string, unsigned>> boxes;
-    std::vector<int> answers;  // answers for the boxes that ask, in order; IDOK otherwise
+    std::vector<std::string> details;  // each box's detail, "" for none
+    std::vector<int> answers;          // answers for the boxes that ask, in order; IDOK otherwise
 };
