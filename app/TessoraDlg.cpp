@@ -21,6 +21,7 @@
 #include "PortReason.h"
 #include "RemoteCommands.h"
 #include "ScreenPlace.h"
+#include "SendFrame.h"
 #include "SettingsStore.h"
 #include "Stamps.h"
 #include "TextLayout.h"
@@ -161,6 +162,11 @@ void CTessoraDlg::ShowMonitor(bool show) {
 
 void CTessoraDlg::MonitorNeedsRefresh(bool nextSendChanged) {
     m_bNextSendStale |= nextSendChanged;
+    if (nextSendChanged) {
+        // A listener may stop listening while it is told.
+        const auto listeners = m_changeListeners;
+        for (const auto& [key, listener] : listeners) listener();
+    }
     if (!m_pMonitor || !m_pMonitor->isVisible() || m_monitorRefresh.isActive()) return;
     m_monitorRefresh.start();
 }
@@ -414,12 +420,23 @@ LRESULT CTessoraDlg::OnToggleMiniMode(WPARAM, LPARAM) {
     return 0;
 }
 
-void CTessoraDlg::SendString(const std::string& text) {
-    if (!m_pPort) return;
+bool CTessoraDlg::SendString(std::string_view text) {
+    if (!m_pPort) return false;
     // Sent bytes hold their room in the queue until they are taken.
     FoldSentBytes();
-    m_pPort->Write(std::string_view(text));
+    const bool taken = m_pPort->Write(text) == 0;
     MonitorNeedsRefresh(false);
+    return taken;
+}
+
+void CTessoraDlg::WriteToUnit(UnitWrite write, const std::vector<std::string_view>& pieces) {
+    write.taken = true;
+    for (const std::string_view piece : pieces) {
+        write.bytes += piece;
+        write.taken = SendString(piece) && write.taken;
+    }
+    write.time = std::chrono::system_clock::now();
+    m_onAir.Record(write);
 }
 
 bool CTessoraDlg::FoldSentBytes() {
@@ -461,38 +478,54 @@ void CTessoraDlg::SendStamps() {
     const int screen = m_nScreen - 2;
     const StampCommands stamps =
         ComposeStamps(m_doc.GetDateCorner(screen), m_doc.GetTimeCorner(screen), std::time(nullptr));
-    if (!stamps.date.empty()) SendString(stamps.date);
-    if (!stamps.time.empty()) SendString(stamps.time);
+    UnitWrite tick;
+    tick.kind = WriteKind::Tick;
+    tick.origin = WriteOrigin::Program;
+    tick.screen = m_nScreen - 1;
+    WriteToUnit(tick, {stamps.date, stamps.time});
 }
 
-void CTessoraDlg::ComposeText(std::string& text) {
-    m_strMessage.clear();
-    const int screen = m_nScreen - 2;
-    TextLayout layout = LayOutText(text, m_doc.GetDateCorner(screen), m_doc.GetTimeCorner(screen));
-    if (layout.tooLong) m_strMessage = kTooLongWarning;
+void CTessoraDlg::ComposeText(const TextLayout& layout) {
+    m_strMessage = layout.tooLong ? kTooLongWarning : "";
     ShowScreen();
-    text = std::move(layout.commands);
 }
 
-LRESULT CTessoraDlg::OnSend(WPARAM, LPARAM) {
+void CTessoraDlg::SendScreen(WriteKind kind, WriteOrigin origin) {
     UpdateData(true);
-    std::string text = IsScreen(m_nScreen) ? m_doc.Text(m_nScreen - 2) : std::string();
-    SendString(std::string(kClearCommand));
-    SendStamps();
-    ComposeText(text);
-    SendString(text);
+    const int screen = m_nScreen - 2;
+    UnitWrite write;
+    write.kind = kind;
+    write.origin = origin;
+    write.screen = m_nScreen - 1;
+    write.text = IsScreen(m_nScreen) ? m_doc.Text(screen) : std::string();
+    write.dateCorner = m_doc.GetDateCorner(screen);
+    write.timeCorner = m_doc.GetTimeCorner(screen);
+    const SendFrame frame =
+        ComposeSendFrame(write.text, write.dateCorner, write.timeCorner, std::time(nullptr));
+    ComposeText(frame.layout);
+    WriteToUnit(std::move(write), frame.Writes());
+}
+
+LRESULT CTessoraDlg::OnSend(WPARAM, LPARAM lParam) {
+    SendScreen(WriteKind::Send, OriginOf(lParam));
     return 0;
 }
 
-LRESULT CTessoraDlg::OnClear(WPARAM, LPARAM) {
-    SendString(std::string(kClearCommand));
-    SendStamps();
+LRESULT CTessoraDlg::OnClear(WPARAM, LPARAM lParam) {
+    const int screen = m_nScreen - 2;
+    const StampCommands stamps =
+        ComposeStamps(m_doc.GetDateCorner(screen), m_doc.GetTimeCorner(screen), std::time(nullptr));
+    UnitWrite clear;
+    clear.kind = WriteKind::Clear;
+    clear.origin = OriginOf(lParam);
+    clear.screen = m_nScreen - 1;
+    WriteToUnit(clear, {kClearCommand, stamps.date, stamps.time});
     return 0;
 }
 
-LRESULT CTessoraDlg::OnStampChanged(WPARAM, LPARAM) {
+LRESULT CTessoraDlg::OnStampChanged(WPARAM, LPARAM lParam) {
     m_bDirty = true;
-    OnSend(0, 0);
+    SendScreen(WriteKind::CornerResend, OriginOf(lParam));
     // The send began by reading the page's marker; a corner change is a change all the same.
     m_bDirty = true;
     UpdateData(false);

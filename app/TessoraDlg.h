@@ -3,9 +3,11 @@
 #include <QTimer>
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "CaptionDisplay.h"
@@ -15,19 +17,31 @@
 #include "SendPreview.h"
 #include "SetupDlg.h"
 #include "TessoraFile.h"
+#include "WindowDoor.h"
 
 class CRemoteControl;
 
 // The main window: four screens of caption text with their stamp corners, sent to the
 // caption unit over the serial line. All state lives in these fields; the page is a view
 // that is refilled from them after every load.
-class CTessoraDlg : public CDHtmlDialog {
-    // The local HTTP interface runs its requests through the same handlers and fields.
-    friend class CRemoteControl;
-
+class CTessoraDlg : public CDHtmlDialog, public CWindowDoor {
 public:
     explicit CTessoraDlg(QWidget* parent = nullptr);
     ~CTessoraDlg() override;
+
+    // The door for the rest of the program: each command posts or sends the message the
+    // page's own button or tab does, with its origin as the message's lParam.
+    bool Busy() const override;
+    void SelectScreen(int screen, WriteOrigin origin) override;
+    void PutScreen(int screen, const ScreenChange& change, WriteOrigin origin) override;
+    void Send(WriteOrigin origin) override;
+    void Clear(WriteOrigin origin) override;
+    WindowState State() override;
+    SendPreview NextSend() override { return PreviewNextSend(); }
+    const CCaptionDisplay& UnitDisplay() override;
+    OnAirRecord& OnAir() override { return m_onAir; }
+    int ListenForChanges(std::function<void()> listener) override;
+    void StopListening(int key) override;
 
     // Marks the current tab, focuses the text and writes the fields to the page.
     void ShowScreen();
@@ -47,12 +61,13 @@ public:
 
     // The link to the caption unit.
     void Connect();
-    void ComposeText(std::string& text);
-    void SendString(const std::string& text);
+    // The page's side of a Send: the too-long warning on the message line, the fields shown.
+    void ComposeText(const TextLayout& layout);
+    // Queues text for the unit; false when the port did not take it.
+    bool SendString(std::string_view text);
     void SendStamps();
-
-    // What the unit shows: the display decoded from every byte the line has taken.
-    const CCaptionDisplay& UnitDisplay() const { return m_unitDisplay; }
+    // Writes pieces to the unit in order and records them as one write.
+    void WriteToUnit(UnitWrite write, const std::vector<std::string_view>& pieces);
     // Folds the bytes sent since the last call into UnitDisplay; true when any went out.
     bool FoldSentBytes();
     // What Send would put on the unit now: the current screen as the page shows it.
@@ -142,4 +157,11 @@ private:
     std::vector<DHtmlKeyMapEntry> m_keyMap;
     std::unique_ptr<CRemoteControl> m_pRemote;
     MessageMap m_messageMap;
+    OnAirRecord m_onAir;
+    std::map<int, std::function<void()>> m_changeListeners;
+    int m_nextListenerKey = 1;
+    // A Send of the current screen, as a Send or as the corner lists' resend.
+    void SendScreen(WriteKind kind, WriteOrigin origin);
+    // Who posted a command: the page is the strip while the window is one.
+    WriteOrigin OriginOf(LPARAM lParam) const;
 };
