@@ -199,11 +199,20 @@ bool CTessoraDlg::OnInitDialog() {
         connect(
             this, &CDHtmlDialog::pageReady, this, [this] { ShowMonitor(true); },
             Qt::SingleShotConnection);
-    Connect();
+    // Up before the port box, which it answers as busy like any other box.
     m_pRemote = CRemoteControl::FromSettings(*this);
-    // Once the window shows with its page, as Open would after its dialog; posted, so it
-    // runs through the dispatch that reports a bad file as Open's errors are reported.
-    if (m_strStartFile)
+    // The port box runs a loop of its own, in which the page may well come in.
+    bool pageIn = false;
+    const QMetaObject::Connection pageWatch =
+        connect(this, &CDHtmlDialog::pageReady, this, [&pageIn] { pageIn = true; });
+    Connect();
+    disconnect(pageWatch);
+    // Once the window shows with its page and the port box is answered, as Open would after
+    // its dialog; posted, so it runs through the dispatch that reports a bad file as Open's
+    // errors are reported.
+    if (m_strStartFile && pageIn)
+        PostMessage(UWM_OPEN_START_FILE);
+    else if (m_strStartFile)
         connect(
             this, &CDHtmlDialog::pageReady, this, [this] { PostMessage(UWM_OPEN_START_FILE); },
             Qt::SingleShotConnection);
