@@ -7,6 +7,7 @@
 #include <ctime>
 #include <new>
 #include <thread>
+#include <utility>
 
 #include "Commands.h"
 #include "Cp1252.h"
@@ -192,6 +193,7 @@ std::string CTessoraDlg::LineText() const {
         case CPort::LineState::Lost:
             return kLineLost + m_pPort->DevicePath();
         case CPort::LineState::Closed:
+            if (m_bLineLost) return kLineLost + m_pPort->DevicePath();
             break;
     }
     std::u16string name;
@@ -244,11 +246,20 @@ bool CTessoraDlg::OnInitDialog() {
         connect(
             this, &CDHtmlDialog::pageReady, this, [this] { ShowMonitor(true); },
             Qt::SingleShotConnection);
-    Connect();
+    // Up before the port box, which it answers as busy like any other box.
     m_pRemote = CRemoteControl::FromSettings(*this);
-    // Once the window shows with its page, as Open would after its dialog; posted, so it
-    // runs through the dispatch that reports a bad file as Open's errors are reported.
-    if (m_strStartFile)
+    // The port box runs a loop of its own, in which the page may well come in.
+    bool pageIn = false;
+    const QMetaObject::Connection pageWatch =
+        connect(this, &CDHtmlDialog::pageReady, this, [&pageIn] { pageIn = true; });
+    Connect();
+    disconnect(pageWatch);
+    // Once the window shows with its page and the port box is answered, as Open would after
+    // its dialog; posted, so it runs through the dispatch that reports a bad file as Open's
+    // errors are reported.
+    if (m_strStartFile && pageIn)
+        PostMessage(UWM_OPEN_START_FILE);
+    else if (m_strStartFile)
         connect(
             this, &CDHtmlDialog::pageReady, this, [this] { PostMessage(UWM_OPEN_START_FILE); },
             Qt::SingleShotConnection);
@@ -292,27 +303,52 @@ void CTessoraDlg::SaveSettings() {
     }
 }
 
-void CTessoraDlg::Connect() {
-    // A line lost before Setup is tried again now, not a tick later.
+void CTessoraDlg::Connect(bool greetWhenBack) {
+    // A line lost while Setup was open is tried again now, not a tick later.
     if (m_pPort->State() == CPort::LineState::Lost) m_pPort->Reconnect();
-    int open = 0;
-    m_pPort->IsOpen(&open);
-    if (!open) {
-        std::u16string name;
-        m_pPort->GetPortName(&name);
-        const std::string detail = DescribePortFailure(m_pPort->DevicePath(), m_pPort->LastError(),
-                                                       SettingsStore::FileName());
-        std::fprintf(stderr, "tessora: could not open %s: %s\n", Cp1252FromUtf16(name).c_str(),
-                     detail.c_str());
-        AfxMessageBox(kOpenPortFailed, MB_OK, detail);
-        return;
+    switch (m_pPort->State()) {
+        case CPort::LineState::Live:
+            break;
+        case CPort::LineState::Lost:
+            ResumeLine(greetWhenBack);
+            return;
+        case CPort::LineState::Closed: {
+            // The port the operator chose does not open: the box says so, and nothing tries
+            // it again until Setup.
+            ShowLineMessage("");
+            std::u16string name;
+            m_pPort->GetPortName(&name);
+            const std::string detail = DescribePortFailure(
+                m_pPort->DevicePath(), m_pPort->LastError(), SettingsStore::FileName());
+            std::fprintf(stderr, "tessora: could not open %s: %s\n", Cp1252FromUtf16(name).c_str(),
+                         detail.c_str());
+            AfxMessageBox(kOpenPortFailed, MB_OK, detail);
+            return;
+        }
     }
-    m_bLineLost = false;
     ShowLineMessage("");
-    SendString(std::string(kGreeting));
+    Greet();
+    SetTimer(IDT_STAMP, MsUntilNextStampTick(std::chrono::system_clock::now()));
+}
+
+void CTessoraDlg::Greet() {
+    UnitWrite write;
+    write.kind = WriteKind::Greeting;
+    write.origin = WriteOrigin::Program;
+    WriteToUnit(write, {kGreeting});
     // A plain pause: the greeting stays on the picture while nothing else is sent.
     std::this_thread::sleep_for(kGreetingPause);
-    SendString(std::string(kClearCommand));
+    write.kind = WriteKind::Clear;
+    WriteToUnit(write, {kClearCommand});
+}
+
+void CTessoraDlg::ResumeLine(bool greetWhenBack) {
+    m_bGreetWhenBack = greetWhenBack;
+    // A lost line chosen again in Setup and not found there is closed, but still the line
+    // that was lost.
+    NoticeLostLine();
+    m_bLineLost = true;
+    WatchLine();
     SetTimer(IDT_STAMP, MsUntilNextStampTick(std::chrono::system_clock::now()));
 }
 
@@ -532,26 +568,36 @@ LRESULT CTessoraDlg::OnStampChanged(WPARAM, LPARAM lParam) {
     return 0;
 }
 
+bool CTessoraDlg::NoticeLostLine() {
+    if (!m_bLineLost && m_pPort->State() == CPort::LineState::Lost) {
+        m_bLineLost = true;
+        const std::string& device = m_pPort->DevicePath();
+        std::fprintf(stderr, "tessora: line lost: %s\n", device.c_str());
+        AnnounceToDrivers(QStringLiteral("line lost ") + QString::fromStdString(device));
+    }
+    return m_bLineLost;
+}
+
 void CTessoraDlg::WatchLine() {
     if (!m_pPort) return;
-    if (m_pPort->State() == CPort::LineState::Lost) {
-        const std::string device = m_pPort->DevicePath();
-        if (!m_bLineLost) {
-            m_bLineLost = true;
-            std::fprintf(stderr, "tessora: line lost: %s\n", device.c_str());
-            AnnounceToDrivers(QStringLiteral("line lost ") + QString::fromStdString(device));
-        }
-        ShowLineMessage(kLineLost + device);
-        // The device opens without waiting on anything: a replugged adapter is back at once.
-        if (m_pPort->Reconnect() != 0) return;
-        m_bLineLost = false;
-        m_nLineBackTicks = kLineBackTicks;
-        std::fprintf(stderr, "tessora: line back: %s\n", device.c_str());
-        AnnounceToDrivers(QStringLiteral("line back ") + QString::fromStdString(device));
-        ShowLineMessage(kLineBack + device);
+    if (!NoticeLostLine()) {
+        if (m_nLineBackTicks > 0 && --m_nLineBackTicks == 0) ShowLineMessage("");
         return;
     }
-    if (m_nLineBackTicks > 0 && --m_nLineBackTicks == 0) ShowLineMessage("");
+    // The device opens without waiting on anything: a replugged adapter is back at once.
+    // Open gives a lost line its device again, and a closed one its name.
+    if (m_pPort->State() != CPort::LineState::Live && m_pPort->Open() != 0) {
+        ShowLineMessage(kLineLost + m_pPort->DevicePath());
+        return;
+    }
+    const std::string& device = m_pPort->DevicePath();
+    m_bLineLost = false;
+    m_nLineBackTicks = kLineBackTicks;
+    std::fprintf(stderr, "tessora: line back: %s\n", device.c_str());
+    AnnounceToDrivers(QStringLiteral("line back ") + QString::fromStdString(device));
+    ShowLineMessage(kLineBack + device);
+    // The unit still shows what it had: only a port it was never greeted on is greeted.
+    if (std::exchange(m_bGreetWhenBack, false)) Greet();
 }
 
 void CTessoraDlg::ShowLineMessage(const std::string& text) {
@@ -655,10 +701,22 @@ LRESULT CTessoraDlg::OnFileSave(WPARAM, LPARAM) {
 LRESULT CTessoraDlg::OnSetup(WPARAM, LPARAM) {
     // Nothing else may write to the port while the operator switches it.
     KillTimer(IDT_STAMP);
+    const bool lineLost = NoticeLostLine();
+    std::u16string before;
+    m_pPort->GetPortName(&before);
     auto dlg = std::make_unique<CSetupDlg>(m_pPort.get(), this);
     // OK and the close box lead on alike: the port chosen last is the one to greet.
     dlg->DoModal();
     dlg.reset();
-    Connect();
+    std::u16string after;
+    m_pPort->GetPortName(&after);
+    // The lost line, left as it was or chosen again, is tried on once a second; when it is
+    // back the unit gets the clock alone, as if Setup had not been opened.
+    if (lineLost && after == before) {
+        ResumeLine(false);
+        return 0;
+    }
+    m_bLineLost = false;
+    Connect(after != before);
     return 0;
 }

@@ -59,8 +59,13 @@ public:
     LRESULT OnOpenStartFile(WPARAM wParam, LPARAM lParam);
     LRESULT OnToggleMonitor(WPARAM wParam, LPARAM lParam);
 
-    // The link to the caption unit.
-    void Connect();
+    // The link to the caption unit. Connect greets the unit on a line that is up and starts
+    // the clock; a lost line is tried on, and greeted when back if greetWhenBack; a port that
+    // does not open gets the port box.
+    void Connect(bool greetWhenBack = true);
+    void Greet();
+    // Starts the clock on the lost line, which each tick then tries again.
+    void ResumeLine(bool greetWhenBack);
     // The page's side of a Send: the too-long warning on the message line, the fields shown.
     void ComposeText(const TextLayout& layout);
     // Queues text for the unit; false when the port did not take it.
@@ -79,6 +84,8 @@ public:
     void SaveSettings();
     // Once a tick: notices a lost line, tries its device again and says so on the message line.
     void WatchLine();
+    // Notes a hang-up the port has published, once; true while the line is lost.
+    bool NoticeLostLine();
     // Puts a line-state text on the message line unless the too-long warning holds it.
     void ShowLineMessage(const std::string& text);
 
@@ -104,6 +111,8 @@ public:
     std::string m_strLineMessage;
     bool m_bLineLost = false;
     int m_nLineBackTicks = 0;
+    // The lost line is a port the unit was not greeted on: greeted when it is back.
+    bool m_bGreetWhenBack = false;
 
     // A screen set to open once the window is up and the unit greeted (from the command
     // line); emptied when it is taken.

@@ -49,6 +49,15 @@ std::string FakeLine::received(std::size_t until, std::chrono::milliseconds limi
     return m_seen;
 }
 
+bool WaitUntil(const std::function<bool()>& done, std::chrono::milliseconds limit) {
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    while (!done()) {
+        if (std::chrono::steady_clock::now() > deadline) return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    }
+    return true;
+}
+
 namespace {
 
 QSettings store() {

@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <chrono>
+#include <functional>
 #include <memory>
 #include <string>
 #include <utility>
@@ -29,6 +30,10 @@ private:
     std::string m_device;
     std::string m_seen;
 };
+
+// Runs the window's loop until done() holds; false when the time is up first.
+bool WaitUntil(const std::function<bool()>& done,
+               std::chrono::milliseconds limit = std::chrono::seconds(10));
 
 // Settings for one test in the per-user store the program reads (a fresh temporary home).
 void ResetSettings();

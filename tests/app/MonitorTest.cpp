@@ -2,9 +2,7 @@
 // "On the unit" follows what the line took and stops when the line does.
 #include <gtest/gtest.h>
 
-#include <QCoreApplication>
 #include <chrono>
-#include <functional>
 
 #include "AppTestSupport.h"
 #include "DisplayText.h"
@@ -26,15 +24,6 @@ std::string Decoded(const std::string& bytes) {
     CCaptionDisplay display;
     display.Feed(bytes);
     return Described(display);
-}
-
-bool WaitUntil(const std::function<bool()>& done, std::chrono::milliseconds limit = 10s) {
-    const auto deadline = std::chrono::steady_clock::now() + limit;
-    while (!done()) {
-        if (std::chrono::steady_clock::now() > deadline) return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    }
-    return true;
 }
 
 class MonitorOnALine : public ::testing::Test {
