@@ -22,7 +22,7 @@
 #include "PortReason.h"
 #include "RemoteCommands.h"
 #include "ScreenPlace.h"
-#include "SendFrame.h"
+#include "ScreenWrites.h"
 #include "SettingsStore.h"
 #include "Stamps.h"
 #include "TextLayout.h"
@@ -536,10 +536,10 @@ void CTessoraDlg::SendScreen(WriteKind kind, WriteOrigin origin) {
     write.text = IsScreen(m_nScreen) ? m_doc.Text(screen) : std::string();
     write.dateCorner = m_doc.GetDateCorner(screen);
     write.timeCorner = m_doc.GetTimeCorner(screen);
-    const SendFrame frame =
-        ComposeSendFrame(write.text, write.dateCorner, write.timeCorner, std::time(nullptr));
-    ComposeText(frame.layout);
-    WriteToUnit(std::move(write), frame.Writes());
+    const ScreenWrites send =
+        ComposeSend(write.text, write.dateCorner, write.timeCorner, std::time(nullptr));
+    ComposeText(send.layout);
+    WriteToUnit(std::move(write), send.Writes());
 }
 
 LRESULT CTessoraDlg::OnSend(WPARAM, LPARAM lParam) {
@@ -549,13 +549,13 @@ LRESULT CTessoraDlg::OnSend(WPARAM, LPARAM lParam) {
 
 LRESULT CTessoraDlg::OnClear(WPARAM, LPARAM lParam) {
     const int screen = m_nScreen - 2;
-    const StampCommands stamps =
-        ComposeStamps(m_doc.GetDateCorner(screen), m_doc.GetTimeCorner(screen), std::time(nullptr));
     UnitWrite clear;
     clear.kind = WriteKind::Clear;
     clear.origin = OriginOf(lParam);
     clear.screen = m_nScreen - 1;
-    WriteToUnit(clear, {kClearCommand, stamps.date, stamps.time});
+    WriteToUnit(clear, ComposeClear(m_doc.GetDateCorner(screen), m_doc.GetTimeCorner(screen),
+                                    std::time(nullptr))
+                           .Writes());
     return 0;
 }
 

@@ -1,11 +1,11 @@
 #include "SendPreview.h"
 
-#include "SendFrame.h"
+#include "ScreenWrites.h"
 
 SendPreview PreviewSend(std::string_view text, int dateCorner, int timeCorner, std::time_t now) {
+    ScreenWrites send = ComposeSend(text, dateCorner, timeCorner, now);
     SendPreview preview;
-    SendFrame frame = ComposeSendFrame(text, dateCorner, timeCorner, now);
-    for (const std::string_view bytes : frame.Writes()) preview.display.Feed(bytes);
-    preview.layout = std::move(frame.layout);
+    for (const std::string_view bytes : send.Writes()) preview.display.Feed(bytes);
+    preview.layout = std::move(send.layout);
     return preview;
 }
