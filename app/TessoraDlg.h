@@ -12,11 +12,13 @@
 
 #include "CaptionDisplay.h"
 #include "DHtmlDialog.h"
-#include "MonitorWnd.h"
+#include "LineWatch.h"
+#include "MonitorKeeper.h"
 #include "Port.h"
 #include "SendPreview.h"
 #include "SetupDlg.h"
 #include "TessoraFile.h"
+#include "UnitWriter.h"
 #include "WindowDoor.h"
 
 class CRemoteControl;
@@ -39,7 +41,7 @@ public:
     WindowState State() override;
     SendPreview NextSend() override { return PreviewNextSend(); }
     const CCaptionDisplay& UnitDisplay() override;
-    OnAirRecord& OnAir() override { return m_onAir; }
+    OnAirRecord& OnAir() override { return m_unit.Record(); }
     int ListenForChanges(std::function<void()> listener) override;
     void StopListening(int key) override;
 
@@ -71,23 +73,16 @@ public:
     // Queues text for the unit; false when the port did not take it.
     bool SendString(std::string_view text);
     void SendStamps();
-    // Writes pieces to the unit in order and records them as one write.
-    void WriteToUnit(UnitWrite write, const std::vector<std::string_view>& pieces);
-    // Folds the bytes sent since the last call into UnitDisplay; true when any went out.
-    bool FoldSentBytes();
     // What Send would put on the unit now: the current screen as the page shows it.
     SendPreview PreviewNextSend();
     // The current screen (m_nScreen 2 to 5) as the page shows it now, read into copies.
     void PeekCurrentScreen(std::string& text, std::int32_t& dateCorner, std::int32_t& timeCorner);
 
+    // Makes the one port over the operator's device mapping; says so when the settings file
+    // could not be read as written.
+    void CreatePort();
     void LoadSettings();
     void SaveSettings();
-    // Once a tick: notices a lost line, tries its device again and says so on the message line.
-    void WatchLine();
-    // Notes a hang-up the port has published, once; true while the line is lost.
-    bool NoticeLostLine();
-    // Puts a line-state text on the message line unless the too-long warning holds it.
-    void ShowLineMessage(const std::string& text);
 
     std::unique_ptr<CPort> m_pPort;
     // The device a port name that the settings do not map opens (COMn: /dev/ttyS<n-1>); the
@@ -106,25 +101,15 @@ public:
     // onto a screen.
     QPoint m_ptStripShown;
     std::string m_strMessage;
-    // The line-state text last put on the message line ("" none), and the ticks the
-    // "back" text has left to show.
-    std::string m_strLineMessage;
-    bool m_bLineLost = false;
-    int m_nLineBackTicks = 0;
-    // The lost line is a port the unit was not greeted on: greeted when it is back.
-    bool m_bGreetWhenBack = false;
+    // Every write to the unit, and the unit's display; the line as the operator follows it.
+    CUnitWriter m_unit{m_pPort};
+    CLineWatch m_line;
 
     // A screen set to open once the window is up and the unit greeted (from the command
     // line); emptied when it is taken.
     std::optional<std::string> m_strStartFile;
 
-    // The unit monitor: whether it is (to be) shown, and where; created on first showing.
-    bool m_bMonitorOpen = false;
-    std::optional<QPoint> m_monitorPos;
-    std::unique_ptr<CMonitorWnd> m_pMonitor;
-    void ShowMonitor(bool show);
-    // Brings the shown monitor up to date now.
-    void RefreshMonitor();
+    CMonitorKeeper m_monitor;
 
     bool OnInitDialog() override;
     void OnCancel() override;
@@ -154,19 +139,12 @@ private:
     // The current screen's text as last exchanged with the page, line ends as the document
     // has them.
     std::string m_strShownText;
-    // Brings the monitor up to date at most about 30 times a second; a next Send gone stale
-    // is composed again, the unit's bytes are folded in.
+    // Tells the change listeners and the monitor; a next Send gone stale is composed again.
     void MonitorNeedsRefresh(bool nextSendChanged);
-    std::string LineText() const;
-    QTimer m_monitorRefresh;
-    bool m_bNextSendStale = true;
-    CCaptionDisplay m_unitDisplay;
-    std::string m_strSentScratch;
     std::vector<DHtmlEventMapEntry> m_eventMap;
     std::vector<DHtmlKeyMapEntry> m_keyMap;
     std::unique_ptr<CRemoteControl> m_pRemote;
     MessageMap m_messageMap;
-    OnAirRecord m_onAir;
     std::map<int, std::function<void()>> m_changeListeners;
     int m_nextListenerKey = 1;
     // A Send of the current screen, as a Send or as the corner lists' resend.

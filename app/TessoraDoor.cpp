@@ -5,6 +5,7 @@
 #include "Cp1252.h"
 #include "LineEnds.h"
 #include "Messages.h"
+#include "ScreenWrites.h"
 #include "TessoraDlg.h"
 
 bool CTessoraDlg::Busy() const {
@@ -92,8 +93,34 @@ WindowState CTessoraDlg::State() {
 }
 
 const CCaptionDisplay& CTessoraDlg::UnitDisplay() {
-    FoldSentBytes();
-    return m_unitDisplay;
+    return m_unit.Display();
+}
+
+SendPreview CTessoraDlg::PreviewNextSend() {
+    if (m_nScreen < 2 || m_nScreen > 5) return PreviewSend("", 0, 0, std::time(nullptr));
+    std::string text;
+    std::int32_t dateCorner = 0;
+    std::int32_t timeCorner = 0;
+    PeekCurrentScreen(text, dateCorner, timeCorner);
+    return PreviewSend(text, dateCorner, timeCorner, std::time(nullptr));
+}
+
+void CTessoraDlg::PeekCurrentScreen(std::string& text, std::int32_t& dateCorner,
+                                    std::int32_t& timeCorner) {
+    const int screen = m_nScreen - 2;
+    text = m_doc.Text(screen);
+    dateCorner = m_doc.DateCorner(screen);
+    timeCorner = m_doc.TimeCorner(screen);
+    // Typing reaches the page before the document: read the page as Send will, leaving the
+    // fields alone.
+    CDataExchange read{true};
+    if (HasElement(QStringLiteral("scrText"))) {
+        std::string boxed;
+        DDX_DHtml_ElementText(&read, QStringLiteral("scrText"), DISPID_A_VALUE, boxed);
+        text = KeepLineEnds(m_strShownText, boxed);
+    }
+    DDX_DHtml_SelectIndex(&read, QStringLiteral("cmbDate"), dateCorner);
+    DDX_DHtml_SelectIndex(&read, QStringLiteral("cmbTime"), timeCorner);
 }
 
 int CTessoraDlg::ListenForChanges(std::function<void()> listener) {
