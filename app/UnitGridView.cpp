@@ -7,6 +7,7 @@
 #include <QStaticText>
 #include <array>
 
+#include "Cp1252.h"
 #include "DisplayText.h"
 
 namespace {
@@ -35,8 +36,7 @@ const std::array<QStaticText, 256>& CellTexts() {
 }
 
 bool IsPlaceholder(unsigned char byte) {
-    return byte < 0x20 || byte == 0x7f || byte == 0x81 || byte == 0x8d || byte == 0x8f ||
-           byte == 0x90 || byte == 0x9d;
+    return byte < 0x20 || byte == 0x7f || !Cp1252Assigned(byte);
 }
 
 QFont GridFont() {

@@ -47,13 +47,18 @@ std::string Cp1252FromUtf16(std::u16string_view text) {
     return bytes;
 }
 
+char16_t Cp1252Char(unsigned char byte) {
+    return byte >= 0x80 && byte <= 0x9F ? kHighControls[byte - 0x80] : static_cast<char16_t>(byte);
+}
+
+bool Cp1252Assigned(unsigned char byte) {
+    // Undefined bytes map to the control characters of their own value.
+    return !(byte >= 0x80 && byte <= 0x9F && Cp1252Char(byte) == byte);
+}
+
 std::u16string Utf16FromCp1252(std::string_view text) {
     std::u16string units;
     units.reserve(text.size());
-    for (const char c : text) {
-        const auto byte = static_cast<std::uint8_t>(c);
-        units.push_back(byte >= 0x80 && byte <= 0x9F ? kHighControls[byte - 0x80]
-                                                     : static_cast<char16_t>(byte));
-    }
+    for (const char c : text) units.push_back(Cp1252Char(static_cast<std::uint8_t>(c)));
     return units;
 }

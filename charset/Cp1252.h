@@ -12,3 +12,9 @@ std::string Cp1252FromUtf16(std::u16string_view text);
 // Total: the five bytes Windows-1252 leaves undefined (0x81, 0x8D, 0x8F, 0x90, 0x9D) become the
 // control characters of the same value, and those map back, so every byte survives a round trip.
 std::u16string Utf16FromCp1252(std::string_view text);
+
+// The character of one byte, as Utf16FromCp1252 gives it.
+char16_t Cp1252Char(unsigned char byte);
+
+// False for the five bytes Windows-1252 leaves undefined, which have no character to show.
+bool Cp1252Assigned(unsigned char byte);

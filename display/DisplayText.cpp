@@ -1,19 +1,12 @@
 #include "DisplayText.h"
 
-#include <array>
 #include <cstdio>
+
+#include "Cp1252.h"
 
 namespace {
 
 constexpr char32_t kUnassigned = 0xFFFD;
-
-// Windows-1252 differs from Latin-1 only in 0x80-0x9F.
-constexpr std::array<char32_t, 32> kHighControls = {
-    0x20AC,      kUnassigned, 0x201A, 0x0192, 0x201E, 0x2026,      0x2020, 0x2021,
-    0x02C6,      0x2030,      0x0160, 0x2039, 0x0152, kUnassigned, 0x017D, kUnassigned,
-    kUnassigned, 0x2018,      0x2019, 0x201C, 0x201D, 0x2022,      0x2013, 0x2014,
-    0x02DC,      0x2122,      0x0161, 0x203A, 0x0153, kUnassigned, 0x017E, 0x0178,
-};
 
 char32_t CodePointOf(unsigned char byte) {
     if (byte < 0x20) {
@@ -22,10 +15,7 @@ char32_t CodePointOf(unsigned char byte) {
     if (byte == 0x7F) {
         return 0x2421;
     }
-    if (byte >= 0x80 && byte < 0xA0) {
-        return kHighControls[byte - 0x80];
-    }
-    return byte;
+    return Cp1252Assigned(byte) ? Cp1252Char(byte) : kUnassigned;
 }
 
 void AppendUtf8(std::string& out, char32_t cp) {

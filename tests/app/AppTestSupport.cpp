@@ -2,8 +2,6 @@
 
 #include <fcntl.h>
 #include <poll.h>
-#include <pty.h>
-#include <termios.h>
 #include <unistd.h>
 
 #include <QCoreApplication>
@@ -13,36 +11,19 @@
 #include "MessageBox.h"
 #include "Messages.h"
 
-FakeLine::FakeLine() {
-    char name[256] = {};
-    if (openpty(&m_master, &m_slave, name, nullptr, nullptr) == 0) {
-        m_device = name;
-        struct termios raw {};
-        tcgetattr(m_master, &raw);
-        cfmakeraw(&raw);
-        tcsetattr(m_master, TCSANOW, &raw);
-        fcntl(m_master, F_SETFL, fcntl(m_master, F_GETFL) | O_NONBLOCK);
-    }
-}
-
-FakeLine::~FakeLine() {
-    if (m_master >= 0) close(m_master);
-    if (m_slave >= 0) close(m_slave);
-}
-
 void FakeLine::hangUp() {
-    if (m_master >= 0) close(m_master);
-    m_master = -1;
+    m_pty.CloseMaster();
 }
 
 std::string FakeLine::received(std::size_t until, std::chrono::milliseconds limit) {
     const auto deadline = std::chrono::steady_clock::now() + limit;
-    if (m_master < 0) return m_seen;
+    const int master = m_pty.Master();
+    if (master < 0) return m_seen;
     do {
-        pollfd p{m_master, POLLIN, 0};
+        pollfd p{master, POLLIN, 0};
         if (poll(&p, 1, 20) > 0 && (p.revents & POLLIN)) {
             char buffer[4096];
-            const ssize_t n = read(m_master, buffer, sizeof buffer);
+            const ssize_t n = read(master, buffer, sizeof buffer);
             if (n > 0) m_seen.append(buffer, static_cast<std::size_t>(n));
         }
     } while (m_seen.size() < until && std::chrono::steady_clock::now() < deadline);

@@ -9,14 +9,13 @@
 #include <vector>
 
 #include "FakePageView.h"
+#include "Pty.h"
 #include "TessoraDlg.h"
 
 // A pseudo-terminal standing in for the caption unit's serial line.
 class FakeLine {
 public:
-    FakeLine();
-    ~FakeLine();
-    const std::string& device() const { return m_device; }
+    const std::string& device() const { return m_pty.Path(); }
     // Everything the program has sent so far, waiting until `until` bytes have arrived or
     // the time is up.
     std::string received(std::size_t until = 0,
@@ -25,9 +24,7 @@ public:
     void hangUp();
 
 private:
-    int m_master = -1;
-    int m_slave = -1;
-    std::string m_device;
+    Pty m_pty{true};
     std::string m_seen;
 };
 

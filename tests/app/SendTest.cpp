@@ -3,6 +3,7 @@
 
 #include "AppTestSupport.h"
 #include "Messages.h"
+#include "ScreenWrites.h"
 
 namespace {
 
@@ -118,6 +119,48 @@ TEST_F(SendOnALine, TicksStampTheCurrentScreensCornersOnly) {
     w.dlg->OnTimer(IDT_STAMP);
     const std::string sent = next(14);
     EXPECT_TRUE(Matches(sent, "{C4418##:##:##")) << sent;
+}
+
+// Every write of a Send is recorded as what it was, and the bytes on the line are the one
+// frame composed for that text, those corners and that second: for a text that wraps under
+// both stamps and one too long for the unit.
+TEST_F(SendOnALine, TheLineTakesTheComposedFrameAndTheRecordSaysSo) {
+    std::vector<UnitWrite> writes;
+    w.dlg->OnAir().Listen([&](const UnitWrite& write, const OnAir&) { writes.push_back(write); });
+    page->choose("cmbDate", 1);
+    page->choose("cmbTime", 4);
+    w.runPostedMessages();
+    std::size_t resent = 0;
+    for (const UnitWrite& write : writes) {
+        EXPECT_EQ(write.kind, WriteKind::CornerResend);
+        resent += write.bytes.size();
+    }
+    next(resent);
+    const std::string wrapped(40, 'w');
+    std::string tooLong;
+    for (int row = 0; row < 25; ++row) tooLong += "row " + std::to_string(row) + "\n";
+    for (const std::string& text : {wrapped + " " + wrapped + " " + wrapped, tooLong}) {
+        writes.clear();
+        page->type("scrText", QString::fromStdString(text));
+        press("btnSend");
+        ASSERT_EQ(writes.size(), 1u);
+        const UnitWrite& send = writes[0];
+        EXPECT_EQ(send.kind, WriteKind::Send);
+        EXPECT_EQ(send.origin, WriteOrigin::Page);
+        EXPECT_TRUE(send.taken);
+        EXPECT_EQ(next(send.bytes.size()), send.bytes);
+        // Composed before the write was stamped with its time: that second or the one before.
+        const std::time_t at = std::chrono::system_clock::to_time_t(send.time);
+        const auto frame = [&](std::time_t now) {
+            const ScreenWrites frame = ComposeSend(text, 1, 4, now);
+            std::string bytes;
+            for (std::string_view piece : frame.Writes()) bytes += piece;
+            return bytes;
+        };
+        EXPECT_TRUE(send.bytes == frame(at) || send.bytes == frame(at - 1)) << send.bytes;
+        EXPECT_EQ(w.dlg->OnAir().Now().text, text);
+    }
+    EXPECT_EQ(w.dlg->m_strMessage, kTooLong);
 }
 
 }  // namespace

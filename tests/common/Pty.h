@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <pty.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -16,12 +17,19 @@
 // test plays the caption unit on the master.
 class Pty {
 public:
-    Pty() {
+    // raw: no line discipline between the two ends, as a serial cable has none.
+    explicit Pty(bool raw = false) {
         char name[128] = {};
         if (::openpty(&m_master, &m_slave, name, nullptr, nullptr) != 0) {
             throw std::runtime_error("openpty failed");
         }
         m_path = name;
+        if (raw) {
+            struct termios settings {};
+            ::tcgetattr(m_master, &settings);
+            ::cfmakeraw(&settings);
+            ::tcsetattr(m_master, TCSANOW, &settings);
+        }
         ::fcntl(m_master, F_SETFL, O_NONBLOCK);
     }
     ~Pty() {
