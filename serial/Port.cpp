@@ -1,6 +1,7 @@
 #include "Port.h"
 
 #include <poll.h>
+#include <pthread.h>
 #include <unistd.h>
 
 #include <cassert>
@@ -19,12 +20,12 @@ namespace {
 
 using std::chrono::milliseconds;
 
-// The workers' pacing. Every cycle starts with a short sleep; an idle writer, and either
-// worker after a failure, pauses longer so that an empty ring or a dead line never spins.
+// The writer's pacing: a short sleep before each byte, and a longer pause after a failure so
+// that a stalled or dead line never spins. A worker with nothing to do sleeps until it is
+// woken.
 constexpr milliseconds kCycleSleep{1};
 constexpr milliseconds kPause{50};
 constexpr milliseconds kWriteCompletionWait{10};
-constexpr int kReadWaitMs = 50;
 
 void Sleep(milliseconds duration) {
     std::this_thread::sleep_for(duration);
@@ -34,6 +35,11 @@ void Sleep(milliseconds duration) {
 void PassHead(TransmitRing& ring) {
     [[maybe_unused]] const bool passed = ring.Advance();
     assert(passed);
+}
+
+// Names the calling worker, so that tools and tests that list threads can tell them apart.
+void NameThread(const char* name) {
+    ::pthread_setname_np(::pthread_self(), name);
 }
 
 }  // namespace
@@ -111,6 +117,11 @@ int CPort::OpenDevice(bool sameDevice) {
     if (device.empty()) {
         return Refuse(std::make_error_code(std::errc::no_such_device));
     }
+    for (const Signal* signal : {&m_quit, &m_wake}) {
+        if (signal->Fault()) {
+            return Refuse(signal->Fault());
+        }
+    }
     std::error_code reason;
     const int fd = OpenExclusiveTerminal(device, reason);
     if (fd < 0) {
@@ -123,6 +134,8 @@ int CPort::OpenDevice(bool sameDevice) {
     }
     m_hComm = fd;
 
+    m_quit.Clear();
+    m_wake.Clear();
     m_bLost.store(0, std::memory_order_release);
     m_nStopped.store(0, std::memory_order_release);
     m_bRunning.store(1, std::memory_order_release);
@@ -132,6 +145,7 @@ int CPort::OpenDevice(bool sameDevice) {
     } catch (const std::system_error& e) {
         // Half a port would report open while nothing sends: undo it all.
         m_bRunning.store(0, std::memory_order_release);
+        m_quit.Raise();
         if (m_hReadThread.joinable()) {
             m_hReadThread.join();
         }
@@ -154,12 +168,23 @@ CPort::LineState CPort::State() const {
 
 void CPort::MarkLost() {
     m_bLost.store(1, std::memory_order_release);
+    m_quit.Raise();
+}
+
+bool CPort::KeepWorking() const {
+    return m_bRunning.load(std::memory_order_acquire) != 0 &&
+           m_bLost.load(std::memory_order_acquire) == 0;
+}
+
+void CPort::Pause() {
+    m_quit.WaitFor(kPause);
 }
 
 void CPort::StopWorkersAndRelease() {
     m_bRunning.store(0, std::memory_order_release);
-    // Each worker notices at the end of its current cycle, which is bounded even on a dead
-    // line; the descriptor is released only once neither can touch it.
+    // Both workers wait on the stop signal beside whatever else they wait for, so each leaves
+    // within a byte's cycle; the descriptor is released only once neither can touch it.
+    m_quit.Raise();
     if (m_hReadThread.joinable()) {
         m_hReadThread.join();
     }
@@ -228,6 +253,7 @@ int CPort::Write(std::string_view text) {
     if (!m_tx.Append(text)) {
         return Refuse(std::make_error_code(std::errc::no_buffer_space));
     }
+    m_wake.Raise();
     m_lastError.clear();
     return 0;
 }
@@ -261,22 +287,33 @@ int CPort::SetPort(const char16_t* name) {
     return 0;
 }
 
+void CPort::WaitForBytes() {
+    // Cleared before the ring is looked at, so a Write that comes after the look still wakes
+    // the wait.
+    m_wake.Clear();
+    if (!m_tx.IsEmpty()) {
+        return;
+    }
+    pollfd waits[] = {{m_wake.Fd(), POLLIN, 0}, {m_quit.Fd(), POLLIN, 0}};
+    ::poll(waits, 2, -1);  // an interruption only means another look
+}
+
 void CPort::WriteThreadProc() {
+    NameThread("tessora-writer");
     bool pending = false;
     // A hung-up line ends the worker: what is queued cannot reach the unit on it.
-    while (m_bRunning.load(std::memory_order_acquire) != 0 &&
-           m_bLost.load(std::memory_order_acquire) == 0) {
+    while (KeepWorking()) {
+        unsigned char byte = 0;
+        if (!pending && !m_tx.Peek(&byte)) {
+            WaitForBytes();
+            continue;
+        }
         Sleep(kCycleSleep);
         if (!pending) {
-            unsigned char byte = 0;
-            if (!m_tx.Peek(&byte)) {
-                Sleep(kPause);
-                continue;
-            }
             // A full driver queue (EAGAIN), a hung-up line or any other error: the byte
             // stays at the head and is tried again after the pause.
             if (::write(m_hComm, &byte, 1) != 1) {
-                Sleep(kPause);
+                Pause();
                 continue;
             }
             // write() only hands the byte to the driver: it is in flight until the driver's
@@ -300,7 +337,7 @@ void CPort::WriteThreadProc() {
                 // would put it on the line twice. The pause keeps a dead line from spinning.
                 PassHead(m_tx);
                 pending = false;
-                Sleep(kPause);
+                Pause();
                 break;
         }
     }
@@ -317,51 +354,39 @@ bool IsHangUpError(int error) {
 }  // namespace
 
 void CPort::ReadThreadProc() {
+    NameThread("tessora-reader");
     // What the unit sends is read only to keep the receive side drained, then thrown away.
-    unsigned char received = 0;
-    bool pending = false;
-    while (m_bRunning.load(std::memory_order_acquire) != 0) {
-        Sleep(kCycleSleep);
-        if (!pending) {
-            const ssize_t n = ::read(m_hComm, &received, 1);
-            if (n == 1) {
-                continue;
+    unsigned char received[256];
+    bool hungUp = false;
+    while (!hungUp && KeepWorking()) {
+        pollfd waits[] = {{m_hComm, POLLIN, 0}, {m_quit.Fd(), POLLIN, 0}};
+        const int ready = ::poll(waits, 2, -1);
+        if (ready < 0) {
+            if (errno != EINTR) {
+                Pause();  // a failed wait: pausing keeps the loop from spinning
             }
-            // With VMIN = VTIME = 0 an empty line reads as 0 rather than EAGAIN.
-            if (n == 0 || errno == EAGAIN) {
-                pending = true;
-            } else if (IsHangUpError(errno)) {
-                break;
-            } else {
-                Sleep(kPause);
-                continue;
-            }
+            continue;
         }
-        pollfd wait{m_hComm, POLLIN, 0};
-        const int ready = ::poll(&wait, 1, kReadWaitMs);
-        if (ready == 0 || (ready < 0 && errno == EINTR)) {
-            continue;  // still pending
+        if (waits[1].revents != 0) {
+            break;
         }
-        pending = false;
-        if (ready > 0) {
-            const ssize_t n = ::read(m_hComm, &received, 1);
-            if (n == 1) {
-                continue;
-            }
-            const bool hungUp = (wait.revents & (POLLERR | POLLHUP | POLLNVAL)) != 0;
-            if (n < 0 && errno == EAGAIN && !hungUp) {
-                continue;  // the byte went elsewhere; nothing wrong with the line
-            }
-            // Readable yet nothing to read, a hang-up or a read error the device gives
-            // once it has gone: the line is lost, and the window is told through State.
-            if (hungUp || n == 0 || IsHangUpError(errno)) {
-                break;
-            }
+        const ssize_t n = ::read(m_hComm, received, sizeof received);
+        if (n > 0) {
+            continue;
         }
-        // A failed wait or an odd read error: pausing keeps the cycle from spinning.
-        Sleep(kPause);
+        const bool lineGone = (waits[0].revents & (POLLERR | POLLHUP | POLLNVAL)) != 0;
+        if (n < 0 && (errno == EAGAIN || errno == EINTR) && !lineGone) {
+            continue;  // the bytes went elsewhere; nothing wrong with the line
+        }
+        // Readable yet nothing to read, a hang-up or a read error the device gives once it
+        // has gone: the line is lost, and the window is told through State. Any other
+        // error is waited out.
+        hungUp = lineGone || n == 0 || IsHangUpError(errno);
+        if (!hungUp) {
+            Pause();
+        }
     }
-    if (m_bRunning.load(std::memory_order_acquire) != 0) {
+    if (hungUp && m_bRunning.load(std::memory_order_acquire) != 0) {
         MarkLost();
     }
     m_nStopped.fetch_add(1, std::memory_order_acq_rel);

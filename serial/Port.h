@@ -10,6 +10,7 @@
 #include <utility>
 #include <vector>
 
+#include "Signal.h"
 #include "TransmitRing.h"
 
 // Maps a port name such as "COM1" to the device path to open; "" means the name has no device.
@@ -81,6 +82,12 @@ private:
 
     void ReadThreadProc();
     void WriteThreadProc();
+    // The workers' own loop condition: the port runs and its line is up.
+    bool KeepWorking() const;
+    // The writer's rest while the ring is empty, until Write or Close wakes it.
+    void WaitForBytes();
+    // A worker's pause after a failure, cut short when the workers are told to stop.
+    void Pause();
     // Ends both workers, then gives the device back.
     void StopWorkersAndRelease();
     void ReleaseHandle();
@@ -97,6 +104,8 @@ private:
     std::atomic<int> m_bRunning{0};  // written by the window thread, read by both workers
     std::atomic<int> m_bLost{0};     // set by a worker that saw the hang-up, cleared on reopen
     std::atomic<int> m_nStopped{0};  // workers that have left their loop
+    Signal m_quit;                   // raised by Close and by a hang-up: the workers leave
+    Signal m_wake;                   // raised by Write: the ring has bytes
     int m_hComm = kInvalidHandle;    // set only while no worker runs
     std::thread m_hReadThread;
     std::thread m_hWriteThread;

@@ -85,8 +85,9 @@ void BM_Delivery996(benchmark::State& state) {
 }
 BENCHMARK(BM_Delivery996)->Iterations(3)->UseManualTime()->Unit(benchmark::kMillisecond);
 
-// The writer looks at an empty ring once per idle pause, so the wait depends on where in
-// that pause Write lands: the idle time before each Write is varied to sample it evenly.
+// The time from Write to the byte at the unit when the writer has been idle. Where the writer
+// looked at the ring on a timer, the wait depended on where in its pause Write landed: the
+// idle time before each Write is varied to sample that evenly.
 void BM_FirstByteLatency(benchmark::State& state) {
     Pty pty;
     CPort port(MapTo(pty));
@@ -109,6 +110,24 @@ void BM_FirstByteLatency(benchmark::State& state) {
     state.counters["worst_ms"] = worst * 1e3;
 }
 BENCHMARK(BM_FirstByteLatency)->Iterations(30)->UseManualTime()->Unit(benchmark::kMillisecond);
+
+// Close with both workers at rest: how soon the port is shut and its threads joined.
+void BM_CloseAtRest(benchmark::State& state) {
+    Pty pty;
+    double worst = 0;
+    for (auto _ : state) {
+        CPort port(MapTo(pty));
+        OpenOn(port);
+        std::this_thread::sleep_for(20ms);  // both workers are asleep by now
+        const auto start = Clock::now();
+        port.Close();
+        const double elapsed = Seconds(Clock::now() - start);
+        state.SetIterationTime(elapsed);
+        worst = std::max(worst, elapsed);
+    }
+    state.counters["worst_ms"] = worst * 1e3;
+}
+BENCHMARK(BM_CloseAtRest)->Iterations(20)->UseManualTime()->Unit(benchmark::kMillisecond);
 
 double ProcessCpuSeconds() {
     timespec t{};
