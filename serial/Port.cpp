@@ -7,6 +7,7 @@
 #include <cassert>
 #include <cerrno>
 #include <chrono>
+#include <cstdio>
 #include <cstring>
 #include <optional>
 #include <string_view>
@@ -14,6 +15,8 @@
 #include <utility>
 
 #include "LineSettings.h"
+#include "NetworkAddress.h"
+#include "NetworkLine.h"
 #include "Terminal.h"
 
 namespace {
@@ -78,7 +81,16 @@ PortDeviceResolver MappedPortDevices(std::vector<std::pair<std::u16string, std::
     };
 }
 
-CPort::CPort(PortDeviceResolver resolver) : m_resolver(std::move(resolver)) {}
+namespace {
+
+void ToStandardError(const std::string& text) {
+    std::fprintf(stderr, "tessora: %s\n", text.c_str());
+}
+
+}  // namespace
+
+CPort::CPort(PortDeviceResolver resolver)
+    : m_resolver(std::move(resolver)), m_notice(ToStandardError) {}
 
 CPort::~CPort() {
     Close();
@@ -122,6 +134,9 @@ int CPort::OpenDevice(bool sameDevice) {
             return Refuse(signal->Fault());
         }
     }
+    if (IsNetworkAddress(device)) {
+        return OpenNetwork(sameDevice);
+    }
     std::error_code reason;
     const int fd = OpenExclusiveTerminal(device, reason);
     if (fd < 0) {
@@ -133,10 +148,41 @@ int CPort::OpenDevice(bool sameDevice) {
         return Refuse(reason);
     }
     m_hComm = fd;
+    return StartWorkers(kLineUp);
+}
 
+int CPort::OpenNetwork(bool comingBack) {
+    const std::optional<NetworkAddress> address = ParseNetworkAddress(m_strDevice);
+    if (!address) {
+        return Refuse(std::make_error_code(std::errc::invalid_argument));
+    }
+    auto line = std::make_unique<NetworkLine>(*address);
+    std::error_code reason;
+    switch (line->Begin(reason)) {
+        case Dialer::Progress::Failed:
+            return Refuse(reason);
+        case Dialer::Progress::Connected:
+            m_pNetwork = std::move(line);
+            return StartWorkers(kLineUp);
+        case Dialer::Progress::Pending:
+            break;
+    }
+    m_pNetwork = std::move(line);
+    // A first opening is taken as done, so the program greets a unit it will reach in a
+    // moment; a line being brought back stays lost until the connection is there.
+    if (!comingBack) {
+        return StartWorkers(kLineUp);
+    }
+    if (StartWorkers(kLineComing) != 0) {
+        return 1;
+    }
+    return Refuse(LineReason());
+}
+
+int CPort::StartWorkers(LinePhase phase) {
     m_quit.Clear();
     m_wake.Clear();
-    m_bLost.store(0, std::memory_order_release);
+    m_nLine.store(phase, std::memory_order_release);
     m_nStopped.store(0, std::memory_order_release);
     m_bRunning.store(1, std::memory_order_release);
     try {
@@ -151,7 +197,7 @@ int CPort::OpenDevice(bool sameDevice) {
         }
         ReleaseHandle();
         // A line being brought back stays lost, with nothing left to wait for.
-        m_bLost.store(m_bOpen, std::memory_order_release);
+        m_nLine.store(m_bOpen != 0 ? kLineDown : kLineUp, std::memory_order_release);
         m_nStopped.store(2, std::memory_order_release);
         return Refuse(e.code());
     }
@@ -163,17 +209,26 @@ CPort::LineState CPort::State() const {
     if (m_bOpen == 0) {
         return LineState::Closed;
     }
-    return m_bLost.load(std::memory_order_acquire) != 0 ? LineState::Lost : LineState::Live;
+    return m_nLine.load(std::memory_order_acquire) == kLineUp ? LineState::Live : LineState::Lost;
 }
 
-void CPort::MarkLost() {
-    m_bLost.store(1, std::memory_order_release);
+void CPort::MarkLost(std::error_code reason) {
+    if (reason) {
+        const std::lock_guard<std::mutex> hold(m_reasonLock);
+        m_lineReason = reason;
+    }
+    m_nLine.store(kLineDown, std::memory_order_release);
     m_quit.Raise();
+}
+
+std::error_code CPort::LineReason() const {
+    const std::lock_guard<std::mutex> hold(m_reasonLock);
+    return m_lineReason;
 }
 
 bool CPort::KeepWorking() const {
     return m_bRunning.load(std::memory_order_acquire) != 0 &&
-           m_bLost.load(std::memory_order_acquire) == 0;
+           m_nLine.load(std::memory_order_acquire) != kLineDown;
 }
 
 void CPort::Pause() {
@@ -183,7 +238,7 @@ void CPort::Pause() {
 void CPort::StopWorkersAndRelease() {
     m_bRunning.store(0, std::memory_order_release);
     // Both workers wait on the stop signal beside whatever else they wait for, so each leaves
-    // within a byte's cycle; the descriptor is released only once neither can touch it.
+    // within a byte's cycle; the line is released only once neither can touch it.
     m_quit.Raise();
     if (m_hReadThread.joinable()) {
         m_hReadThread.join();
@@ -198,21 +253,50 @@ int CPort::Reconnect() {
     if (State() != LineState::Lost) {
         return m_bOpen != 0 ? 0 : 1;
     }
-    // Both workers leave their loops on a hang-up; until they have, the old descriptor is
-    // theirs. Joining then costs nothing.
+    int phase = kLineBack;
+    if (m_nLine.compare_exchange_strong(phase, kLineUp, std::memory_order_acq_rel)) {
+        m_noticedReason.clear();
+        m_lastError.clear();
+        return 0;
+    }
+    if (phase == kLineComing) {
+        return Refuse(LineReason());  // the connection is still being made
+    }
+    // Both workers leave their loops on a hang-up; until they have, the old line is theirs.
+    // Joining then costs nothing.
     if (m_nStopped.load(std::memory_order_acquire) < 2) {
         m_lastError = std::make_error_code(std::errc::device_or_resource_busy);
         return 1;
     }
     StopWorkersAndRelease();
+    const bool network = IsNetworkAddress(m_strDevice);
+    if (network) {
+        NoticeLineReason(LineReason());
+    }
     // Still open to the program: only the device is tried again. What was queued for the
     // old line is dropped by the reopening, so nothing is sent twice or out of time. The
     // path is the one mapped at the opening: a stable link comes back under the same name.
     const int result = OpenDevice(true);
     if (result == 0) {
+        m_noticedReason.clear();
         m_lastError.clear();
+    } else if (network) {
+        // From now on the line is down for the reason the last try gave.
+        {
+            const std::lock_guard<std::mutex> hold(m_reasonLock);
+            m_lineReason = m_lastError;
+        }
+        NoticeLineReason(m_lastError);
     }
     return result;
+}
+
+void CPort::NoticeLineReason(std::error_code reason) {
+    if (!reason || reason == m_noticedReason) {
+        return;
+    }
+    m_noticedReason = reason;
+    m_notice(m_strDevice + ": " + reason.message());
 }
 
 int CPort::Close() {
@@ -220,7 +304,7 @@ int CPort::Close() {
         return 0;
     }
     StopWorkersAndRelease();
-    m_bLost.store(0, std::memory_order_release);
+    m_nLine.store(kLineUp, std::memory_order_release);
     m_bOpen = 0;
     return 0;
 }
@@ -230,6 +314,7 @@ void CPort::ReleaseHandle() {
         ReleaseTerminal(m_hComm);
         m_hComm = kInvalidHandle;
     }
+    m_pNetwork.reset();
 }
 
 int CPort::IsOpen(int* pOpen) const {
@@ -241,8 +326,7 @@ int CPort::IsOpen(int* pOpen) const {
 
 int CPort::Write(std::string_view text) {
     // A lost line takes nothing: stamps queued while it is down would go out late.
-    if (m_bRunning.load(std::memory_order_acquire) == 0 ||
-        m_bLost.load(std::memory_order_acquire) != 0) {
+    if (m_bRunning.load(std::memory_order_acquire) == 0 || State() != LineState::Live) {
         return Refuse(std::make_error_code(std::errc::not_connected));
     }
     // A caption command must reach the unit whole or not at all, so an overlong text or
@@ -300,6 +384,25 @@ void CPort::WaitForBytes() {
 
 void CPort::WriteThreadProc() {
     NameThread("tessora-writer");
+    if (m_pNetwork) {
+        WriteNetwork();
+    } else {
+        WriteDevice();
+    }
+    m_nStopped.fetch_add(1, std::memory_order_acq_rel);
+}
+
+void CPort::ReadThreadProc() {
+    NameThread("tessora-reader");
+    if (m_pNetwork) {
+        ReadNetwork();
+    } else {
+        ReadDevice();
+    }
+    m_nStopped.fetch_add(1, std::memory_order_acq_rel);
+}
+
+void CPort::WriteDevice() {
     bool pending = false;
     // A hung-up line ends the worker: what is queued cannot reach the unit on it.
     while (KeepWorking()) {
@@ -341,7 +444,40 @@ void CPort::WriteThreadProc() {
                 break;
         }
     }
-    m_nStopped.fetch_add(1, std::memory_order_acq_rel);
+}
+
+void CPort::WriteNetwork() {
+    std::error_code reason;
+    if (!m_pNetwork->Connect(m_quit, reason)) {
+        if (reason) {
+            MarkLost(reason);
+        }
+        return;
+    }
+    // Connected while being brought back: the window takes the line up when it next asks.
+    int coming = kLineComing;
+    m_nLine.compare_exchange_strong(coming, kLineBack, std::memory_order_acq_rel);
+    while (KeepWorking()) {
+        unsigned char byte = 0;
+        if (!m_tx.Peek(&byte)) {
+            WaitForBytes();
+            continue;
+        }
+        Sleep(kCycleSleep);
+        // What the socket took is what the line took: a device server may still hold some
+        // of it, but the connection delivers it in order or fails.
+        switch (m_pNetwork->Send(byte, reason)) {
+            case NetworkLine::Sent::Taken:
+                PassHead(m_tx);
+                break;
+            case NetworkLine::Sent::Full:
+                Pause();  // the server is not reading: the byte stays at the head
+                break;
+            case NetworkLine::Sent::Failed:
+                MarkLost(reason);
+                break;
+        }
+    }
 }
 
 namespace {
@@ -353,8 +489,7 @@ bool IsHangUpError(int error) {
 
 }  // namespace
 
-void CPort::ReadThreadProc() {
-    NameThread("tessora-reader");
+void CPort::ReadDevice() {
     // What the unit sends is read only to keep the receive side drained, then thrown away.
     unsigned char received[256];
     bool hungUp = false;
@@ -389,5 +524,29 @@ void CPort::ReadThreadProc() {
     if (hungUp && m_bRunning.load(std::memory_order_acquire) != 0) {
         MarkLost();
     }
-    m_nStopped.fetch_add(1, std::memory_order_acq_rel);
+}
+
+void CPort::ReadNetwork() {
+    const int fd = m_pNetwork->WaitConnected(m_quit);
+    while (fd >= 0 && KeepWorking()) {
+        pollfd waits[] = {{fd, POLLIN, 0}, {m_quit.Fd(), POLLIN, 0}};
+        const int ready = ::poll(waits, 2, -1);
+        if (ready < 0) {
+            if (errno != EINTR) {
+                Pause();
+            }
+            continue;
+        }
+        if (waits[1].revents != 0) {
+            break;
+        }
+        // The end of the connection, a reset and a refusal all read as the reason.
+        std::error_code reason;
+        if (!m_pNetwork->Receive(reason)) {
+            if (m_bRunning.load(std::memory_order_acquire) != 0) {
+                MarkLost(reason);
+            }
+            break;
+        }
+    }
 }
