@@ -77,10 +77,8 @@ Dialer::Progress Dialer::Fail(std::error_code reason) {
     return Progress::Failed;
 }
 
-namespace {
-
-int Resolve(const std::string& host, const std::string& port, int flags,
-            std::vector<sockaddr_storage>& storage, std::vector<socklen_t>& lengths) {
+int Dialer::Resolve(const std::string& host, const std::string& port, int flags,
+                    std::vector<Address>& found) {
     addrinfo hints{};
     hints.ai_family = AF_UNSPEC;
     hints.ai_socktype = SOCK_STREAM;
@@ -88,10 +86,10 @@ int Resolve(const std::string& host, const std::string& port, int flags,
     addrinfo* list = nullptr;
     const int result = ::getaddrinfo(host.c_str(), port.c_str(), &hints, &list);
     for (const addrinfo* a = list; result == 0 && a != nullptr; a = a->ai_next) {
-        sockaddr_storage one{};
-        std::memcpy(&one, a->ai_addr, std::min<std::size_t>(a->ai_addrlen, sizeof one));
-        storage.push_back(one);
-        lengths.push_back(a->ai_addrlen);
+        Address one{};
+        one.length = std::min<socklen_t>(a->ai_addrlen, sizeof one.storage);
+        std::memcpy(&one.storage, a->ai_addr, one.length);
+        found.push_back(one);
     }
     if (list != nullptr) {
         ::freeaddrinfo(list);
@@ -99,19 +97,12 @@ int Resolve(const std::string& host, const std::string& port, int flags,
     return result;
 }
 
-}  // namespace
-
 Dialer::Progress Dialer::Begin() {
     m_deadline = Clock::now() + m_limit;
-    std::vector<sockaddr_storage> storage;
-    std::vector<socklen_t> lengths;
     // A numeric host needs no lookup, and asking for one never blocks.
-    const int numeric = Resolve(m_host, m_port, AI_NUMERICHOST, storage, lengths);
+    std::vector<Address> addresses;
+    const int numeric = Resolve(m_host, m_port, AI_NUMERICHOST, addresses);
     if (numeric != EAI_NONAME) {
-        std::vector<Address> addresses;
-        for (std::size_t i = 0; i < storage.size(); ++i) {
-            addresses.push_back({storage[i], lengths[i]});
-        }
         return TakeAddresses(numeric, std::move(addresses));
     }
     auto lookup = std::make_shared<Lookup>();
@@ -120,15 +111,12 @@ Dialer::Progress Dialer::Begin() {
     }
     try {
         std::thread([lookup, host = m_host, port = m_port] {
-            std::vector<sockaddr_storage> found;
-            std::vector<socklen_t> sizes;
-            const int result = Resolve(host, port, 0, found, sizes);
+            std::vector<Address> found;
+            const int result = Resolve(host, port, 0, found);
             {
                 const std::lock_guard<std::mutex> hold(lookup->lock);
                 lookup->result = result;
-                for (std::size_t i = 0; i < found.size(); ++i) {
-                    lookup->addresses.push_back({found[i], sizes[i]});
-                }
+                lookup->addresses = std::move(found);
             }
             lookup->done.Raise();
         }).detach();

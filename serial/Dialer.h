@@ -38,6 +38,10 @@ private:
     };
     struct Lookup;
 
+    // getaddrinfo's answer for a stream socket, as a list of addresses.
+    static int Resolve(const std::string& host, const std::string& port, int flags,
+                       std::vector<Address>& found);
+
     Progress Fail(std::error_code reason);
     Progress TakeAddresses(int lookupResult, std::vector<Address> addresses);
     // Starts on the next address, dropping any before it; Pending while one is connecting.

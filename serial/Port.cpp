@@ -124,6 +124,10 @@ int CPort::OpenDevice(bool sameDevice) {
     }
     if (!sameDevice) {
         m_strDevice = m_resolver ? m_resolver(m_bstrPort) : std::string();
+        // Another line's reasons are not this one's.
+        const std::lock_guard<std::mutex> hold(m_reasonLock);
+        m_lineReason.clear();
+        m_noticedReason.clear();
     }
     const std::string& device = m_strDevice;
     if (device.empty()) {
