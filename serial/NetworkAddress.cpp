@@ -6,6 +6,7 @@
 namespace {
 
 constexpr std::string_view kRaw = "socket://";
+constexpr std::string_view kTelnet = "rfc2217://";
 
 bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
     return text.size() >= prefix.size() &&
@@ -26,15 +27,16 @@ bool IsPort(std::string_view digits) {
 }  // namespace
 
 bool IsNetworkAddress(std::string_view device) {
-    return StartsWithNoCase(device, kRaw);
+    return StartsWithNoCase(device, kRaw) || StartsWithNoCase(device, kTelnet);
 }
 
 std::optional<NetworkAddress> ParseNetworkAddress(std::string_view device) {
     NetworkAddress address;
-    if (!StartsWithNoCase(device, kRaw)) {
+    address.telnet = StartsWithNoCase(device, kTelnet);
+    if (!address.telnet && !StartsWithNoCase(device, kRaw)) {
         return std::nullopt;
     }
-    std::string_view rest = device.substr(kRaw.size());
+    std::string_view rest = device.substr(address.telnet ? kTelnet.size() : kRaw.size());
     std::string_view host;
     if (!rest.empty() && rest.front() == '[') {
         const std::size_t close = rest.find(']');

@@ -5,9 +5,10 @@
 #include <string_view>
 
 // A serial line reached over TCP, as it is written in [Ports] instead of a device:
-// "socket://host:port" for a raw TCP port. A numeric IPv6 host goes in brackets:
-// "socket://[::1]:4001".
+// "socket://host:port" for a raw TCP port, "rfc2217://host:port" for a Telnet server with the
+// COM port option. A numeric IPv6 host goes in brackets: "socket://[::1]:4001".
 struct NetworkAddress {
+    bool telnet = false;  // rfc2217://
     std::string host;
     std::string port;  // its decimal digits, 1 to 65535
 };

@@ -4,6 +4,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <utility>
 
@@ -21,7 +22,16 @@ bool WouldBlock(int error) {
 
 }  // namespace
 
-NetworkLine::NetworkLine(const NetworkAddress& address) : m_address(address) {}
+NetworkLine::NetworkLine(std::string url, const NetworkAddress& address,
+                         const LineSettings& settings, Notice notice, Signal& wakeWriter)
+    : m_url(std::move(url)),
+      m_address(address),
+      m_notice(std::move(notice)),
+      m_wakeWriter(wakeWriter) {
+    if (address.telnet) {
+        m_telnet.emplace(settings);
+    }
+}
 
 NetworkLine::~NetworkLine() {
     const int fd = m_fd.load(std::memory_order_acquire);
@@ -64,6 +74,11 @@ bool NetworkLine::Connect(const Signal& stop, std::error_code& reason) {
 
 void NetworkLine::Established(int fd) {
     m_dialer.reset();
+    if (m_telnet) {
+        m_owed = m_telnet->Opening();
+        m_settingsDeadline = Dialer::Clock::now() + kSettingsWait;
+    }
+    // The session and what is owed are set before the reader can see the socket.
     m_fd.store(fd, std::memory_order_release);
     m_connected.Raise();
 }
@@ -81,19 +96,57 @@ int NetworkLine::WaitConnected(const Signal& stop) const {
     }
 }
 
-NetworkLine::Sent NetworkLine::Send(unsigned char byte, std::error_code& reason) {
+bool NetworkLine::HasOwed() {
+    const std::lock_guard<std::mutex> hold(m_answersLock);
+    return !m_owed.empty() || !m_answers.empty();
+}
+
+NetworkLine::Sent NetworkLine::Send(const unsigned char* byte, std::error_code& reason) {
     const int fd = m_fd.load(std::memory_order_relaxed);
-    ssize_t n = 0;
-    while ((n = ::send(fd, &byte, 1, MSG_NOSIGNAL)) < 0 && errno == EINTR) {
+    {
+        const std::lock_guard<std::mutex> hold(m_answersLock);
+        m_owed += m_answers;
+        m_answers.clear();
     }
-    if (n == 1) {
+    const auto put = [&](std::string_view bytes) -> ssize_t {
+        ssize_t n = 0;
+        while ((n = ::send(fd, bytes.data(), bytes.size(), MSG_NOSIGNAL)) < 0 && errno == EINTR) {
+        }
+        return n;
+    };
+    // What is owed goes first: nothing may come between the two bytes of an escaped one.
+    while (!m_owed.empty()) {
+        const ssize_t n = put(m_owed);
+        if (n <= 0) {
+            if (n == 0 || WouldBlock(errno)) return Sent::Full;
+            reason = LastErrno();
+            return Sent::Failed;
+        }
+        m_owed.erase(0, static_cast<std::size_t>(n));
+    }
+    if (byte == nullptr) {
         return Sent::Taken;
     }
-    if (n == 0 || WouldBlock(errno)) {
-        return Sent::Full;
+    const std::string_view unit = m_telnet
+                                      ? TelnetComPort::Encode(*byte)
+                                      : std::string_view(reinterpret_cast<const char*>(byte), 1);
+    const ssize_t n = put(unit);
+    if (n <= 0) {
+        if (n == 0 || WouldBlock(errno)) return Sent::Full;
+        reason = LastErrno();
+        return Sent::Failed;
     }
-    reason = LastErrno();
-    return Sent::Failed;
+    m_owed.assign(unit.substr(static_cast<std::size_t>(n)));
+    return Sent::Taken;
+}
+
+int NetworkLine::ReceiveWaitMs() const {
+    if (!m_telnet || m_settingsTold) {
+        return -1;
+    }
+    const auto left =
+        std::chrono::ceil<std::chrono::milliseconds>(m_settingsDeadline - Dialer::Clock::now());
+    return static_cast<int>(std::max<std::chrono::milliseconds::rep>(left.count(), 0));
 }
 
 bool NetworkLine::Receive(std::error_code& reason) {
@@ -110,5 +163,43 @@ bool NetworkLine::Receive(std::error_code& reason) {
         reason = LastErrno();
         return false;
     }
+    if (n > 0 && m_telnet) {
+        const std::string answers = m_telnet->Take({received, static_cast<std::size_t>(n)});
+        {
+            const std::lock_guard<std::mutex> hold(m_reportLock);
+            m_report = m_telnet->Report();
+        }
+        if (!answers.empty()) {
+            {
+                const std::lock_guard<std::mutex> hold(m_answersLock);
+                m_answers += answers;
+            }
+            m_wakeWriter.Raise();
+        }
+    }
+    TellSettings();
     return true;
+}
+
+void NetworkLine::TellSettings() {
+    if (!m_telnet || m_settingsTold) {
+        return;
+    }
+    constexpr char kGoingOn[] = "; going on with the line as the server has it";
+    if (m_telnet->Settled()) {
+        m_settingsTold = true;
+        const std::string refused = m_telnet->Refusals();
+        if (!refused.empty()) {
+            m_notice(m_url + ": the server did not take " + refused + kGoingOn);
+        }
+    } else if (Dialer::Clock::now() >= m_settingsDeadline) {
+        m_settingsTold = true;
+        m_notice(m_url + ": the server did not confirm the line settings within " +
+                 std::to_string(kSettingsWait.count()) + " s" + kGoingOn);
+    }
+}
+
+ComPortReport NetworkLine::Report() const {
+    const std::lock_guard<std::mutex> hold(m_reportLock);
+    return m_report;
 }

@@ -139,7 +139,7 @@ int CPort::OpenDevice(bool sameDevice) {
         }
     }
     if (IsNetworkAddress(device)) {
-        return OpenNetwork(sameDevice);
+        return OpenNetwork(*settings, sameDevice);
     }
     std::error_code reason;
     const int fd = OpenExclusiveTerminal(device, reason);
@@ -155,12 +155,12 @@ int CPort::OpenDevice(bool sameDevice) {
     return StartWorkers(kLineUp);
 }
 
-int CPort::OpenNetwork(bool comingBack) {
+int CPort::OpenNetwork(const LineSettings& settings, bool comingBack) {
     const std::optional<NetworkAddress> address = ParseNetworkAddress(m_strDevice);
     if (!address) {
         return Refuse(std::make_error_code(std::errc::invalid_argument));
     }
-    auto line = std::make_unique<NetworkLine>(*address);
+    auto line = std::make_unique<NetworkLine>(m_strDevice, *address, settings, m_notice, m_wake);
     std::error_code reason;
     switch (line->Begin(reason)) {
         case Dialer::Progress::Failed:
@@ -228,6 +228,10 @@ void CPort::MarkLost(std::error_code reason) {
 std::error_code CPort::LineReason() const {
     const std::lock_guard<std::mutex> hold(m_reasonLock);
     return m_lineReason;
+}
+
+ComPortReport CPort::ServerLine() const {
+    return m_pNetwork ? m_pNetwork->Report() : ComPortReport{};
 }
 
 bool CPort::KeepWorking() const {
@@ -379,7 +383,7 @@ void CPort::WaitForBytes() {
     // Cleared before the ring is looked at, so a Write that comes after the look still wakes
     // the wait.
     m_wake.Clear();
-    if (!m_tx.IsEmpty()) {
+    if (!m_tx.IsEmpty() || (m_pNetwork && m_pNetwork->HasOwed())) {
         return;
     }
     pollfd waits[] = {{m_wake.Fd(), POLLIN, 0}, {m_quit.Fd(), POLLIN, 0}};
@@ -463,16 +467,21 @@ void CPort::WriteNetwork() {
     m_nLine.compare_exchange_strong(coming, kLineBack, std::memory_order_acq_rel);
     while (KeepWorking()) {
         unsigned char byte = 0;
-        if (!m_tx.Peek(&byte)) {
+        const bool hasByte = m_tx.Peek(&byte);
+        if (!hasByte && !m_pNetwork->HasOwed()) {
             WaitForBytes();
             continue;
         }
-        Sleep(kCycleSleep);
+        if (hasByte) {
+            Sleep(kCycleSleep);
+        }
         // What the socket took is what the line took: a device server may still hold some
         // of it, but the connection delivers it in order or fails.
-        switch (m_pNetwork->Send(byte, reason)) {
+        switch (m_pNetwork->Send(hasByte ? &byte : nullptr, reason)) {
             case NetworkLine::Sent::Taken:
-                PassHead(m_tx);
+                if (hasByte) {
+                    PassHead(m_tx);
+                }
                 break;
             case NetworkLine::Sent::Full:
                 Pause();  // the server is not reading: the byte stays at the head
@@ -534,7 +543,8 @@ void CPort::ReadNetwork() {
     const int fd = m_pNetwork->WaitConnected(m_quit);
     while (fd >= 0 && KeepWorking()) {
         pollfd waits[] = {{fd, POLLIN, 0}, {m_quit.Fd(), POLLIN, 0}};
-        const int ready = ::poll(waits, 2, -1);
+        // Only a Telnet server still owing its answer about the settings sets a limit.
+        const int ready = ::poll(waits, 2, m_pNetwork->ReceiveWaitMs());
         if (ready < 0) {
             if (errno != EINTR) {
                 Pause();

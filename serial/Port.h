@@ -14,12 +14,13 @@
 
 #include "LineSettings.h"
 #include "Signal.h"
+#include "TelnetComPort.h"
 #include "TransmitRing.h"
 
 class NetworkLine;
 
 // Maps a port name such as "COM1" to the device path to open, or to a network line
-// ("socket://host:port"); "" means the name has no device.
+// ("socket://host:port", "rfc2217://host:port"); "" means the name has no device.
 using PortDeviceResolver = std::function<std::string(const std::u16string& portName)>;
 
 // "COMn" (n >= 1, any case) -> "/dev/ttyS<n-1>", anything else -> "" (open fails).
@@ -29,8 +30,8 @@ std::string DefaultPortDevice(const std::u16string& portName);
 // looked up by the exact name; a name it does not map opens its default device.
 PortDeviceResolver MappedPortDevices(std::vector<std::pair<std::u16string, std::string>> mapping);
 
-// Where the port tells the operator what it found on a line on its own (why a lost network
-// line is still down). The default writes one
+// Where the port tells the operator what it found on a line on its own (a device server
+// that kept its own settings, why a lost network line is still down). The default writes one
 // line to standard error. Called from the window thread and from the workers.
 using PortNotice = std::function<void(const std::string&)>;
 
@@ -81,6 +82,8 @@ public:
     // Why a lost network line went down or is still down; nothing for a device, whose
     // reason shows when it is opened again.
     std::error_code LineReason() const;
+    // What a Telnet COM port server has said it set the line to (nothing for other lines).
+    ComPortReport ServerLine() const;
     // Before Open: where notices go instead of standard error.
     void SetNotice(PortNotice notice) { m_notice = std::move(notice); }
 
@@ -124,7 +127,7 @@ private:
     void StopWorkersAndRelease();
     void ReleaseHandle();
     int OpenDevice(bool sameDevice);
-    int OpenNetwork(bool comingBack);
+    int OpenNetwork(const LineSettings& settings, bool comingBack);
     // Starts both workers on the line just opened, in the given phase.
     int StartWorkers(LinePhase phase);
     // From a worker: the line has gone, for reason when there is one.

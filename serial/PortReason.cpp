@@ -83,7 +83,7 @@ std::string NetworkHint(std::error_code reason) {
         return "The device server ended the connection; another client may have taken the port.";
     }
     if (reason == std::errc::invalid_argument) {
-        return "Write it as socket://host:port.";
+        return "Write it as socket://host:port or rfc2217://host:port.";
     }
     return {};
 }

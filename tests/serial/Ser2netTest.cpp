@@ -1,6 +1,7 @@
-// The port against Debian's ser2net on 127.0.0.1, with the virtual caption unit on the
-// pseudo-terminal ser2net serves.
+// The port against Debian's ser2net on 127.0.0.1, raw and as a Telnet COM port server, with
+// the virtual caption unit on the pseudo-terminal ser2net serves.
 #include <gtest/gtest.h>
+#include <termios.h>
 
 #include "Commands.h"
 #include "NetworkPeers.h"
@@ -15,6 +16,7 @@ using peers::WaitFor;
 using State = CPort::LineState;
 
 // What the window writes: the greeting, the clear, a Send with both stamps, then three ticks.
+// The text holds a byte 0xFF, which Telnet escapes on the way.
 std::string PlaySession(CPort& port) {
     const std::time_t noon = 1'780'000'000;
     std::vector<std::string> writes{std::string(kGreeting), std::string(kClearCommand)};
@@ -41,15 +43,34 @@ TEST(Ser2net, ASessionThroughTheServerShowsWhatADirectLineShows) {
     const std::string written = PlaySession(directPort);
     ASSERT_TRUE(direct.WaitBytes(written.size()));
 
-    const peers::VirtualUnit unit(dir / "raw");
-    peers::Ser2net server(dir / "raw", unit.Device(), false);
-    CPort port(MappedPortDevices({{u"COM1", server.Url()}}));
-    port.SetPort(u"COM1");
-    ASSERT_EQ(port.State(), State::Live) << port.LastError().message();
-    PlaySession(port);
-    ASSERT_TRUE(unit.WaitBytes(written.size()));
-    EXPECT_EQ(unit.Bytes(), written);
-    EXPECT_EQ(unit.Display(), direct.Display());
+    for (const bool telnet : {false, true}) {
+        const peers::VirtualUnit unit(dir / (telnet ? "telnet" : "raw"));
+        // Held from the start, to read the line as the server leaves it.
+        const int terminal = ::open(unit.Device().c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+        // The Telnet line starts elsewhere, so that only the session can set it right.
+        peers::Ser2net server(dir / (telnet ? "telnet" : "raw"), unit.Device(), telnet,
+                              telnet ? "19200e71" : "9600n81");
+        CPort port(MappedPortDevices({{u"COM1", server.Url()}}));
+        peers::Notices said(port);
+        port.SetPort(u"COM1");
+        ASSERT_EQ(port.State(), State::Live) << port.LastError().message();
+        PlaySession(port);
+        ASSERT_TRUE(unit.WaitBytes(written.size())) << server.Url();
+        EXPECT_EQ(unit.Bytes(), written) << server.Url();  // 0xFF arrives once
+        EXPECT_EQ(unit.Display(), direct.Display()) << server.Url();
+        if (!telnet) continue;
+        ASSERT_TRUE(WaitFor([&] { return port.ServerLine().control != 0; }, 5s));
+        const ComPortReport set = port.ServerLine();
+        EXPECT_EQ(std::to_string(set.baud) + set.parity + std::to_string(set.dataBits) +
+                      std::to_string(set.stopBits) + " " + std::to_string(set.control),
+                  "9600N81 1");  // flow control code 1: none
+        EXPECT_TRUE(said.Get().empty());
+        termios line{};
+        ASSERT_EQ(::tcgetattr(terminal, &line), 0);
+        EXPECT_EQ(::cfgetospeed(&line), speed_t{B9600});
+        EXPECT_EQ(line.c_cflag & (CSIZE | PARENB | CSTOPB | CRTSCTS), tcflag_t{CS8});
+        ::close(terminal);
+    }
     std::filesystem::remove_all(dir);
 }
 
@@ -59,7 +80,7 @@ TEST(Ser2net, ASessionThroughTheServerShowsWhatADirectLineShows) {
 TEST(Ser2net, StoppedWhileTheClockRunsTheLineIsLostAndComesBackWithNothingResent) {
     const std::filesystem::path dir = peers::TempDir();
     const peers::VirtualUnit unit(dir);
-    peers::Ser2net server(dir, unit.Device(), false);
+    peers::Ser2net server(dir, unit.Device(), true);
     CPort port(MappedPortDevices({{u"COM1", server.Url()}}));
     peers::Notices said(port);
     port.SetPort(u"COM1");
