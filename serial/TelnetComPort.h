@@ -26,7 +26,8 @@ public:
 
     // Offers the COM port option and binary transmission both ways, without go-aheads.
     std::string Opening();
-    // One data byte as it goes on the wire: the Telnet escape byte is doubled.
+    // One data byte as it goes on the wire: the Telnet escape byte is doubled. The view may
+    // point at byte itself, so byte must outlive it.
     static std::string_view Encode(const unsigned char& byte);
     // Takes bytes from the server and gives the answers they call for.
     std::string Take(std::string_view bytes);
