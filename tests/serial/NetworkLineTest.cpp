@@ -146,7 +146,7 @@ TEST(NetworkLine, ANameThatDoesNotExistLosesTheLineWithThatReason) {
     CPort port = PortOn("rfc2217://" + name + ":2217");
     peers::Notices said(port);
     port.SetPort(u"COM1");
-    EXPECT_EQ(port.State(), State::Live);  // looked up in the background
+    EXPECT_NE(port.State(), State::Closed);  // looked up in the background, soon lost
     ASSERT_TRUE(WaitFor([&] { return port.State() == State::Lost; }, 5s));
     EXPECT_EQ(port.LineReason(), NetworkReason::NameNotFound);
     for (int tick = 0; tick < 5; ++tick) {
