@@ -11,6 +11,8 @@ packages=(
     libgtest-dev libgmock-dev libbenchmark-dev
     fonts-liberation2 fonts-dejavu-core
     xvfb xauth openbox wmctrl xdotool x11-utils x11-xkb-utils imagemagick stress-ng clang-format curl jq iproute2
+    # The serial device server the network line tests put in front of the virtual unit.
+    ser2net
     dpkg-dev file desktop-file-utils
     lintian appstream man-db shared-mime-info xdg-utils libfile-mimeinfo-perl
 )

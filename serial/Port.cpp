@@ -1,11 +1,13 @@
 #include "Port.h"
 
 #include <poll.h>
+#include <pthread.h>
 #include <unistd.h>
 
 #include <cassert>
 #include <cerrno>
 #include <chrono>
+#include <cstdio>
 #include <cstring>
 #include <optional>
 #include <string_view>
@@ -13,18 +15,20 @@
 #include <utility>
 
 #include "LineSettings.h"
+#include "NetworkAddress.h"
+#include "NetworkLine.h"
 #include "Terminal.h"
 
 namespace {
 
 using std::chrono::milliseconds;
 
-// The workers' pacing. Every cycle starts with a short sleep; an idle writer, and either
-// worker after a failure, pauses longer so that an empty ring or a dead line never spins.
+// The writer's pacing: a short sleep before each byte, and a longer pause after a failure so
+// that a stalled or dead line never spins. A worker with nothing to do sleeps until it is
+// woken.
 constexpr milliseconds kCycleSleep{1};
 constexpr milliseconds kPause{50};
 constexpr milliseconds kWriteCompletionWait{10};
-constexpr int kReadWaitMs = 50;
 
 void Sleep(milliseconds duration) {
     std::this_thread::sleep_for(duration);
@@ -34,6 +38,11 @@ void Sleep(milliseconds duration) {
 void PassHead(TransmitRing& ring) {
     [[maybe_unused]] const bool passed = ring.Advance();
     assert(passed);
+}
+
+// Names the calling worker, so that tools and tests that list threads can tell them apart.
+void NameThread(const char* name) {
+    ::pthread_setname_np(::pthread_self(), name);
 }
 
 }  // namespace
@@ -72,7 +81,16 @@ PortDeviceResolver MappedPortDevices(std::vector<std::pair<std::u16string, std::
     };
 }
 
-CPort::CPort(PortDeviceResolver resolver) : m_resolver(std::move(resolver)) {}
+namespace {
+
+void ToStandardError(const std::string& text) {
+    std::fprintf(stderr, "tessora: %s\n", text.c_str());
+}
+
+}  // namespace
+
+CPort::CPort(PortDeviceResolver resolver)
+    : m_resolver(std::move(resolver)), m_notice(ToStandardError) {}
 
 CPort::~CPort() {
     Close();
@@ -106,10 +124,22 @@ int CPort::OpenDevice(bool sameDevice) {
     }
     if (!sameDevice) {
         m_strDevice = m_resolver ? m_resolver(m_bstrPort) : std::string();
+        // Another line's reasons are not this one's.
+        const std::lock_guard<std::mutex> hold(m_reasonLock);
+        m_lineReason.clear();
+        m_noticedReason.clear();
     }
     const std::string& device = m_strDevice;
     if (device.empty()) {
         return Refuse(std::make_error_code(std::errc::no_such_device));
+    }
+    for (const Signal* signal : {&m_quit, &m_wake}) {
+        if (signal->Fault()) {
+            return Refuse(signal->Fault());
+        }
+    }
+    if (IsNetworkAddress(device)) {
+        return OpenNetwork(*settings, sameDevice);
     }
     std::error_code reason;
     const int fd = OpenExclusiveTerminal(device, reason);
@@ -122,8 +152,41 @@ int CPort::OpenDevice(bool sameDevice) {
         return Refuse(reason);
     }
     m_hComm = fd;
+    return StartWorkers(kLineUp);
+}
 
-    m_bLost.store(0, std::memory_order_release);
+int CPort::OpenNetwork(const LineSettings& settings, bool comingBack) {
+    const std::optional<NetworkAddress> address = ParseNetworkAddress(m_strDevice);
+    if (!address) {
+        return Refuse(std::make_error_code(std::errc::invalid_argument));
+    }
+    auto line = std::make_unique<NetworkLine>(m_strDevice, *address, settings, m_notice, m_wake);
+    std::error_code reason;
+    switch (line->Begin(reason)) {
+        case Dialer::Progress::Failed:
+            return Refuse(reason);
+        case Dialer::Progress::Connected:
+            m_pNetwork = std::move(line);
+            return StartWorkers(kLineUp);
+        case Dialer::Progress::Pending:
+            break;
+    }
+    m_pNetwork = std::move(line);
+    // A first opening is taken as done, so the program greets a unit it will reach in a
+    // moment; a line being brought back stays lost until the connection is there.
+    if (!comingBack) {
+        return StartWorkers(kLineUp);
+    }
+    if (StartWorkers(kLineComing) != 0) {
+        return 1;
+    }
+    return Refuse(LineReason());
+}
+
+int CPort::StartWorkers(LinePhase phase) {
+    m_quit.Clear();
+    m_wake.Clear();
+    m_nLine.store(phase, std::memory_order_release);
     m_nStopped.store(0, std::memory_order_release);
     m_bRunning.store(1, std::memory_order_release);
     try {
@@ -132,12 +195,13 @@ int CPort::OpenDevice(bool sameDevice) {
     } catch (const std::system_error& e) {
         // Half a port would report open while nothing sends: undo it all.
         m_bRunning.store(0, std::memory_order_release);
+        m_quit.Raise();
         if (m_hReadThread.joinable()) {
             m_hReadThread.join();
         }
         ReleaseHandle();
         // A line being brought back stays lost, with nothing left to wait for.
-        m_bLost.store(m_bOpen, std::memory_order_release);
+        m_nLine.store(m_bOpen != 0 ? kLineDown : kLineUp, std::memory_order_release);
         m_nStopped.store(2, std::memory_order_release);
         return Refuse(e.code());
     }
@@ -149,17 +213,41 @@ CPort::LineState CPort::State() const {
     if (m_bOpen == 0) {
         return LineState::Closed;
     }
-    return m_bLost.load(std::memory_order_acquire) != 0 ? LineState::Lost : LineState::Live;
+    return m_nLine.load(std::memory_order_acquire) == kLineUp ? LineState::Live : LineState::Lost;
 }
 
-void CPort::MarkLost() {
-    m_bLost.store(1, std::memory_order_release);
+void CPort::MarkLost(std::error_code reason) {
+    if (reason) {
+        const std::lock_guard<std::mutex> hold(m_reasonLock);
+        m_lineReason = reason;
+    }
+    m_nLine.store(kLineDown, std::memory_order_release);
+    m_quit.Raise();
+}
+
+std::error_code CPort::LineReason() const {
+    const std::lock_guard<std::mutex> hold(m_reasonLock);
+    return m_lineReason;
+}
+
+ComPortReport CPort::ServerLine() const {
+    return m_pNetwork ? m_pNetwork->Report() : ComPortReport{};
+}
+
+bool CPort::KeepWorking() const {
+    return m_bRunning.load(std::memory_order_acquire) != 0 &&
+           m_nLine.load(std::memory_order_acquire) != kLineDown;
+}
+
+void CPort::Pause() {
+    m_quit.WaitFor(kPause);
 }
 
 void CPort::StopWorkersAndRelease() {
     m_bRunning.store(0, std::memory_order_release);
-    // Each worker notices at the end of its current cycle, which is bounded even on a dead
-    // line; the descriptor is released only once neither can touch it.
+    // Both workers wait on the stop signal beside whatever else they wait for, so each leaves
+    // within a byte's cycle; the line is released only once neither can touch it.
+    m_quit.Raise();
     if (m_hReadThread.joinable()) {
         m_hReadThread.join();
     }
@@ -173,21 +261,50 @@ int CPort::Reconnect() {
     if (State() != LineState::Lost) {
         return m_bOpen != 0 ? 0 : 1;
     }
-    // Both workers leave their loops on a hang-up; until they have, the old descriptor is
-    // theirs. Joining then costs nothing.
+    int phase = kLineBack;
+    if (m_nLine.compare_exchange_strong(phase, kLineUp, std::memory_order_acq_rel)) {
+        m_noticedReason.clear();
+        m_lastError.clear();
+        return 0;
+    }
+    if (phase == kLineComing) {
+        return Refuse(LineReason());  // the connection is still being made
+    }
+    // Both workers leave their loops on a hang-up; until they have, the old line is theirs.
+    // Joining then costs nothing.
     if (m_nStopped.load(std::memory_order_acquire) < 2) {
         m_lastError = std::make_error_code(std::errc::device_or_resource_busy);
         return 1;
     }
     StopWorkersAndRelease();
+    const bool network = IsNetworkAddress(m_strDevice);
+    if (network) {
+        NoticeLineReason(LineReason());
+    }
     // Still open to the program: only the device is tried again. What was queued for the
     // old line is dropped by the reopening, so nothing is sent twice or out of time. The
     // path is the one mapped at the opening: a stable link comes back under the same name.
     const int result = OpenDevice(true);
     if (result == 0) {
+        m_noticedReason.clear();
         m_lastError.clear();
+    } else if (network) {
+        // From now on the line is down for the reason the last try gave.
+        {
+            const std::lock_guard<std::mutex> hold(m_reasonLock);
+            m_lineReason = m_lastError;
+        }
+        NoticeLineReason(m_lastError);
     }
     return result;
+}
+
+void CPort::NoticeLineReason(std::error_code reason) {
+    if (!reason || reason == m_noticedReason) {
+        return;
+    }
+    m_noticedReason = reason;
+    m_notice(m_strDevice + ": " + reason.message());
 }
 
 int CPort::Close() {
@@ -195,7 +312,7 @@ int CPort::Close() {
         return 0;
     }
     StopWorkersAndRelease();
-    m_bLost.store(0, std::memory_order_release);
+    m_nLine.store(kLineUp, std::memory_order_release);
     m_bOpen = 0;
     return 0;
 }
@@ -205,6 +322,7 @@ void CPort::ReleaseHandle() {
         ReleaseTerminal(m_hComm);
         m_hComm = kInvalidHandle;
     }
+    m_pNetwork.reset();
 }
 
 int CPort::IsOpen(int* pOpen) const {
@@ -216,8 +334,7 @@ int CPort::IsOpen(int* pOpen) const {
 
 int CPort::Write(std::string_view text) {
     // A lost line takes nothing: stamps queued while it is down would go out late.
-    if (m_bRunning.load(std::memory_order_acquire) == 0 ||
-        m_bLost.load(std::memory_order_acquire) != 0) {
+    if (m_bRunning.load(std::memory_order_acquire) == 0 || State() != LineState::Live) {
         return Refuse(std::make_error_code(std::errc::not_connected));
     }
     // A caption command must reach the unit whole or not at all, so an overlong text or
@@ -228,6 +345,7 @@ int CPort::Write(std::string_view text) {
     if (!m_tx.Append(text)) {
         return Refuse(std::make_error_code(std::errc::no_buffer_space));
     }
+    m_wake.Raise();
     m_lastError.clear();
     return 0;
 }
@@ -261,22 +379,52 @@ int CPort::SetPort(const char16_t* name) {
     return 0;
 }
 
+void CPort::WaitForBytes() {
+    // Cleared before the ring is looked at, so a Write that comes after the look still wakes
+    // the wait.
+    m_wake.Clear();
+    if (!m_tx.IsEmpty() || (m_pNetwork && m_pNetwork->HasOwed())) {
+        return;
+    }
+    pollfd waits[] = {{m_wake.Fd(), POLLIN, 0}, {m_quit.Fd(), POLLIN, 0}};
+    ::poll(waits, 2, -1);  // an interruption only means another look
+}
+
 void CPort::WriteThreadProc() {
+    NameThread("tessora-writer");
+    if (m_pNetwork) {
+        WriteNetwork();
+    } else {
+        WriteDevice();
+    }
+    m_nStopped.fetch_add(1, std::memory_order_acq_rel);
+}
+
+void CPort::ReadThreadProc() {
+    NameThread("tessora-reader");
+    if (m_pNetwork) {
+        ReadNetwork();
+    } else {
+        ReadDevice();
+    }
+    m_nStopped.fetch_add(1, std::memory_order_acq_rel);
+}
+
+void CPort::WriteDevice() {
     bool pending = false;
     // A hung-up line ends the worker: what is queued cannot reach the unit on it.
-    while (m_bRunning.load(std::memory_order_acquire) != 0 &&
-           m_bLost.load(std::memory_order_acquire) == 0) {
+    while (KeepWorking()) {
+        unsigned char byte = 0;
+        if (!pending && !m_tx.Peek(&byte)) {
+            WaitForBytes();
+            continue;
+        }
         Sleep(kCycleSleep);
         if (!pending) {
-            unsigned char byte = 0;
-            if (!m_tx.Peek(&byte)) {
-                Sleep(kPause);
-                continue;
-            }
             // A full driver queue (EAGAIN), a hung-up line or any other error: the byte
             // stays at the head and is tried again after the pause.
             if (::write(m_hComm, &byte, 1) != 1) {
-                Sleep(kPause);
+                Pause();
                 continue;
             }
             // write() only hands the byte to the driver: it is in flight until the driver's
@@ -300,11 +448,49 @@ void CPort::WriteThreadProc() {
                 // would put it on the line twice. The pause keeps a dead line from spinning.
                 PassHead(m_tx);
                 pending = false;
-                Sleep(kPause);
+                Pause();
                 break;
         }
     }
-    m_nStopped.fetch_add(1, std::memory_order_acq_rel);
+}
+
+void CPort::WriteNetwork() {
+    std::error_code reason;
+    if (!m_pNetwork->Connect(m_quit, reason)) {
+        if (reason) {
+            MarkLost(reason);
+        }
+        return;
+    }
+    // Connected while being brought back: the window takes the line up when it next asks.
+    int coming = kLineComing;
+    m_nLine.compare_exchange_strong(coming, kLineBack, std::memory_order_acq_rel);
+    while (KeepWorking()) {
+        unsigned char byte = 0;
+        const bool hasByte = m_tx.Peek(&byte);
+        if (!hasByte && !m_pNetwork->HasOwed()) {
+            WaitForBytes();
+            continue;
+        }
+        if (hasByte) {
+            Sleep(kCycleSleep);
+        }
+        // What the socket took is what the line took: a device server may still hold some
+        // of it, but the connection delivers it in order or fails.
+        switch (m_pNetwork->Send(hasByte ? &byte : nullptr, reason)) {
+            case NetworkLine::Sent::Taken:
+                if (hasByte) {
+                    PassHead(m_tx);
+                }
+                break;
+            case NetworkLine::Sent::Full:
+                Pause();  // the server is not reading: the byte stays at the head
+                break;
+            case NetworkLine::Sent::Failed:
+                MarkLost(reason);
+                break;
+        }
+    }
 }
 
 namespace {
@@ -316,53 +502,65 @@ bool IsHangUpError(int error) {
 
 }  // namespace
 
-void CPort::ReadThreadProc() {
+void CPort::ReadDevice() {
     // What the unit sends is read only to keep the receive side drained, then thrown away.
-    unsigned char received = 0;
-    bool pending = false;
-    while (m_bRunning.load(std::memory_order_acquire) != 0) {
-        Sleep(kCycleSleep);
-        if (!pending) {
-            const ssize_t n = ::read(m_hComm, &received, 1);
-            if (n == 1) {
-                continue;
+    unsigned char received[256];
+    bool hungUp = false;
+    while (!hungUp && KeepWorking()) {
+        pollfd waits[] = {{m_hComm, POLLIN, 0}, {m_quit.Fd(), POLLIN, 0}};
+        const int ready = ::poll(waits, 2, -1);
+        if (ready < 0) {
+            if (errno != EINTR) {
+                Pause();  // a failed wait: pausing keeps the loop from spinning
             }
-            // With VMIN = VTIME = 0 an empty line reads as 0 rather than EAGAIN.
-            if (n == 0 || errno == EAGAIN) {
-                pending = true;
-            } else if (IsHangUpError(errno)) {
-                break;
-            } else {
-                Sleep(kPause);
-                continue;
-            }
+            continue;
         }
-        pollfd wait{m_hComm, POLLIN, 0};
-        const int ready = ::poll(&wait, 1, kReadWaitMs);
-        if (ready == 0 || (ready < 0 && errno == EINTR)) {
-            continue;  // still pending
+        if (waits[1].revents != 0) {
+            break;
         }
-        pending = false;
-        if (ready > 0) {
-            const ssize_t n = ::read(m_hComm, &received, 1);
-            if (n == 1) {
-                continue;
-            }
-            const bool hungUp = (wait.revents & (POLLERR | POLLHUP | POLLNVAL)) != 0;
-            if (n < 0 && errno == EAGAIN && !hungUp) {
-                continue;  // the byte went elsewhere; nothing wrong with the line
-            }
-            // Readable yet nothing to read, a hang-up or a read error the device gives
-            // once it has gone: the line is lost, and the window is told through State.
-            if (hungUp || n == 0 || IsHangUpError(errno)) {
-                break;
-            }
+        const ssize_t n = ::read(m_hComm, received, sizeof received);
+        if (n > 0) {
+            continue;
         }
-        // A failed wait or an odd read error: pausing keeps the cycle from spinning.
-        Sleep(kPause);
+        const bool lineGone = (waits[0].revents & (POLLERR | POLLHUP | POLLNVAL)) != 0;
+        if (n < 0 && (errno == EAGAIN || errno == EINTR) && !lineGone) {
+            continue;  // the bytes went elsewhere; nothing wrong with the line
+        }
+        // Readable yet nothing to read, a hang-up or a read error the device gives once it
+        // has gone: the line is lost, and the window is told through State. Any other
+        // error is waited out.
+        hungUp = lineGone || n == 0 || IsHangUpError(errno);
+        if (!hungUp) {
+            Pause();
+        }
     }
-    if (m_bRunning.load(std::memory_order_acquire) != 0) {
+    if (hungUp && m_bRunning.load(std::memory_order_acquire) != 0) {
         MarkLost();
     }
-    m_nStopped.fetch_add(1, std::memory_order_acq_rel);
+}
+
+void CPort::ReadNetwork() {
+    const int fd = m_pNetwork->WaitConnected(m_quit);
+    while (fd >= 0 && KeepWorking()) {
+        pollfd waits[] = {{fd, POLLIN, 0}, {m_quit.Fd(), POLLIN, 0}};
+        // Only a Telnet server still owing its answer about the settings sets a limit.
+        const int ready = ::poll(waits, 2, m_pNetwork->ReceiveWaitMs());
+        if (ready < 0) {
+            if (errno != EINTR) {
+                Pause();
+            }
+            continue;
+        }
+        if (waits[1].revents != 0) {
+            break;
+        }
+        // The end of the connection, a reset and a refusal all read as the reason.
+        std::error_code reason;
+        if (!m_pNetwork->Receive(reason)) {
+            if (m_bRunning.load(std::memory_order_acquire) != 0) {
+                MarkLost(reason);
+            }
+            break;
+        }
+    }
 }

@@ -9,6 +9,8 @@
 #include <fstream>
 #include <map>
 
+#include "NetworkAddress.h"
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -45,7 +47,57 @@ std::string JoinDevices() {
     return list.empty() ? "none" : list;
 }
 
+class NetworkReasonCategoryImpl : public std::error_category {
+public:
+    const char* name() const noexcept override { return "network line"; }
+    std::string message(int value) const override {
+        switch (static_cast<NetworkReason>(value)) {
+            case NetworkReason::NameNotFound:
+                return "Name not found";
+            case NetworkReason::NameLookupFailed:
+                return "Name could not be looked up";
+            case NetworkReason::ClosedByPeer:
+                return "Connection closed by the peer";
+        }
+        return "Unknown network failure";
+    }
+};
+
+// What to look at when a network line fails, in the order an operator would check.
+std::string NetworkHint(std::error_code reason) {
+    if (reason == std::errc::connection_refused) {
+        return "Nothing accepts connections there: is the device server on, and is the port "
+               "number its own?";
+    }
+    if (reason == NetworkReason::NameNotFound || reason == NetworkReason::NameLookupFailed) {
+        return "Check the host name, or give its address.";
+    }
+    if (reason == std::errc::timed_out) {
+        return "The host did not answer in time: check its address and the network.";
+    }
+    if (reason == std::errc::host_unreachable || reason == std::errc::network_unreachable) {
+        return "Check the address and the network.";
+    }
+    if (reason == NetworkReason::ClosedByPeer || reason == std::errc::connection_reset ||
+        reason == std::errc::broken_pipe) {
+        return "The device server ended the connection; another client may have taken the port.";
+    }
+    if (reason == std::errc::invalid_argument) {
+        return "Write it as socket://host:port or rfc2217://host:port.";
+    }
+    return {};
+}
+
 }  // namespace
+
+const std::error_category& NetworkReasonCategory() {
+    static const NetworkReasonCategoryImpl category;
+    return category;
+}
+
+std::error_code make_error_code(NetworkReason reason) {
+    return {static_cast<int>(reason), NetworkReasonCategory()};
+}
 
 std::vector<SerialDevice> ListSerialDevices(const std::string& sysRoot,
                                             const std::string& devRoot) {
@@ -121,6 +173,10 @@ std::string DescribePortFailure(const std::string& device, std::error_code reaso
                                 const std::string& settingsFile) {
     const std::string where = device.empty() ? std::string("no device") : device;
     std::string text = where + ": " + reason.message();
+    if (IsNetworkAddress(device)) {
+        const std::string hint = NetworkHint(reason);
+        return hint.empty() ? text : text + ". " + hint;
+    }
     if (reason == std::errc::permission_denied || reason == std::errc::operation_not_permitted) {
         const std::string group = GroupOf(device);
         text +=

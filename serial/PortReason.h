@@ -4,10 +4,23 @@
 
 #include <string>
 #include <system_error>
+#include <type_traits>
 #include <vector>
 
 // What the operator needs to put a failed port right, in words: plain functions over the
 // device and the reason the port kept. No Qt.
+
+// Why a network line failed where no errno says it: its own category, so the reason reads the
+// same in the box, on standard error and in Setup.
+enum class NetworkReason {
+    NameNotFound = 1,  // the host name does not exist
+    NameLookupFailed,  // no answer about the name (no name server reached, and the like)
+    ClosedByPeer,      // the far end closed the connection
+};
+const std::error_category& NetworkReasonCategory();
+std::error_code make_error_code(NetworkReason reason);
+template <>
+struct std::is_error_code_enum<NetworkReason> : std::true_type {};
 
 // One serial device on this machine.
 struct SerialDevice {

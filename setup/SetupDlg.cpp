@@ -71,11 +71,13 @@ void CSetupDlg::UpdateStatus() {
     m_strStatus = open == 1 ? kConnected : kDisconnected;
     m_strStatusReason.clear();
     if (open != 1) {
-        // A lost line keeps no reason of its own until it is tried again.
-        const std::error_code reason =
-            m_pPort->State() == CPort::LineState::Lost
-                ? std::make_error_code(std::errc::no_such_device_or_address)
-                : m_pPort->LastError();
+        // A lost device keeps no reason of its own until it is tried again; a network line
+        // keeps why it went down.
+        std::error_code reason = m_pPort->LastError();
+        if (m_pPort->State() == CPort::LineState::Lost) {
+            reason = m_pPort->LineReason();
+            if (!reason) reason = std::make_error_code(std::errc::no_such_device_or_address);
+        }
         m_strStatusReason =
             DescribePortFailure(m_pPort->DevicePath(), reason, SettingsStore::FileName());
     }

@@ -5,9 +5,13 @@
 #   - start to the usable main page (the program's own "ready" line), and whether the window
 #     ever showed before its page: the first look at the window must already show the page;
 #   - memory (RSS and PSS, summed over the processes) 5 s after the window appears;
-#   - CPU over the next <seconds> (utime + stime from /proc, all processes), in % of one core.
+#   - CPU over the next <seconds> (utime + stime from /proc, all processes), in % of one core;
+#   - the program's own CPU over the same time to the nanosecond (schedstat of each of its
+#     threads), and of that its serial workers'.
 #   xvfb-run -a bash bench/idle/idle_run.sh <tessora> <tessora-unit> [seconds, 60] [runs, 1]
 #       [program arguments, e.g. --monitor]
+# IDLE_SETTLE (seconds, default 2) is the wait after the click into the text box; from 11 on
+# the caret has stopped blinking when the measurement starts.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 seconds=${3:-60}
@@ -35,6 +39,15 @@ kind() {
     tr '\0' ' ' <"/proc/$1/cmdline" 2>/dev/null | grep -o -- '--type=[a-z-]*' | head -n 1 | cut -c8-
 }
 ticks() { awk '{print $14 + $15}' "/proc/$1/stat" 2>/dev/null || echo 0; }
+# Nanoseconds on a processor of the program's threads whose name matches a pattern (all: .).
+program_ns() {
+    local t total=0
+    for t in /proc/"$APP_PID"/task/*; do
+        grep -q -- "$1" "$t/comm" 2>/dev/null || continue
+        total=$((total + $(cut -d' ' -f1 "$t/schedstat" 2>/dev/null || echo 0)))
+    done
+    echo "$total"
+}
 memory() {
     local rss=0 pss=0 p r s detail=
     for p in $(tree); do
@@ -76,12 +89,17 @@ for run in $(seq 1 "$runs"); do
     mem=$(memory)
     choose cmbTime 1
     press scrText
-    sleep 2
+    sleep "${IDLE_SETTLE:-2}"
     declare -A before=()
     for p in $(tree); do before[$p]=$(ticks "$p"); done
+    own0=$(program_ns .)
+    serial0=$(program_ns '^tessora-\(reader\|writer\)$')
     t0=$(date +%s%3N)
     sleep "$seconds"
     t1=$(date +%s%3N)
+    own=$(awk -v n=$(($(program_ns .) - own0)) -v ms=$((t1 - t0)) 'BEGIN {printf "%.3f", n / 1e4 / ms}')
+    serial=$(awk -v n=$(($(program_ns '^tessora-\(reader\|writer\)$') - serial0)) -v ms=$((t1 - t0)) \
+        'BEGIN {printf "%.3f", n / 1e4 / ms}')
     total=0 detail=
     for p in $(tree); do
         used=$(($(ticks "$p") - ${before[$p]:-0}))
@@ -94,6 +112,7 @@ for run in $(seq 1 "$runs"); do
     screenshot "idle-main-$run" >/dev/null
     echo "run $run: start to usable page $((loaded - started)) ms (greeting pause 1500 ms" \
         "included); window mapped $((mapped - loaded)) ms after the page; first look: $first_look;" \
-        "$mem; idle cpu over ${seconds}s ${cpu}% of one core (%:$detail)"
+        "$mem; idle cpu over ${seconds}s ${cpu}% of one core (%:$detail);" \
+        "the program's own ${own}%, of which its serial workers ${serial}%"
     quit_discarding
 done

@@ -3,16 +3,45 @@
 # the first byte and to the last byte at the unit, and the last against the pacing floor
 # (1 ms a byte) and the line rate (9600 baud: at most 960 bytes a second).
 #   xvfb-run -a bash bench/send/send_run.sh <tessora> <tessora-unit> [runs]
+# LINE=socket or LINE=rfc2217 puts Debian's ser2net on 127.0.0.1 between the program and the
+# unit, raw or as a Telnet COM port server; the default is the unit's pseudo-terminal.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 runs=${3:-5}
+line=${LINE:-pty}
 source "$here/../../tests/e2e/lib.sh" "$1" "$2" "${ARTEFACTS:-/tmp/tessora-send}"
 
-unit_started=$(date +%s%3N)
 start_unit com1
-settings "[General]" "CommPort=COM1" "[Ports]" "COM1=${UNIT_DEVICE[com1]}"
+address=${UNIT_DEVICE[com1]}
+# The unit logs milliseconds since its own start. Bytes written to its line at known times,
+# before the program holds it, give that start on the wall clock: each byte is logged at or
+# after its write, so the latest of (written - logged) is the closest.
+calibration=5
+written=($(perl -MTime::HiRes=time,sleep -e 'open(my $f, ">", $ARGV[0]) or die;
+    for (1 .. $ARGV[1]) { my $t = time; syswrite($f, "K"); printf "%d\n", $t * 1000; sleep 0.03 }' \
+    "$address" "$calibration"))
+wait_bytes com1 "$calibration" 5
+unit_started=
+for i in $(seq 1 "$calibration"); do
+    start=$((written[i - 1] - $(unit_byte_time com1 "$i")))
+    [ -z "$unit_started" ] || [ "$start" -gt "$unit_started" ] && unit_started=$start
+done
+if [ "$line" != pty ]; then
+    port=$((40000 + $$ % 20000))
+    accepter="tcp,127.0.0.1,$port"
+    [ "$line" = rfc2217 ] && accepter="telnet(rfc2217),$accepter"
+    printf '%s\n' '%YAML 1.1' '---' 'connection: &unit' "  accepter: $accepter" \
+        "  connector: serialdev,$address,9600n81,local" >"$WORK/ser2net.yaml"
+    /usr/sbin/ser2net -n -d -u -c "$WORK/ser2net.yaml" >"$WORK/ser2net.log" 2>&1 &
+    ser2net_pid=$!
+    trap 'kill $ser2net_pid 2>/dev/null || true; cleanup' EXIT
+    listening() { grep -q "0100007F:$(printf %04X "$port") 00000000:0000 0A" /proc/net/tcp; }
+    wait_for 10 listening || fail "ser2net does not listen: $(cat "$WORK/ser2net.log")"
+    address="$line://127.0.0.1:$port"
+fi
+settings "[General]" "CommPort=COM1" "[Ports]" "COM1=$address"
 start_app
-wait_bytes com1 43 30
+wait_bytes com1 $((calibration + 43)) 30
 wait_main_window
 press scrText
 row=$(printf 'X%.0s' $(seq 1 52))
@@ -21,19 +50,25 @@ for i in $(seq 1 17); do
     [ "$i" -lt 17 ] && xdotool key Return
 done
 sleep 1
+# One xdotool for all the presses, reading its commands as they come: starting a program for
+# each press would add its start-up, several milliseconds, to the time measured.
+mkfifo "$WORK/clicks"
+xdotool - <"$WORK/clicks" >/dev/null 2>&1 &
+exec 7>"$WORK/clicks"
 total=$((4 + 6 + 17 * 58))   # the clear, then 17 full rows with their position commands
 for run in $(seq 1 "$runs"); do
     before=$(unit_byte_count com1)
     xdotool mousemove $((WIN_X + 544)) $((WIN_Y + 412))
     sleep 0.2
-    pressed=$(date +%s%3N)
-    xdotool click 1
+    pressed=$(perl -MTime::HiRes=time -e 'open(my $f, ">&=", 7) or die; my $t = time;
+        syswrite($f, "click 1\n"); printf "%d\n", $t * 1000')
     wait_bytes com1 $((before + total)) 30
     first=$(($(unit_byte_time com1 $((before + 1))) + unit_started - pressed))
     last=$(($(unit_byte_time com1 $((before + total))) + unit_started - pressed))
-    echo "run $run: $total bytes; press to first byte ${first} ms, to last byte ${last} ms;" \
+    echo "run $run ($line): $total bytes; press to first byte ${first} ms, to last byte ${last} ms;" \
         "floor $total ms (ratio $(awk "BEGIN {printf \"%.2f\", $last / $total}"))," \
         "line rate $((total * 1000 / 960)) ms (ratio $(awk "BEGIN {printf \"%.2f\", $last * 960 / ($total * 1000)}"))"
     sleep 1
 done
+exec 7>&-
 quit_discarding

@@ -1,7 +1,10 @@
 // The serial link's costs: what Write takes from the window thread, how fast text reaches
-// the unit, how soon an idle port starts sending, and what an open port costs at rest.
+// the unit, how soon an idle port starts sending, how soon Close returns, and what an open
+// port costs at rest.
 // CPU figures run TESSORA_BENCH_CPU_SECONDS (default 2) per case; 30 gives the full figure.
+#include <arpa/inet.h>
 #include <benchmark/benchmark.h>
+#include <sys/socket.h>
 
 #include <algorithm>
 #include <chrono>
@@ -85,8 +88,9 @@ void BM_Delivery996(benchmark::State& state) {
 }
 BENCHMARK(BM_Delivery996)->Iterations(3)->UseManualTime()->Unit(benchmark::kMillisecond);
 
-// The writer looks at an empty ring once per idle pause, so the wait depends on where in
-// that pause Write lands: the idle time before each Write is varied to sample it evenly.
+// The time from Write to the byte at the unit when the writer has been idle. Where the writer
+// looked at the ring on a timer, the wait depended on where in its pause Write landed: the
+// idle time before each Write is varied to sample that evenly.
 void BM_FirstByteLatency(benchmark::State& state) {
     Pty pty;
     CPort port(MapTo(pty));
@@ -109,6 +113,53 @@ void BM_FirstByteLatency(benchmark::State& state) {
     state.counters["worst_ms"] = worst * 1e3;
 }
 BENCHMARK(BM_FirstByteLatency)->Iterations(30)->UseManualTime()->Unit(benchmark::kMillisecond);
+
+// Close with both workers at rest: how soon the port is shut and its threads joined.
+void BM_CloseAtRest(benchmark::State& state) {
+    Pty pty;
+    double worst = 0;
+    for (auto _ : state) {
+        CPort port(MapTo(pty));
+        OpenOn(port);
+        std::this_thread::sleep_for(20ms);  // both workers are asleep by now
+        const auto start = Clock::now();
+        port.Close();
+        const double elapsed = Seconds(Clock::now() - start);
+        state.SetIterationTime(elapsed);
+        worst = std::max(worst, elapsed);
+    }
+    state.counters["worst_ms"] = worst * 1e3;
+}
+BENCHMARK(BM_CloseAtRest)->Iterations(20)->UseManualTime()->Unit(benchmark::kMillisecond);
+
+// Close while the writer waits on a connection that is never answered: a listener on
+// 127.0.0.1 with a backlog of 0 that one waiting client already fills.
+void BM_CloseWhileConnecting(benchmark::State& state) {
+    const int listener = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{AF_INET, 0, {htonl(INADDR_LOOPBACK)}, {}};
+    socklen_t size = sizeof address;
+    ::bind(listener, reinterpret_cast<sockaddr*>(&address), size);
+    ::listen(listener, 0);
+    ::getsockname(listener, reinterpret_cast<sockaddr*>(&address), &size);
+    const int waiting = ::socket(AF_INET, SOCK_STREAM, 0);
+    ::connect(waiting, reinterpret_cast<sockaddr*>(&address), size);
+    const std::string url = "socket://127.0.0.1:" + std::to_string(ntohs(address.sin_port));
+    double worst = 0;
+    for (auto _ : state) {
+        CPort port([&url](const std::u16string&) { return url; });
+        port.SetPort(u"COM1");
+        std::this_thread::sleep_for(20ms);  // the writer is waiting on the connection
+        const auto start = Clock::now();
+        port.Close();
+        const double elapsed = Seconds(Clock::now() - start);
+        state.SetIterationTime(elapsed);
+        worst = std::max(worst, elapsed);
+    }
+    state.counters["worst_ms"] = worst * 1e3;
+    ::close(waiting);
+    ::close(listener);
+}
+BENCHMARK(BM_CloseWhileConnecting)->Iterations(20)->UseManualTime()->Unit(benchmark::kMillisecond);
 
 double ProcessCpuSeconds() {
     timespec t{};

@@ -299,8 +299,8 @@ TEST_F(PortTest, HungUpLineStaysQuietClosesPromptlyAndReopens) {
     const Usage start = Usage::Now();
     std::this_thread::sleep_for(1s);
     const Usage end = Usage::Now();
-    // Both workers pausing 50 ms a cycle wake well under 100 times a second in all; a
-    // loop that only sleeps 1 ms would wake a thousand times.
+    // A hung-up line ends both workers; a loop left polling it every millisecond would
+    // wake a thousand times a second.
     EXPECT_LT(end.cpuMicroseconds - start.cpuMicroseconds, 100'000);
     EXPECT_LT(end.switches - start.switches, 400);
 
@@ -313,6 +313,66 @@ TEST_F(PortTest, HungUpLineStaysQuietClosesPromptlyAndReopens) {
     OpenOnPty();
     ASSERT_EQ(port.Write("back"), 0);
     EXPECT_EQ(replugged.Read(4, 2s), "back");
+}
+
+// The port's own threads by the names they give themselves: how often each has gone to sleep
+// (each wake-up ends in one more), and whether it sleeps in poll right now.
+struct Worker {
+    long sleeps = 0;
+    bool inPoll = false;
+};
+std::map<std::string, Worker> Workers() {
+    std::map<std::string, Worker> workers;
+    for (const auto& task : std::filesystem::directory_iterator("/proc/self/task")) {
+        std::string name, wchan, line;
+        std::getline(std::ifstream(task.path() / "comm"), name);
+        if (name.rfind("tessora-", 0) != 0) continue;
+        std::getline(std::ifstream(task.path() / "wchan"), wchan);
+        Worker& worker = workers[name];
+        worker.inPoll = wchan.find("poll") != std::string::npos;
+        for (std::ifstream status(task.path() / "status"); std::getline(status, line);) {
+            if (line.rfind("voluntary_ctxt_switches:", 0) == 0) {
+                worker.sleeps = std::stol(line.substr(line.find(':') + 1));
+            }
+        }
+    }
+    return workers;
+}
+
+// At rest neither worker wakes: not on a timer, not to look at an empty ring or a quiet
+// line; the writer wakes for a Write and the reader for what the unit sends, and each goes
+// back to sleep.
+TEST_F(PortTest, AnIdlePortsWorkersSleepUntilThereIsWork) {
+    OpenOnPty();
+    const auto restsFor = [&](std::chrono::milliseconds window) {
+        const auto asleep = [] {
+            const std::map<std::string, Worker> workers = Workers();
+            return workers.size() == 2 && workers.begin()->second.inPoll &&
+                   workers.rbegin()->second.inPoll;
+        };
+        bool settled = false;
+        for (const auto end = std::chrono::steady_clock::now() + 5s;
+             !settled && std::chrono::steady_clock::now() < end;) {
+            std::this_thread::sleep_for(1ms);
+            settled = asleep();
+        }
+        ASSERT_TRUE(settled);
+        std::map<std::string, Worker> before = Workers();
+        std::this_thread::sleep_for(window);
+        // The terminal wakes a poll for its own housekeeping now and then (the write side
+        // as well as the read side); a worker on a timer, even a 50 ms one, would wake ten
+        // times.
+        for (const auto& [name, worker] : Workers()) {
+            EXPECT_LE(worker.sleeps - before[name].sleeps, 2) << name;
+        }
+    };
+    restsFor(500ms);
+    ASSERT_EQ(port.Write("{A19"), 0);
+    EXPECT_EQ(pty.Read(4, 2s), "{A19");
+    restsFor(500ms);
+    const std::string reply = "ok";
+    ASSERT_EQ(::write(pty.Master(), reply.data(), reply.size()), 2);
+    restsFor(500ms);
 }
 
 TEST_F(PortTest, DeviceIsHeldExclusively) {
