@@ -7,9 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "Commands.h"
+#include "ScreenWrites.h"
 #include "Stamps.h"
-#include "TextLayout.h"
 
 namespace {
 
@@ -126,14 +125,10 @@ TEST(ComposeStamps, UnconvertibleClockKeepsThePositions) {
     }
 }
 
-// A Send's writes in order: the clear, each stamp that has a corner, the whole layout.
-std::vector<std::string> SendWrites(std::string_view text, int dateCorner, int timeCorner) {
-    std::vector<std::string> writes{std::string(kClearCommand)};
-    const StampCommands stamps = ComposeStamps(dateCorner, timeCorner, kTick);
-    for (const std::string& stamp : {stamps.date, stamps.time})
-        if (!stamp.empty()) writes.push_back(stamp);
-    writes.push_back(LayOutText(text, dateCorner, timeCorner).commands);
-    return writes;
+// A screen's writes, as the port gets them.
+std::vector<std::string> Written(const ScreenWrites& screen) {
+    const std::vector<std::string_view> writes = screen.Writes();
+    return {writes.begin(), writes.end()};
 }
 
 TEST(StampTicks, FallJustAfterTheSecondTurns) {
@@ -153,14 +148,21 @@ TEST(StampTicks, FallJustAfterTheSecondTurns) {
     }
 }
 
-TEST(ComposeStamps, SendWritesClearStampsThenText) {
+TEST(ComposeStamps, SendWritesClearStampsThenTextAndClearLeavesTheText) {
     UseTimeZone("UTC");
     using Writes = std::vector<std::string>;
-    EXPECT_EQ(SendWrites("Hello", 2, 2),
+    EXPECT_EQ(Written(ComposeSend("Hello", 2, 2, kTick)),
               (Writes{"{A19", "{C350008/12/26", "{C4300 14:05:09", "{C0001Hello{C0002"}));
-    EXPECT_EQ(SendWrites("Hello\nWorld", 1, 0),
+    EXPECT_EQ(Written(ComposeSend("Hello\nWorld", 1, 0, kTick)),
               (Writes{"{A19", "{C000008/12/26", "{C0001Hello{C0002World{C0003"}));
-    EXPECT_EQ(SendWrites("", 0, 0), (Writes{"{A19", "{C0000{C0001"}));
+    EXPECT_EQ(Written(ComposeSend("", 0, 3, kTick)),
+              (Writes{"{A19", "{C001814:05:09", "{C0000{C0001"}));
+    EXPECT_EQ(Written(ComposeSend("", 0, 0, kTick)), (Writes{"{A19", "{C0000{C0001"}));
+    EXPECT_EQ(Written(ComposeClear(4, 4, kTick)),
+              (Writes{"{A19", "{C351808/12/26", "{C4318 14:05:09"}));
+    EXPECT_EQ(Written(ComposeClear(0, 0, kTick)), (Writes{"{A19"}));
+    // The warning travels with the layout it belongs to.
+    EXPECT_TRUE(ComposeSend(std::string(17, '\n'), 0, 0, kTick).layout.tooLong);
 }
 
 }  // namespace
