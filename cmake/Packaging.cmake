@@ -36,6 +36,15 @@ if(TARGET tessora-unit)
             DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 endif()
 
+# Sending from scripts needs no display and no window.
+if(TARGET tessora-send)
+    tessora_install_program(tessora-send)
+    tessora_gzip(${tessora_packaging_dir}/man/tessora-send.1
+                 ${tessora_generated_dir}/tessora-send.1.gz)
+    install(FILES ${tessora_generated_dir}/tessora-send.1.gz
+            DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+endif()
+
 if(TARGET tessora)
     tessora_install_program(tessora)
     # The desktop entry opens a .tso given by the file manager; the MIME type is known by the
@@ -78,7 +87,7 @@ install(FILES ${tessora_generated_dir}/changelog.gz ${tessora_packaging_dir}/cop
 # the two programs and every library of ours linked into them, in optimised builds without
 # a sanitizer (which brings checks of its own).
 if(CMAKE_BUILD_TYPE STREQUAL "Release" AND TESSORA_SANITIZE STREQUAL "")
-    set(tessora_to_harden tessora tessora-unit)
+    set(tessora_to_harden tessora tessora-unit tessora-send)
     set(tessora_hardened)
     while(tessora_to_harden)
         list(POP_FRONT tessora_to_harden target)
@@ -103,7 +112,7 @@ if(CMAKE_BUILD_TYPE STREQUAL "Release" AND TESSORA_SANITIZE STREQUAL "")
     endwhile()
 endif()
 
-# The package is built from the program and the unit alone: installing must not first
+# The package is built from the programs alone: installing must not first
 # build every test and benchmark of the tree.
 set(CMAKE_SKIP_INSTALL_ALL_DEPENDENCY ON)
 
@@ -121,7 +130,8 @@ string(CONCAT CPACK_PACKAGE_DESCRIPTION
     "While it runs it rewrites the stamps every second. Screens are saved as .tso\n"
     "files.\n"
     "\n"
-    "The package also holds tessora-unit, a virtual caption unit on a\n"
+    "The package also holds tessora-send, which sends a screen from a script\n"
+    "without the window, and tessora-unit, a virtual caption unit on a\n"
     "pseudo-terminal, to try the program with no unit attached.")
 set(CPACK_STRIP_FILES ON)
 
