@@ -25,24 +25,23 @@ function(tessora_gzip source target)
     set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${source})
 endfunction()
 file(MAKE_DIRECTORY ${tessora_generated_dir})
+# A program's manual page, packaging/man/<name>.1, in section 1.
+function(tessora_install_manual name)
+    tessora_gzip(${tessora_packaging_dir}/man/${name}.1 ${tessora_generated_dir}/${name}.1.gz)
+    install(FILES ${tessora_generated_dir}/${name}.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+endfunction()
 
 # The virtual unit ships beside the program, so a machine with no caption unit can still
 # try the program out.
 if(TARGET tessora-unit)
     tessora_install_program(tessora-unit)
-    tessora_gzip(${tessora_packaging_dir}/man/tessora-unit.1
-                 ${tessora_generated_dir}/tessora-unit.1.gz)
-    install(FILES ${tessora_generated_dir}/tessora-unit.1.gz
-            DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+    tessora_install_manual(tessora-unit)
 endif()
 
 # Sending from scripts needs no display and no window.
 if(TARGET tessora-send)
     tessora_install_program(tessora-send)
-    tessora_gzip(${tessora_packaging_dir}/man/tessora-send.1
-                 ${tessora_generated_dir}/tessora-send.1.gz)
-    install(FILES ${tessora_generated_dir}/tessora-send.1.gz
-            DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+    tessora_install_manual(tessora-send)
 endif()
 
 if(TARGET tessora)
@@ -64,8 +63,7 @@ if(TARGET tessora)
     endforeach()
     install(FILES ${tessora_packaging_dir}/com.halvercrest.tessora.metainfo.xml
             DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
-    tessora_gzip(${tessora_packaging_dir}/man/tessora.1 ${tessora_generated_dir}/tessora.1.gz)
-    install(FILES ${tessora_generated_dir}/tessora.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+    tessora_install_manual(tessora)
 endif()
 
 # The changelog's newest entry and the software centre's newest release must be this
