@@ -7,14 +7,19 @@
 #include <QScreen>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <vector>
 
 #include "Charset.h"
+#include "MonitorPlace.h"
 #include "UnitGridView.h"
 
 namespace {
 
 constexpr char kTitle[] = "Tessora Monitor";
 constexpr char kCutMark[] = "\u2702 ";  // a pair of scissors: this row is not sent
+// The grids' smallest font: below it the cells no longer read at a glance.
+constexpr int kLegiblePixels = 9;
+constexpr int kNoScreen = 1 << 20;
 
 QLabel* Heading(const char* text, QWidget* parent) {
     auto* label = new QLabel(QString::fromUtf8(text), parent);
@@ -63,28 +68,35 @@ CMonitorWnd::CMonitorWnd(QWidget* owner)
     m_pLine->hide();
 }
 
-void CMonitorWnd::PlaceBeside(const QRect& owner, std::optional<QPoint> stored) {
+void CMonitorWnd::SetGridPixels(int pixels) {
+    m_pNext->SetFontPixels(pixels);
+    m_pUnit->SetFontPixels(pixels);
+    layout()->activate();
+}
+
+std::optional<QPoint> CMonitorWnd::PlaceBeside(const QRect& owner, const QMargins& frame,
+                                               std::optional<QPoint> stored, bool ownerMayMove) {
     const QScreen* screen = QGuiApplication::screenAt(stored.value_or(owner.center()));
     if (!screen) screen = QGuiApplication::primaryScreen();
-    const QRect free = screen ? screen->availableGeometry() : QRect();
-    const QSize size = sizeHint();
-    QPoint place;
-    if (stored) {
-        place = *stored;
-    } else {
-        // Right of the main window where it fits, else left of it.
-        place = QPoint(owner.right() + 8, owner.top());
-        if (place.x() + size.width() > free.right()) place.setX(owner.left() - 8 - size.width());
+    // With no screen at all, nothing is in the way.
+    const QRect free = screen ? screen->availableGeometry()
+                              : QRect(-kNoScreen, -kNoScreen, 2 * kNoScreen, 2 * kNoScreen);
+    // The outer size at each grid size, largest first.
+    const int natural = CUnitGridView::NaturalFontPixels();
+    std::vector<int> pixels;
+    std::vector<QSize> sizes;
+    for (int size = natural; size >= std::min(natural, kLegiblePixels); --size) {
+        SetGridPixels(size);
+        pixels.push_back(size);
+        sizes.push_back(sizeHint().grownBy(frame));
     }
-    // Always wholly on a screen: a stored place from another display set-up is pulled in.
-    if (!free.isEmpty()) {
-        place.setX(
-            std::clamp(place.x(), free.left(), std::max(free.left(), free.right() - size.width())));
-        place.setY(
-            std::clamp(place.y(), free.top(), std::max(free.top(), free.bottom() - size.height())));
-    }
+    const std::optional<QPoint> storedOuter =
+        stored ? std::optional(*stored - QPoint(frame.left(), frame.top())) : std::nullopt;
+    const MonitorPlace place = PlaceMonitor(free, owner, sizes, storedOuter, ownerMayMove);
+    SetGridPixels(pixels[place.size]);
     // The inner rectangle, as the place is stored: the frame is the window manager's.
-    setGeometry(QRect(place, size));
+    setGeometry(place.monitor.marginsRemoved(frame));
+    return place.mainMovedTo;
 }
 
 void CMonitorWnd::ShowNextSend(const SendPreview& preview) {

@@ -19,8 +19,13 @@ public:
     explicit CMonitorWnd(QWidget* owner);
 
     // Moves to the stored place (the top left of the inner rectangle, as geometry gives it),
-    // or beside the main window's outer rectangle; always onto a screen.
-    void PlaceBeside(const QRect& owner, std::optional<QPoint> stored);
+    // or beside the main window's outer rectangle, its grids drawn as large as the room there
+    // allows down to a legible size; always onto a screen, and clear of the main window where
+    // the screen has room for both. frame is the window manager's frame around the monitor.
+    // Returns where the main window must step aside to (its outer top left), if it must and
+    // ownerMayMove.
+    std::optional<QPoint> PlaceBeside(const QRect& owner, const QMargins& frame,
+                                      std::optional<QPoint> stored, bool ownerMayMove);
 
     void ShowNextSend(const SendPreview& preview);
     // lineText is "" on a live line, else why nothing reaches the unit.
@@ -39,6 +44,8 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
+    void SetGridPixels(int pixels);
+
     CUnitGridView* m_pNext;
     CUnitGridView* m_pUnit;
     QLabel* m_pDropped;

@@ -2,6 +2,7 @@
 
 #include "DialogTemplate.h"
 #include "Messages.h"
+#include "OnAirRecord.h"
 
 namespace {
 
@@ -34,7 +35,8 @@ std::vector<DHtmlKeyMapEntry> OperatorKeyMap(CDHtmlDialog& window) {
         if (key.onStrip) pages.push_back(IDR_HTML_MINI);
         map.push_back({QString::fromLatin1(key.chord), std::move(pages),
                        [&window, message = key.message, wParam = key.wParam] {
-                           window.PostMessage(message, wParam);
+                           window.PostMessage(message, wParam,
+                                              static_cast<LPARAM>(WriteOrigin::Key));
                        }});
     }
     return map;

@@ -5,7 +5,7 @@
 bool CTessoraApp::InitInstance() {
     CTessoraDlg dlg;
     dlg.m_strStartFile = m_strStartFile;
-    dlg.m_bMonitorOpen = m_bStartMonitor;
+    dlg.m_monitor.m_bOpen = m_bStartMonitor;
     m_pMainWnd = &dlg;
     dlg.DoModal();
     m_pMainWnd = nullptr;

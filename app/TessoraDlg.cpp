@@ -1,14 +1,9 @@
 #include "TessoraDlg.h"
 
-#include <chrono>
-#include <cstdio>
-#include <cstdlib>
+#include <algorithm>
 #include <ctime>
-#include <new>
-#include <thread>
+#include <utility>
 
-#include "Commands.h"
-#include "Cp1252.h"
 #include "DialogTemplate.h"
 #include "DocumentFile.h"
 #include "Exceptions.h"
@@ -17,21 +12,11 @@
 #include "MessageBox.h"
 #include "Messages.h"
 #include "OperatorKeys.h"
-#include "PortReason.h"
 #include "RemoteCommands.h"
-#include "SettingsStore.h"
-#include "Stamps.h"
-#include "TextLayout.h"
+#include "ScreenPlace.h"
+#include "ScreenWrites.h"
 
 namespace {
-
-constexpr char kOpenPortFailed[] = "Could not open port - please check settings!";
-constexpr char kPortObjectFailed[] = "CPort failed to initialize";
-constexpr std::size_t kMaxPortNameBytes = 255;
-constexpr auto kGreetingPause = std::chrono::milliseconds(1500);
-constexpr char kLineLost[] = "Line lost: ";
-constexpr char kLineBack[] = "Line back: ";
-constexpr int kLineBackTicks = 3;
 
 constexpr char kSavePrompt[] = "Save changes to the current file?";
 constexpr char kSaveFailed[] = "Could not save to file!";
@@ -39,8 +24,7 @@ constexpr char kOpenFailed[] = "Could not open file!";
 constexpr char kTitlePrefix[] = "Halvercrest Pexalune - ";
 constexpr char kUntitled[] = "untitled";
 
-constexpr char kLineNotOpen[] = "Not connected: ";
-constexpr auto kMonitorFrame = std::chrono::milliseconds(33);
+constexpr std::int32_t kFarOff = 1 << 24;
 
 constexpr char kSelectedTab[] = "#666699";
 constexpr char kPlainTab[] = "#333399";
@@ -52,7 +36,16 @@ bool IsScreen(std::int32_t screen) {
 }  // namespace
 
 CTessoraDlg::CTessoraDlg(QWidget* parent)
-    : CDHtmlDialog(IDD_TESSORA_DIALOG, IDR_HTML_TESSORA, parent) {
+    : CDHtmlDialog(IDD_TESSORA_DIALOG, IDR_HTML_TESSORA, parent),
+      m_line(
+          m_pPort, m_strMessage,
+          [this] { SetElementText(QStringLiteral("divMessage"), m_strMessage); },
+          [this] { Greet(); }),
+      m_monitor(*this, *this,
+                {[this] { return m_line.Text(); },
+                 [this] { return m_pPort ? m_pPort->QueuedBytes() : std::size_t{0}; },
+                 [this] { return m_bMiniMode; }}) {
+    m_unit.onQueued = [this] { MonitorNeedsRefresh(false); };
     const auto post = [this](unsigned message, WPARAM wParam = 0) {
         return [this, message, wParam](const DHtmlElement&) { PostMessage(message, wParam, 0); };
     };
@@ -106,60 +99,13 @@ CTessoraDlg::CTessoraDlg(QWidget* parent)
 
 CTessoraDlg::~CTessoraDlg() = default;
 
-void CTessoraDlg::ShowMonitor(bool show) {
-    m_bMonitorOpen = show;
-    if (!show) {
-        if (m_pMonitor) {
-            m_monitorPos = m_pMonitor->geometry().topLeft();
-            m_pMonitor->hide();
-        }
-        return;
-    }
-    if (!m_pMonitor) {
-        m_pMonitor = std::make_unique<CMonitorWnd>(this);
-        m_pMonitor->onClosed = [this] { ShowMonitor(false); };
-        RECT main;
-        GetWindowRect(&main);
-        m_pMonitor->PlaceBeside(QRect(QPoint(main.left, main.top), QPoint(main.right, main.bottom)),
-                                m_monitorPos);
-    }
-    m_bNextSendStale = true;
-    RefreshMonitor();
-    m_pMonitor->show();
-}
-
 void CTessoraDlg::MonitorNeedsRefresh(bool nextSendChanged) {
-    m_bNextSendStale |= nextSendChanged;
-    if (!m_pMonitor || !m_pMonitor->isVisible() || m_monitorRefresh.isActive()) return;
-    m_monitorRefresh.start();
-}
-
-void CTessoraDlg::RefreshMonitor() {
-    if (!m_pMonitor) return;
-    // Bytes still queued now are followed out frame by frame; the last frame folds the rest.
-    const bool bytesToGo = m_pPort && m_pPort->QueuedBytes() > 0;
-    FoldSentBytes();
-    if (m_bNextSendStale) {
-        m_bNextSendStale = false;
-        m_pMonitor->ShowNextSend(PreviewNextSend());
+    if (nextSendChanged) {
+        // A listener may stop listening while it is told.
+        const auto listeners = m_changeListeners;
+        for (const auto& [key, listener] : listeners) listener();
     }
-    m_pMonitor->ShowUnit(m_unitDisplay, LineText());
-    if (bytesToGo && m_pMonitor->isVisible()) m_monitorRefresh.start();
-}
-
-std::string CTessoraDlg::LineText() const {
-    if (!m_pPort) return {};
-    switch (m_pPort->State()) {
-        case CPort::LineState::Live:
-            return {};
-        case CPort::LineState::Lost:
-            return kLineLost + m_pPort->DevicePath();
-        case CPort::LineState::Closed:
-            break;
-    }
-    std::u16string name;
-    m_pPort->GetPortName(&name);
-    return kLineNotOpen + Cp1252FromUtf16(name);
+    m_monitor.NeedsRefresh(nextSendChanged);
 }
 
 const std::vector<DHtmlEventMapEntry>& CTessoraDlg::GetDHtmlEventMap() const {
@@ -176,97 +122,37 @@ bool CTessoraDlg::OnInitDialog() {
     LoadFromResource(IDR_HTML_TESSORA);
     GetWindowRect(&m_rcFull);
 
-    // The operator's port mapping is read once, at start, like the rest of the settings.
-    m_pPort.reset(new (std::nothrow) CPort(MappedPortDevices(SettingsStore().ReadPaths("Ports"))));
-    if (!m_pPort) {
-        AfxMessageBox(kPortObjectFailed, MB_OK);
-        std::exit(1);
-    }
+    CreatePort();
     // The unit's display is followed from the bytes the line really took.
     m_pPort->KeepSentBytes(true);
-    m_monitorRefresh.setSingleShot(true);
-    m_monitorRefresh.setInterval(kMonitorFrame);
-    connect(&m_monitorRefresh, &QTimer::timeout, this, [this] { RefreshMonitor(); });
     connect(this, &CDHtmlDialog::elementChanged, this, [this] { MonitorNeedsRefresh(true); });
     connect(this, &CDHtmlDialog::commandDone, this, [this] { MonitorNeedsRefresh(true); });
     connect(this, &CDHtmlDialog::pageReady, this, [this] { MonitorNeedsRefresh(true); });
     // Open with the window, not before it: over nothing it would look like the program.
-    const bool monitorAsked = m_bMonitorOpen;
+    const bool monitorAsked = m_monitor.m_bOpen;
     LoadSettings();
-    if (monitorAsked || m_bMonitorOpen)
+    if (monitorAsked || m_monitor.m_bOpen)
         connect(
-            this, &CDHtmlDialog::pageReady, this, [this] { ShowMonitor(true); },
+            this, &CDHtmlDialog::pageReady, this, [this] { m_monitor.Show(true); },
             Qt::SingleShotConnection);
-    Connect();
+    // Up before the port box, which it answers as busy like any other box.
     m_pRemote = CRemoteControl::FromSettings(*this);
-    // Once the window shows with its page, as Open would after its dialog; posted, so it
-    // runs through the dispatch that reports a bad file as Open's errors are reported.
-    if (m_strStartFile)
+    // The port box runs a loop of its own, in which the page may well come in.
+    bool pageIn = false;
+    const QMetaObject::Connection pageWatch =
+        connect(this, &CDHtmlDialog::pageReady, this, [&pageIn] { pageIn = true; });
+    Connect();
+    disconnect(pageWatch);
+    // Once the window shows with its page and the port box is answered, as Open would after
+    // its dialog; posted, so it runs through the dispatch that reports a bad file as Open's
+    // errors are reported.
+    if (m_strStartFile && pageIn)
+        PostMessage(UWM_OPEN_START_FILE);
+    else if (m_strStartFile)
         connect(
             this, &CDHtmlDialog::pageReady, this, [this] { PostMessage(UWM_OPEN_START_FILE); },
             Qt::SingleShotConnection);
     return true;
-}
-
-void CTessoraDlg::LoadSettings() {
-    const SettingsStore store;
-    const std::optional<std::string> port = store.ReadText("CommPort", kMaxPortNameBytes);
-    for (auto [name, field] : {std::pair{"MinPosX", &m_nMinPosX}, std::pair{"MinPosY", &m_nMinPosY},
-                               std::pair{"MinSizeWidth", &m_nMinSizeWidth},
-                               std::pair{"MinSizeHeight", &m_nMinSizeHeight}}) {
-        if (const std::optional<std::int32_t> value = store.ReadInt32(name)) *field = *value;
-    }
-    if (const std::optional<std::int32_t> open = store.ReadInt32("Monitor/Open"))
-        m_bMonitorOpen = *open != 0;
-    const std::optional<std::int32_t> x = store.ReadInt32("Monitor/X");
-    const std::optional<std::int32_t> y = store.ReadInt32("Monitor/Y");
-    if (x && y) m_monitorPos = QPoint(*x, *y);
-    if (port && port->rfind("COM", 0) == 0) {
-        const std::u16string wide = Utf16FromCp1252(*port);
-        m_pPort->SetPort(wide.c_str());
-    }
-}
-
-void CTessoraDlg::SaveSettings() {
-    if (!m_pPort) return;
-    std::u16string name;
-    m_pPort->GetPortName(&name);
-    SettingsStore store;
-    store.WriteText("CommPort", Cp1252FromUtf16(name));
-    store.WriteInt32("MinPosX", m_nMinPosX);
-    store.WriteInt32("MinPosY", m_nMinPosY);
-    store.WriteInt32("MinSizeWidth", m_nMinSizeWidth);
-    store.WriteInt32("MinSizeHeight", m_nMinSizeHeight);
-    if (m_pMonitor && m_pMonitor->isVisible()) m_monitorPos = m_pMonitor->geometry().topLeft();
-    store.WriteInt32("Monitor/Open", m_bMonitorOpen ? 1 : 0);
-    if (m_monitorPos) {
-        store.WriteInt32("Monitor/X", m_monitorPos->x());
-        store.WriteInt32("Monitor/Y", m_monitorPos->y());
-    }
-}
-
-void CTessoraDlg::Connect() {
-    // A line lost before Setup is tried again now, not a tick later.
-    if (m_pPort->State() == CPort::LineState::Lost) m_pPort->Reconnect();
-    int open = 0;
-    m_pPort->IsOpen(&open);
-    if (!open) {
-        std::u16string name;
-        m_pPort->GetPortName(&name);
-        const std::string detail = DescribePortFailure(m_pPort->DevicePath(), m_pPort->LastError(),
-                                                       SettingsStore::FileName());
-        std::fprintf(stderr, "tessora: could not open %s: %s\n", Cp1252FromUtf16(name).c_str(),
-                     detail.c_str());
-        AfxMessageBox(kOpenPortFailed, MB_OK, detail);
-        return;
-    }
-    m_bLineLost = false;
-    ShowLineMessage("");
-    SendString(std::string(kGreeting));
-    // A plain pause: the greeting stays on the picture while nothing else is sent.
-    std::this_thread::sleep_for(kGreetingPause);
-    SendString(std::string(kClearCommand));
-    SetTimer(IDT_STAMP, MsUntilNextStampTick(std::chrono::system_clock::now()));
 }
 
 void CTessoraDlg::OnCancel() {
@@ -347,12 +233,24 @@ LRESULT CTessoraDlg::OnToggleMiniMode(WPARAM, LPARAM) {
         GetWindowRect(&m_rcFull);
         LoadFromResource(IDR_HTML_MINI);
         MoveWindow(m_nMinPosX, m_nMinPosY, m_nMinSizeWidth, m_nMinSizeHeight, true);
+        // A stored place off every screen (another display set-up, a hand-edited value) would
+        // hide the strip and its restore text: it shows on the nearest screen instead, and
+        // the stored place stays as it is. Far beyond any screen is all the same.
+        const QPoint stored(std::clamp(m_nMinPosX, -kFarOff, kFarOff),
+                            std::clamp(m_nMinPosY, -kFarOff, kFarOff));
+        m_ptStripShown = OnTheScreens(stored, frameSize());
+        if (m_ptStripShown != stored)
+            MoveWindow(m_ptStripShown.x(), m_ptStripShown.y(), m_nMinSizeWidth, m_nMinSizeHeight,
+                       true);
         m_bMiniMode = true;
     } else {
         RECT strip;
         GetWindowRect(&strip);
-        m_nMinPosX = strip.left;
-        m_nMinPosY = strip.top;
+        // Only a strip the operator moved changes the stored place.
+        if (QPoint(strip.left, strip.top) != m_ptStripShown) {
+            m_nMinPosX = strip.left;
+            m_nMinPosY = strip.top;
+        }
         MoveWindow(m_rcFull.left, m_rcFull.top, m_rcFull.right - m_rcFull.left,
                    m_rcFull.bottom - m_rcFull.top, true);
         LoadFromResource(IDR_HTML_TESSORA);
@@ -361,135 +259,51 @@ LRESULT CTessoraDlg::OnToggleMiniMode(WPARAM, LPARAM) {
     return 0;
 }
 
-void CTessoraDlg::SendString(const std::string& text) {
-    if (!m_pPort) return;
-    // Sent bytes hold their room in the queue until they are taken.
-    FoldSentBytes();
-    m_pPort->Write(std::string_view(text));
-    MonitorNeedsRefresh(false);
-}
-
-bool CTessoraDlg::FoldSentBytes() {
-    if (!m_pPort) return false;
-    m_strSentScratch.clear();
-    m_pPort->TakeSent(m_strSentScratch);
-    m_unitDisplay.Feed(m_strSentScratch);
-    return !m_strSentScratch.empty();
-}
-
-SendPreview CTessoraDlg::PreviewNextSend() {
-    if (!IsScreen(m_nScreen)) return PreviewSend("", 0, 0, std::time(nullptr));
-    std::string text;
-    std::int32_t dateCorner = 0;
-    std::int32_t timeCorner = 0;
-    PeekCurrentScreen(text, dateCorner, timeCorner);
-    return PreviewSend(text, dateCorner, timeCorner, std::time(nullptr));
-}
-
-void CTessoraDlg::PeekCurrentScreen(std::string& text, std::int32_t& dateCorner,
-                                    std::int32_t& timeCorner) {
-    const int screen = m_nScreen - 2;
-    text = m_doc.Text(screen);
-    dateCorner = m_doc.DateCorner(screen);
-    timeCorner = m_doc.TimeCorner(screen);
-    // Typing reaches the page before the document: read the page as Send will, leaving the
-    // fields alone.
-    CDataExchange read{true};
-    if (HasElement(QStringLiteral("scrText"))) {
-        std::string boxed;
-        DDX_DHtml_ElementText(&read, QStringLiteral("scrText"), DISPID_A_VALUE, boxed);
-        text = KeepLineEnds(m_strShownText, boxed);
-    }
-    DDX_DHtml_SelectIndex(&read, QStringLiteral("cmbDate"), dateCorner);
-    DDX_DHtml_SelectIndex(&read, QStringLiteral("cmbTime"), timeCorner);
-}
-
-void CTessoraDlg::SendStamps() {
-    const int screen = m_nScreen - 2;
-    const StampCommands stamps =
-        ComposeStamps(m_doc.GetDateCorner(screen), m_doc.GetTimeCorner(screen), std::time(nullptr));
-    if (!stamps.date.empty()) SendString(stamps.date);
-    if (!stamps.time.empty()) SendString(stamps.time);
-}
-
-void CTessoraDlg::ComposeText(std::string& text) {
-    m_strMessage.clear();
-    const int screen = m_nScreen - 2;
-    TextLayout layout = LayOutText(text, m_doc.GetDateCorner(screen), m_doc.GetTimeCorner(screen));
-    if (layout.tooLong) m_strMessage = kTooLongWarning;
+void CTessoraDlg::ComposeText(const TextLayout& layout) {
+    m_strMessage = layout.tooLong ? kTooLongWarning : "";
     ShowScreen();
-    text = std::move(layout.commands);
 }
 
-LRESULT CTessoraDlg::OnSend(WPARAM, LPARAM) {
+void CTessoraDlg::SendScreen(WriteKind kind, WriteOrigin origin) {
     UpdateData(true);
-    std::string text = IsScreen(m_nScreen) ? m_doc.Text(m_nScreen - 2) : std::string();
-    SendString(std::string(kClearCommand));
-    SendStamps();
-    ComposeText(text);
-    SendString(text);
+    const int screen = m_nScreen - 2;
+    UnitWrite write;
+    write.kind = kind;
+    write.origin = origin;
+    write.screen = m_nScreen - 1;
+    write.text = IsScreen(m_nScreen) ? m_doc.Text(screen) : std::string();
+    write.dateCorner = m_doc.GetDateCorner(screen);
+    write.timeCorner = m_doc.GetTimeCorner(screen);
+    const ScreenWrites send =
+        ComposeSend(write.text, write.dateCorner, write.timeCorner, std::time(nullptr));
+    ComposeText(send.layout);
+    m_unit.Write(std::move(write), send.Writes());
+}
+
+LRESULT CTessoraDlg::OnSend(WPARAM, LPARAM lParam) {
+    SendScreen(WriteKind::Send, OriginOf(lParam));
     return 0;
 }
 
-LRESULT CTessoraDlg::OnClear(WPARAM, LPARAM) {
-    SendString(std::string(kClearCommand));
-    SendStamps();
+LRESULT CTessoraDlg::OnClear(WPARAM, LPARAM lParam) {
+    const int screen = m_nScreen - 2;
+    UnitWrite clear;
+    clear.kind = WriteKind::Clear;
+    clear.origin = OriginOf(lParam);
+    clear.screen = m_nScreen - 1;
+    m_unit.Write(clear, ComposeClear(m_doc.GetDateCorner(screen), m_doc.GetTimeCorner(screen),
+                                     std::time(nullptr))
+                            .Writes());
     return 0;
 }
 
-LRESULT CTessoraDlg::OnStampChanged(WPARAM, LPARAM) {
+LRESULT CTessoraDlg::OnStampChanged(WPARAM, LPARAM lParam) {
     m_bDirty = true;
-    OnSend(0, 0);
+    SendScreen(WriteKind::CornerResend, OriginOf(lParam));
     // The send began by reading the page's marker; a corner change is a change all the same.
     m_bDirty = true;
     UpdateData(false);
     return 0;
-}
-
-void CTessoraDlg::WatchLine() {
-    if (!m_pPort) return;
-    if (m_pPort->State() == CPort::LineState::Lost) {
-        const std::string device = m_pPort->DevicePath();
-        if (!m_bLineLost) {
-            m_bLineLost = true;
-            std::fprintf(stderr, "tessora: line lost: %s\n", device.c_str());
-            AnnounceToDrivers(QStringLiteral("line lost ") + QString::fromStdString(device));
-        }
-        ShowLineMessage(kLineLost + device);
-        // The device opens without waiting on anything: a replugged adapter is back at once.
-        if (m_pPort->Reconnect() != 0) return;
-        m_bLineLost = false;
-        m_nLineBackTicks = kLineBackTicks;
-        std::fprintf(stderr, "tessora: line back: %s\n", device.c_str());
-        AnnounceToDrivers(QStringLiteral("line back ") + QString::fromStdString(device));
-        ShowLineMessage(kLineBack + device);
-        return;
-    }
-    if (m_nLineBackTicks > 0 && --m_nLineBackTicks == 0) ShowLineMessage("");
-}
-
-void CTessoraDlg::ShowLineMessage(const std::string& text) {
-    // The too-long warning is the send's to set and clear; the line's texts only fill an
-    // empty line or replace their own.
-    if (!m_strMessage.empty() && m_strMessage != m_strLineMessage) {
-        m_strLineMessage.clear();
-        return;
-    }
-    m_strLineMessage = text;
-    if (m_strMessage == text) return;
-    m_strMessage = text;
-    SetElementText(QStringLiteral("divMessage"), m_strMessage);
-}
-
-void CTessoraDlg::OnTimer(unsigned) {
-    FoldSentBytes();
-    WatchLine();
-    SendStamps();
-    // The stamps of the next Send read the new second.
-    MonitorNeedsRefresh(true);
-    // One tick a second, each just after the second turns (see MsUntilNextStampTick).
-    if (HasTimer(IDT_STAMP))
-        SetTimer(IDT_STAMP, MsUntilNextStampTick(std::chrono::system_clock::now()));
 }
 
 bool CTessoraDlg::PromptSave(unsigned icon) {
@@ -546,8 +360,9 @@ LRESULT CTessoraDlg::OnOpenStartFile(WPARAM, LPARAM) {
 void CTessoraDlg::OpenFile(const std::string& path) {
     // The loader replaces the screens only once the whole file is read, so a failure part-way
     // (an exception for the dispatch) leaves every screen as it was.
-    if (!LoadDocument(path, m_doc)) {
-        AfxMessageBox(kOpenFailed, MB_OK);
+    std::string reason;
+    if (!LoadDocument(path, m_doc, nullptr, &reason)) {
+        AfxMessageBox(kOpenFailed, MB_OK, reason);
         return;
     }
     SetWindowText(kTitlePrefix + FileTitle(path));
@@ -557,21 +372,11 @@ void CTessoraDlg::OpenFile(const std::string& path) {
 }
 
 LRESULT CTessoraDlg::OnToggleMonitor(WPARAM, LPARAM) {
-    ShowMonitor(!(m_pMonitor && m_pMonitor->isVisible()));
+    m_monitor.Show(!m_monitor.Shown());
     return 0;
 }
 
 LRESULT CTessoraDlg::OnFileSave(WPARAM, LPARAM) {
     Save();
-    return 0;
-}
-LRESULT CTessoraDlg::OnSetup(WPARAM, LPARAM) {
-    // Nothing else may write to the port while the operator switches it.
-    KillTimer(IDT_STAMP);
-    auto dlg = std::make_unique<CSetupDlg>(m_pPort.get(), this);
-    // OK and the close box lead on alike: the port chosen last is the one to greet.
-    dlg->DoModal();
-    dlg.reset();
-    Connect();
     return 0;
 }

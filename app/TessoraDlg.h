@@ -3,31 +3,47 @@
 #include <QTimer>
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "CaptionDisplay.h"
 #include "DHtmlDialog.h"
-#include "MonitorWnd.h"
+#include "LineWatch.h"
+#include "MonitorKeeper.h"
 #include "Port.h"
 #include "SendPreview.h"
 #include "SetupDlg.h"
 #include "TessoraFile.h"
+#include "UnitWriter.h"
+#include "WindowDoor.h"
 
 class CRemoteControl;
 
 // The main window: four screens of caption text with their stamp corners, sent to the
 // caption unit over the serial line. All state lives in these fields; the page is a view
 // that is refilled from them after every load.
-class CTessoraDlg : public CDHtmlDialog {
-    // The local HTTP interface runs its requests through the same handlers and fields.
-    friend class CRemoteControl;
-
+class CTessoraDlg : public CDHtmlDialog, public CWindowDoor {
 public:
     explicit CTessoraDlg(QWidget* parent = nullptr);
     ~CTessoraDlg() override;
+
+    // The door for the rest of the program: each command posts or sends the message the
+    // page's own button or tab does, with its origin as the message's lParam.
+    bool Busy() const override;
+    void SelectScreen(int screen, WriteOrigin origin) override;
+    void PutScreen(int screen, const ScreenChange& change, WriteOrigin origin) override;
+    void Send(WriteOrigin origin) override;
+    void Clear(WriteOrigin origin) override;
+    WindowState State() override;
+    SendPreview NextSend() override { return PreviewNextSend(); }
+    const CCaptionDisplay& UnitDisplay() override;
+    OnAirRecord& OnAir() override { return m_unit.Record(); }
+    int ListenForChanges(std::function<void()> listener) override;
+    void StopListening(int key) override;
 
     // Marks the current tab, focuses the text and writes the fields to the page.
     void ShowScreen();
@@ -45,29 +61,33 @@ public:
     LRESULT OnOpenStartFile(WPARAM wParam, LPARAM lParam);
     LRESULT OnToggleMonitor(WPARAM wParam, LPARAM lParam);
 
-    // The link to the caption unit.
-    void Connect();
-    void ComposeText(std::string& text);
-    void SendString(const std::string& text);
+    // The link to the caption unit. Connect greets the unit on a line that is up and starts
+    // the clock; a lost line is tried on, and greeted when back if greetWhenBack; a port that
+    // does not open gets the port box.
+    void Connect(bool greetWhenBack = true);
+    void Greet();
+    // Starts the clock on the lost line, which each tick then tries again.
+    void ResumeLine(bool greetWhenBack);
+    // The page's side of a Send: the too-long warning on the message line, the fields shown.
+    void ComposeText(const TextLayout& layout);
+    // Queues text for the unit; false when the port did not take it.
+    bool SendString(std::string_view text);
     void SendStamps();
-
-    // What the unit shows: the display decoded from every byte the line has taken.
-    const CCaptionDisplay& UnitDisplay() const { return m_unitDisplay; }
-    // Folds the bytes sent since the last call into UnitDisplay; true when any went out.
-    bool FoldSentBytes();
     // What Send would put on the unit now: the current screen as the page shows it.
     SendPreview PreviewNextSend();
     // The current screen (m_nScreen 2 to 5) as the page shows it now, read into copies.
     void PeekCurrentScreen(std::string& text, std::int32_t& dateCorner, std::int32_t& timeCorner);
 
+    // Makes the one port over the operator's device mapping; says so when the settings file
+    // could not be read as written.
+    void CreatePort();
     void LoadSettings();
     void SaveSettings();
-    // Once a tick: notices a lost line, tries its device again and says so on the message line.
-    void WatchLine();
-    // Puts a line-state text on the message line unless the too-long warning holds it.
-    void ShowLineMessage(const std::string& text);
 
     std::unique_ptr<CPort> m_pPort;
+    // The device a port name that the settings do not map opens (COMn: /dev/ttyS<n-1>); the
+    // tests stand in a line of their own.
+    PortDeviceResolver m_unmappedPortDevice = DefaultPortDevice;
     CTessoraFile m_doc;
     bool m_bMiniMode = false;
     std::int32_t m_nScreen = 2;
@@ -77,24 +97,19 @@ public:
     std::int32_t m_nMinSizeHeight = 50;
     bool m_bDirty = false;
     RECT m_rcFull;
+    // Where the strip was shown (outer top left): the stored place, or where it was pulled
+    // onto a screen.
+    QPoint m_ptStripShown;
     std::string m_strMessage;
-    // The line-state text last put on the message line ("" none), and the ticks the
-    // "back" text has left to show.
-    std::string m_strLineMessage;
-    bool m_bLineLost = false;
-    int m_nLineBackTicks = 0;
+    // Every write to the unit, and the unit's display; the line as the operator follows it.
+    CUnitWriter m_unit{m_pPort};
+    CLineWatch m_line;
 
     // A screen set to open once the window is up and the unit greeted (from the command
     // line); emptied when it is taken.
     std::optional<std::string> m_strStartFile;
 
-    // The unit monitor: whether it is (to be) shown, and where; created on first showing.
-    bool m_bMonitorOpen = false;
-    std::optional<QPoint> m_monitorPos;
-    std::unique_ptr<CMonitorWnd> m_pMonitor;
-    void ShowMonitor(bool show);
-    // Brings the shown monitor up to date now.
-    void RefreshMonitor();
+    CMonitorKeeper m_monitor;
 
     bool OnInitDialog() override;
     void OnCancel() override;
@@ -124,16 +139,16 @@ private:
     // The current screen's text as last exchanged with the page, line ends as the document
     // has them.
     std::string m_strShownText;
-    // Brings the monitor up to date at most about 30 times a second; a next Send gone stale
-    // is composed again, the unit's bytes are folded in.
+    // Tells the change listeners and the monitor; a next Send gone stale is composed again.
     void MonitorNeedsRefresh(bool nextSendChanged);
-    std::string LineText() const;
-    QTimer m_monitorRefresh;
-    bool m_bNextSendStale = true;
-    CCaptionDisplay m_unitDisplay;
-    std::string m_strSentScratch;
     std::vector<DHtmlEventMapEntry> m_eventMap;
     std::vector<DHtmlKeyMapEntry> m_keyMap;
     std::unique_ptr<CRemoteControl> m_pRemote;
     MessageMap m_messageMap;
+    std::map<int, std::function<void()>> m_changeListeners;
+    int m_nextListenerKey = 1;
+    // A Send of the current screen, as a Send or as the corner lists' resend.
+    void SendScreen(WriteKind kind, WriteOrigin origin);
+    // Who posted a command: the page is the strip while the window is one.
+    WriteOrigin OriginOf(LPARAM lParam) const;
 };

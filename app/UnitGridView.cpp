@@ -1,6 +1,7 @@
 #include "UnitGridView.h"
 
 #include <QFontDatabase>
+#include <QFontInfo>
 #include <QPaintEvent>
 #include <QPainter>
 #include <QStaticText>
@@ -38,21 +39,41 @@ bool IsPlaceholder(unsigned char byte) {
            byte == 0x90 || byte == 0x9d;
 }
 
+QFont GridFont() {
+    QFont font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    font.setStyleHint(QFont::Monospace);
+    return font;
+}
+
 }  // namespace
 
 CUnitGridView::CUnitGridView(bool showWritePosition, QWidget* parent)
     : QWidget(parent), m_bShowWritePosition(showWritePosition) {
-    QFont font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
-    font.setStyleHint(QFont::Monospace);
+    TakeFont(GridFont());
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    setFocusPolicy(Qt::NoFocus);
+    setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+}
+
+int CUnitGridView::NaturalFontPixels() {
+    return QFontInfo(GridFont()).pixelSize();
+}
+
+void CUnitGridView::SetFontPixels(int pixels) {
+    QFont font = GridFont();
+    font.setPixelSize(pixels);
+    TakeFont(font);
+}
+
+void CUnitGridView::TakeFont(const QFont& font) {
     setFont(font);
     const QFontMetrics metrics(font);
     m_nCellWidth = metrics.horizontalAdvance(QLatin1Char('M')) + 2;
     m_nCellHeight = metrics.height() + 2;
     m_nLeft = kPadding + metrics.horizontalAdvance(QStringLiteral("00 "));
     m_nTop = kPadding + 2 * metrics.height();
-    setAttribute(Qt::WA_OpaquePaintEvent);
-    setFocusPolicy(Qt::NoFocus);
-    setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+    updateGeometry();
+    update();
 }
 
 void CUnitGridView::SetDisplay(const CCaptionDisplay& display) {

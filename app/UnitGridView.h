@@ -13,6 +13,10 @@ public:
     explicit CUnitGridView(bool showWritePosition, QWidget* parent = nullptr);
 
     void SetDisplay(const CCaptionDisplay& display);
+    // Draws the grid in the fixed font at this many pixels; the cells follow the font.
+    void SetFontPixels(int pixels);
+    // The fixed font's own size, at which the grid is drawn until told otherwise.
+    static int NaturalFontPixels();
     const CCaptionDisplay& Display() const { return m_display; }
 
     QSize sizeHint() const override;
@@ -25,6 +29,7 @@ private:
     QRect CellRect(int column, int row) const;
     QRect RowRect(int row) const;
     QPixmap Background() const;
+    void TakeFont(const QFont& font);
 
     CCaptionDisplay m_display;
     QPixmap m_background;

@@ -132,7 +132,7 @@ std::uint64_t CArchive::ReadStringLength(bool& wide) {
 std::string CArchive::ReadString() {
     bool wide = false;
     const std::uint64_t length = ReadStringLength(wide);
-    if (length > m_longestText) throw TextTooLong{};
+    if (length > m_longestText) throw TextTooLong{length};
     // The length is checked against what the file still holds before anything is allocated,
     // so a damaged or hostile length costs nothing. Halving avoids overflow for wide texts.
     const std::uint64_t remaining = GetRemaining();

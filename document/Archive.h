@@ -38,7 +38,9 @@ public:
     std::string ReadString();
 
     // Thrown by ReadString for a text longer than the limit set, before anything is read.
-    struct TextTooLong {};
+    struct TextTooLong {
+        std::uint64_t length = 0;  // as the file gives it, in characters
+    };
     // Longest text ReadString takes from now on, in characters.
     void LimitTextLength(std::uint64_t longest) noexcept { m_longestText = longest; }
 

@@ -9,6 +9,7 @@
 // Whole-document loads and saves of .tso files. Both return false when the file cannot be
 // opened at all (the caller shows its own fixed message; openError, if given, gets the cause)
 // and throw CArchiveException, CFileException or CMemoryException for a failure after that.
+// A load also says why in words (reason, one line naming the file) for the operator.
 
 // Longest text a screen may hold when a file is opened. The unit shows under a thousand
 // bytes; a text far beyond that only stalls the window that has to show it.
@@ -17,7 +18,7 @@ inline constexpr std::size_t kLongestScreenText = std::size_t{1} << 20;
 // On success replaces doc; on any failure doc is left exactly as it was. A file with a text
 // longer than kLongestScreenText counts as one that cannot be opened.
 [[nodiscard]] bool LoadDocument(const std::string& path, CTessoraFile& doc,
-                                CFileException* openError = nullptr);
+                                CFileException* openError = nullptr, std::string* reason = nullptr);
 
 // Writes a new file beside the target and renames it over the target only once it is complete
 // and on disk, so a failed save leaves an earlier file of that name intact and no stray file

@@ -74,7 +74,7 @@ unsigned EffectiveMessageBoxIcon(unsigned type) {
 }
 
 int AfxMessageBox(const std::string& text, unsigned type, const std::string& detail) {
-    if (hook()) return hook()(text, type);
+    if (hook()) return hook()(text, type, detail);
 
     AnswerBox box(qtIcon(EffectiveMessageBoxIcon(type)), QString::fromLatin1(kApplicationName),
                   FromAnsi(text), QMessageBox::NoButton, QApplication::activeWindow());

@@ -11,7 +11,8 @@
 int AfxMessageBox(const std::string& text, unsigned type = MB_OK, const std::string& detail = {});
 
 // Lets tests answer message boxes instead of a person; an empty hook restores the real box.
-using MessageBoxHook = std::function<int(const std::string& text, unsigned type)>;
+using MessageBoxHook =
+    std::function<int(const std::string& text, unsigned type, const std::string& detail)>;
 void SetMessageBoxHook(MessageBoxHook hook);
 
 // The icon a box of this type shows (MB_ICONSTOP, MB_ICONEXCLAMATION, ... or 0 for none).

@@ -2,9 +2,9 @@
 
 #include <QFile>
 #include <QSettings>
-#include <QTemporaryDir>
 
 #include "Charset.h"
+#include "SettingsLines.h"
 
 namespace {
 
@@ -13,37 +13,26 @@ QSettings openStore() {
                      QStringLiteral("Tessora"));
 }
 
-// Whether rewriting the file from what could be read of it keeps every setting it holds. It
-// does not when a line cannot be read, or when a value runs on over the lines after it (an
-// unclosed quote swallows a [Ports] group). Read from a copy: the store's own reading of a
-// file is shared and would not say again what went wrong the first time.
-bool ReadsCleanly(const QByteArray& bytes) {
-    QTemporaryDir folder;
-    if (!folder.isValid()) return true;
-    const QString copy = folder.filePath(QStringLiteral("Tessora.conf"));
-    QFile out(copy);
-    if (!out.open(QIODevice::WriteOnly) || out.write(bytes) != bytes.size()) return true;
-    out.close();
-    const QSettings parsed(copy, QSettings::IniFormat);
-    if (parsed.status() != QSettings::NoError) return false;
-    qsizetype settingLines = 0;
-    for (const QByteArray& line : bytes.split('\n')) {
-        const QByteArray text = line.trimmed();
-        if (!text.isEmpty() && text[0] != ';' && text[0] != '[' && text.contains('='))
-            ++settingLines;
-    }
-    return parsed.allKeys().size() >= settingLines;
+QByteArray FileBytes(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
-// Called before each write, which rewrites the whole file from what could be read of it. A
-// file that did not read cleanly is kept beside it first, as Tessora.conf.bak.
-void KeepUnreadableFile() {
-    const QString path = openStore().fileName();
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly) || ReadsCleanly(file.readAll())) return;
+SettingsLines ReadLines(const QByteArray& bytes) {
+    return ReadSettingsLines(std::string_view(bytes.constData(), bytes.size()));
+}
+
+void Keep(const QString& path) {
     const QString kept = path + QStringLiteral(".bak");
     QFile::remove(kept);
     QFile::copy(path, kept);
+}
+
+// Called before each write, which rewrites the whole file from what could be read of it. A
+// file that a rewrite would not give back line for line is kept beside it first.
+void KeepUnreadableFile() {
+    const QString path = openStore().fileName();
+    if (ReadLines(FileBytes(path)).rewriteLosesLines) Keep(path);
 }
 
 }  // namespace
@@ -101,4 +90,13 @@ std::vector<std::pair<std::u16string, std::string>> SettingsStore::ReadPaths(
 
 std::string SettingsStore::FileName() {
     return openStore().fileName().toStdString();
+}
+
+std::optional<std::string> SettingsStore::CheckFile() {
+    const QString path = openStore().fileName();
+    const std::optional<SettingsLines::Misread> misread = ReadLines(FileBytes(path)).misread;
+    if (!misread) return std::nullopt;
+    Keep(path);
+    return path.toStdString() + ", line " + std::to_string(misread->line) + ": " + misread->why +
+           ".";
 }

@@ -27,4 +27,9 @@ public:
 
     // Where the store lives, for telling the operator which file to edit (UTF-8).
     static std::string FileName();
+
+    // When the file is not read as written (a value running on over the lines after it, a
+    // line that is no setting), keeps it as it was beside it, as Tessora.conf.bak, and says
+    // where and why, naming the file and the line (UTF-8). Nothing when it reads as written.
+    static std::optional<std::string> CheckFile();
 };

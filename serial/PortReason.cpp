@@ -87,12 +87,11 @@ std::string FormatSerialDevice(const SerialDevice& d) {
     return line;
 }
 
-std::vector<std::string> DeviceHolders(const std::string& path) {
-    std::vector<std::string> holders;
+std::vector<pid_t> ProcessesHolding(const std::string& path) {
+    std::vector<pid_t> pids;
     std::error_code ec;
     const fs::path wanted = fs::canonical(path, ec);
-    if (ec) return holders;
-    const std::string self = std::to_string(::getpid());
+    if (ec) return pids;
     for (const auto& proc : fs::directory_iterator("/proc", ec)) {
         const std::string pid = proc.path().filename().string();
         if (pid.empty() || !std::all_of(pid.begin(), pid.end(), ::isdigit)) continue;
@@ -100,11 +99,20 @@ std::vector<std::string> DeviceHolders(const std::string& path) {
         for (const auto& fd : fs::directory_iterator(proc.path() / "fd", fdEc)) {
             std::error_code linkEc;
             if (fs::read_symlink(fd.path(), linkEc) == wanted && !linkEc) {
-                const std::string name = FirstLine(proc.path() / "comm");
-                holders.push_back((pid == self ? "this program" : name) + " (" + pid + ")");
+                pids.push_back(static_cast<pid_t>(std::stol(pid)));
                 break;
             }
         }
+    }
+    return pids;
+}
+
+std::vector<std::string> DeviceHolders(const std::string& path) {
+    std::vector<std::string> holders;
+    for (const pid_t pid : ProcessesHolding(path)) {
+        const std::string id = std::to_string(pid);
+        const std::string name = FirstLine(fs::path("/proc") / id / "comm");
+        holders.push_back((pid == ::getpid() ? "this program" : name) + " (" + id + ")");
     }
     return holders;
 }

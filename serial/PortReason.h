@@ -1,5 +1,7 @@
 #pragma once
 
+#include <sys/types.h>
+
 #include <string>
 #include <system_error>
 #include <vector>
@@ -29,6 +31,9 @@ std::string FormatSerialDevice(const SerialDevice& device);
 // missing one. One line, no trailing newline. settingsFile names where Ports are mapped.
 std::string DescribePortFailure(const std::string& device, std::error_code reason,
                                 const std::string& settingsFile);
+
+// The processes that have path open, where /proc says (others' only where it may be read).
+std::vector<pid_t> ProcessesHolding(const std::string& path);
 
 // The programs (name and process id, "name (pid)") that have path open, where /proc says.
 std::vector<std::string> DeviceHolders(const std::string& path);

@@ -1,12 +1,16 @@
 #include "UnitLine.h"
 
 #include <fcntl.h>
+#include <sys/inotify.h>
+#include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+
+#include "PortReason.h"
 
 namespace {
 
@@ -52,7 +56,7 @@ CUnitLine::~CUnitLine() {
 }
 
 void CUnitLine::Close() {
-    for (int* pFd : {&m_hLine, &m_hSlave}) {
+    for (int* pFd : {&m_hWatch, &m_hLine, &m_hSlave}) {
         if (*pFd >= 0) {
             ::close(*pFd);
             *pFd = -1;
@@ -86,7 +90,33 @@ bool CUnitLine::OpenPseudoTerminal(std::string& strError) {
         Close();
         return false;
     }
+    // Closes by others are what may leave a claim behind.
+    m_hWatch = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    if (m_hWatch < 0 || ::inotify_add_watch(m_hWatch, m_strPath.c_str(), IN_CLOSE) < 0) {
+        strError = ErrorText("inotify " + m_strPath);
+        Close();
+        return false;
+    }
     return true;
+}
+
+bool CUnitLine::DropLeftClaim() {
+    // Only that something closed the device matters: inotify folds like events together.
+    alignas(inotify_event) char events[4096];
+    while (::read(m_hWatch, events, sizeof events) > 0) {
+    }
+    // A claim is let go before the close that ends it, so one still set after a close is
+    // left over once no other process has the device open.
+    int held = 0;
+    if (::ioctl(m_hSlave, TIOCGEXCL, &held) != 0 || held == 0) {
+        return false;
+    }
+    for (const pid_t pid : ProcessesHolding(m_strPath)) {
+        if (pid != ::getpid()) {
+            return false;
+        }
+    }
+    return ::ioctl(m_hSlave, TIOCNXCL) == 0;
 }
 
 bool CUnitLine::OpenDevice(const std::string& strPath, std::string& strError) {

@@ -24,6 +24,13 @@ public:
 
     // The descriptor to poll and read; -1 while a device is gone.
     int ReadFd() const { return m_hLine; }
+    // On a pseudo-terminal, readable when others have closed the device; -1 else.
+    int WatchFd() const { return m_hWatch; }
+    // Takes what WatchFd has to tell. Once nobody else has the device open, an exclusive
+    // claim still on it was left by a program that ended without letting go (killed,
+    // crashed): it is dropped, else no program could open the device again while the unit
+    // holds its end. True when a claim was dropped.
+    bool DropLeftClaim();
     // The path the program under test opens.
     const std::string& Path() const { return m_strPath; }
 
@@ -37,6 +44,8 @@ private:
     // no lock and is opened before anyone can set TIOCEXCL, so a program that
     // holds the device exclusively can still open it.
     int m_hSlave = -1;
+    // Closes of the device, from inotify.
+    int m_hWatch = -1;
     std::string m_strPath;
     bool m_bPseudoTerminal = false;
 };

@@ -151,22 +151,29 @@ bool CUnitServer::Serve(const sigset_t& waitMask, std::string& strError) {
             WaitAfterHangUp(waitMask);
             continue;
         }
-        pollfd pfd{m_line.ReadFd(), POLLIN, 0};
+        // A watch of -1 is passed over by ppoll.
+        pollfd pfds[2] = {{m_line.ReadFd(), POLLIN, 0}, {m_line.WatchFd(), POLLIN, 0}};
         timespec timeout{};
         const timespec* pTimeout = nullptr;
         if (m_bRedrawPending) {
             timeout = ToTimespec(m_nextFrame - Clock::now());
             pTimeout = &timeout;
         }
-        int rc = ::ppoll(&pfd, 1, pTimeout, &waitMask);
+        int rc = ::ppoll(pfds, 2, pTimeout, &waitMask);
         if (rc < 0 && errno != EINTR) {
             strError = std::string("poll: ") + std::strerror(errno);
             return false;
         }
         if (rc > 0) {
-            if ((pfd.revents & POLLIN) != 0) {
+            if ((pfds[1].revents & POLLIN) != 0 && m_line.DropLeftClaim()) {
+                std::fprintf(stderr,
+                             "tessora-unit: %s: the program that held it ended without "
+                             "letting go; the device is free again\n",
+                             m_line.Path().c_str());
+            }
+            if ((pfds[0].revents & POLLIN) != 0) {
                 ReadFromLine();
-            } else if ((pfd.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0) {
+            } else if ((pfds[0].revents & (POLLHUP | POLLERR | POLLNVAL)) != 0) {
                 m_bHungUp = true;
             }
         }

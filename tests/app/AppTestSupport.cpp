@@ -49,6 +49,15 @@ std::string FakeLine::received(std::size_t until, std::chrono::milliseconds limi
     return m_seen;
 }
 
+bool WaitUntil(const std::function<bool()>& done, std::chrono::milliseconds limit) {
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    while (!done()) {
+        if (std::chrono::steady_clock::now() > deadline) return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    }
+    return true;
+}
+
 namespace {
 
 QSettings store() {
@@ -85,8 +94,9 @@ QVariant ReadSetting(const QString& key) {
 }
 
 MainWindowFixture::MainWindowFixture() {
-    SetMessageBoxHook([this](const std::string& text, unsigned type) {
+    SetMessageBoxHook([this](const std::string& text, unsigned type, const std::string& detail) {
         boxes.push_back({text, type});
+        details.push_back(detail);
         if ((type & MB_TYPEMASK) == MB_OK) return IDOK;
         if (answers.empty()) return IDNO;
         const int answer = answers.front();

@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <chrono>
+#include <functional>
 #include <memory>
 #include <string>
 #include <utility>
@@ -30,6 +31,10 @@ private:
     std::string m_seen;
 };
 
+// Runs the window's loop until done() holds; false when the time is up first.
+bool WaitUntil(const std::function<bool()>& done,
+               std::chrono::milliseconds limit = std::chrono::seconds(10));
+
 // Settings for one test in the per-user store the program reads (a fresh temporary home).
 void ResetSettings();
 void WriteSetting(const QString& key, const QVariant& value);
@@ -55,5 +60,6 @@ public:
     FakePageView* view = nullptr;
     std::unique_ptr<CTessoraDlg> dlg;
     std::vector<std::pair<std::string, unsigned>> boxes;
-    std::vector<int> answers;  // answers for the boxes that ask, in order; IDOK otherwise
+    std::vector<std::string> details;  // each box's detail, "" for none
+    std::vector<int> answers;          // answers for the boxes that ask, in order; IDOK otherwise
 };

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -220,22 +221,34 @@ TEST_F(FileCommands, ACancelledDialogChangesNothing) {
     EXPECT_EQ(dialogs, (std::vector{FileDialogKind::Save, FileDialogKind::Open}));
 }
 
-TEST_F(FileCommands, AFailedOpenChangesNothing) {
+// Open's own box keeps its text and says why under its details.
+TEST_F(FileCommands, AFailedOpenChangesNothingAndSaysWhy) {
     WriteAll(folder / "short.tso", std::string(20, '\0'));
+    ASSERT_EQ(::mkfifo(at("pipe.tso").c_str(), 0600), 0);
+    CTessoraFile huge;
+    huge.m_strText3 = std::string(kLongestScreenText + 1, 'x');
+    ASSERT_TRUE(SaveDocument(huge, at("huge.tso")));
     typeTwoScreens();
     choices = {at("earlier.tso")};
     press("btnSave");
     page->type(QStringLiteral("scrText"), QStringLiteral("third, changed"));
     w.dlg->UpdateData(true);
     const WindowState before = state();
+    const Box openFailed{"Could not open file!", MB_OK};
     const struct {
         const char* file;
         Box box;
+        std::string detail;  // part of it
     } cases[] = {
         {"short.tso",
-         {"An attempt was made to access an unnamed file past its end.", MB_OK | MB_ICONSTOP}},
-        {"missing.tso", {"Could not open file!", MB_OK}},
-        {".", {"Could not open file!", MB_OK}},
+         {"An attempt was made to access an unnamed file past its end.", MB_OK | MB_ICONSTOP},
+         ""},
+        {"missing.tso", openFailed, at("missing.tso") + ": No such file or directory."},
+        {".", openFailed, " is a folder, not a screen set file."},
+        {"pipe.tso", openFailed, at("pipe.tso") + " is a pipe, not a screen set file."},
+        {"huge.tso", openFailed,
+         at("huge.tso") + " holds a screen text of 1048577 bytes; a screen may hold at most " +
+             "1048576."},
     };
     for (const auto& c : cases) {
         w.boxes.clear();
@@ -243,6 +256,9 @@ TEST_F(FileCommands, AFailedOpenChangesNothing) {
         choices = {at(c.file)};
         press("btnOpen");
         EXPECT_EQ(w.boxes, (Boxes{{kPrompt, MB_YESNO | MB_ICONSTOP}, c.box})) << c.file;
+        EXPECT_NE(w.details.back().find(c.detail), std::string::npos)
+            << c.file << ": " << w.details.back();
+        EXPECT_EQ(w.details.back().empty(), c.detail.empty()) << c.file;
         expectState(before);
     }
 }
@@ -498,7 +514,7 @@ TEST(FileErrors, TheDocumentsOutOfMemoryIsAnExclamation) {
     };
     FakePageViews pages;
     std::vector<Box> boxes;
-    SetMessageBoxHook([&](const std::string& text, unsigned type) {
+    SetMessageBoxHook([&](const std::string& text, unsigned type, const std::string&) {
         boxes.push_back({text, type});
         return IDOK;
     });

@@ -21,7 +21,8 @@ constexpr char kPlain[] = "rgb(51, 51, 153)";       // #333399
 class MainPage : public ::testing::Test {
 protected:
     void SetUp() override {
-        SetMessageBoxHook([](const std::string&, unsigned) { return IDOK; });  // no port here
+        SetMessageBoxHook(
+            [](const std::string&, unsigned, const std::string&) { return IDOK; });  // no port here
         dlg = std::make_unique<CTessoraDlg>();
         QObject::connect(dlg.get(), &CDHtmlDialog::pageReady, [this] { ++ready; });
         QObject::connect(dlg.get(), &CDHtmlDialog::commandDone, [this] { ++done; });

@@ -2,9 +2,7 @@
 // "On the unit" follows what the line took and stops when the line does.
 #include <gtest/gtest.h>
 
-#include <QCoreApplication>
 #include <chrono>
-#include <functional>
 
 #include "AppTestSupport.h"
 #include "DisplayText.h"
@@ -28,24 +26,15 @@ std::string Decoded(const std::string& bytes) {
     return Described(display);
 }
 
-bool WaitUntil(const std::function<bool()>& done, std::chrono::milliseconds limit = 10s) {
-    const auto deadline = std::chrono::steady_clock::now() + limit;
-    while (!done()) {
-        if (std::chrono::steady_clock::now() > deadline) return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    }
-    return true;
-}
-
 class MonitorOnALine : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(w.startOnLine(line));  // ticks come when the test says
-        w.dlg->ShowMonitor(true);
-        ASSERT_TRUE(w.dlg->m_pMonitor);
+        w.dlg->m_monitor.Show(true);
+        ASSERT_TRUE(w.dlg->m_monitor.Window());
         page = w.view;
     }
-    CMonitorWnd& monitor() { return *w.dlg->m_pMonitor; }
+    CMonitorWnd& monitor() { return *w.dlg->m_monitor.Window(); }
     std::string nextSend() { return DisplayDump(monitor().NextSendGrid().Display()); }
     std::string onTheUnit() { return Described(monitor().UnitGrid().Display()); }
     void command(const char* id, const char* event = "mousedown") {
@@ -91,7 +80,7 @@ TEST_F(MonitorOnALine, NextSendIsWhatSendPutsOnTheUnit) {
         // The stamps read the clock: the preview and the Send fall in one second on some try.
         std::string preview, shown;
         for (int attempt = 0; attempt < 3 && (preview.empty() || preview != shown); ++attempt) {
-            w.dlg->RefreshMonitor();
+            w.dlg->m_monitor.Refresh();
             preview = nextSend();
             command("btnSend");
             ASSERT_TRUE(unitShowsTheLine());
@@ -128,7 +117,7 @@ TEST_F(MonitorOnALine, OnTheUnitFollowsTheLineAndStopsWithIt) {
         return monitor().LineText().startsWith(QStringLiteral("Line lost: "));
     }));
     command("btnSend");
-    w.dlg->RefreshMonitor();
+    w.dlg->m_monitor.Refresh();
     EXPECT_EQ(onTheUnit(), before);
 }
 

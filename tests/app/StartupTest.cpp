@@ -143,6 +143,41 @@ TEST_F(Startup, ASettingsFileThatDoesNotReadCleanlyIsKeptBeforeItIsRewritten) {
     EXPECT_EQ(ReadSetting("CommPort").toString(), "COM2");
 }
 
+// A hand-edited file that does not read as written is no ground to open a port on: a port
+// whose mapping may be among the lines misread opens nothing, rather than the device an
+// unmapped name falls back to, and the file is kept as it was.
+TEST_F(Startup, ASettingsFileThatDoesNotReadAsWrittenOpensNoGuessedPortAndIsKept) {
+    const struct {
+        QByteArray file;
+        const char* line;  // where the detail says it went wrong
+    } cases[] = {
+        // The backslash joins [Ports] to the value before it.
+        {"[General]\nCommPort=COM1\nLastFolder=C:\\Shows\\\n[Ports]\nCOM1=/dev/tessora-test\n",
+         ", line 3:"},
+        {"[General]\nCommPort=COM1\n[Ports]\nCOM1 /dev/tessora-test\n", ", line 4:"},
+    };
+    for (const auto& c : cases) {
+        ResetSettings();
+        QFile::remove(SettingsFile() + QStringLiteral(".bak"));
+        WriteSettingsFile(c.file);
+        FakeLine fallback;  // what COM1 would fall back to
+        MainWindowFixture w;
+        w.dlg->m_unmappedPortDevice = [&](const std::u16string&) { return fallback.device(); };
+        w.start();
+        EXPECT_FALSE(isOpen(*w.dlg)) << c.line;
+        EXPECT_EQ(w.dlg->m_pPort->DevicePath(), "") << c.line;
+        EXPECT_EQ(fallback.received(1, std::chrono::milliseconds(200)), "") << c.line;
+        ASSERT_FALSE(w.details.empty()) << c.line;
+        EXPECT_NE(w.details.front().find(SettingsFile().toStdString() + c.line), std::string::npos)
+            << w.details.front();
+        EXPECT_EQ(w.boxes.back().first, kOpenPortFailed) << c.line;
+        w.dlg->OnCancel();
+        QFile kept(SettingsFile() + QStringLiteral(".bak"));
+        ASSERT_TRUE(kept.open(QIODevice::ReadOnly)) << c.line;
+        EXPECT_EQ(kept.readAll(), c.file);
+    }
+}
+
 TEST_F(Startup, AnOpenPortIsGreetedThenClearedAndTheClockStarts) {
     FakeLine line;
     WriteSetting("CommPort", "COM1");

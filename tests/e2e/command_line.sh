@@ -67,6 +67,30 @@ bad_file "$WORK/missing.tso" command-line-missing
 # The end-of-file text is much the longer: two different boxes, not one for both.
 [ "$short_box" -gt "$BOX_WIDTH" ] || fail "box widths $short_box and $BOX_WIDTH: the same box twice?"
 
+step "a busy port: the port box, then the file opened all the same"
+# Another program holds COM1's device as the program itself would: locked.
+perl -MFcntl=:flock -e 'open(my $f, "+<", $ARGV[0]) or die; flock($f, LOCK_EX | LOCK_NB) or die;
+    $| = 1; print "held\n"; sleep 600' "${UNIT_DEVICE[com1]}" >"$WORK/holder.out" &
+HOLDER=$!
+wait_for 10 grep -q held "$WORK/holder.out" || fail "could not hold COM1's device"
+PORT=$(perl -MIO::Socket::INET -e 'print IO::Socket::INET->new(Listen => 1, LocalAddr => "127.0.0.1")->sockport')
+settings "[General]" "CommPort=COM1" "[Ports]" "COM1=${UNIT_DEVICE[com1]}" \
+    "[Remote]" "Port=$PORT" "Token=tok-$RANDOM"
+start_app "$WORK/news.show.tso"
+wait_for 60 prompt_up || fail "no port box"
+# The page comes in under the box; the file waits for the box to be answered.
+main_page_in() { [ "$(main_page)" = 104 ]; }
+wait_for 60 main_page_in || fail "the main page never came in under the port box"
+grep -q " remote listening $PORT\$" "$TESSORA_READY_FILE" || fail "no remote control under the port box"
+start_file_done && fail "the file was opened under the port box"
+screenshot command-line-busy-port
+xdotool windowactivate --sync "$PROMPT" key Return 2>/dev/null || true
+wait_for 30 start_file_done || fail "the file named on the command line was never opened"
+wait_main_window_any_title
+expect_eq "$(title)" "Halvercrest Pexalune - news.show" "title after the port box"
+quit_discarding
+kill "$HOLDER"
+
 step "two files or an unknown option: one line of usage on standard error, exit 2"
 for args in "a.tso b.tso" "--bogus" "-x a.tso"; do
     status=0

@@ -40,6 +40,19 @@ width=$(xwininfo -id "$STRIP" | awk '/Width:/ {print $2}')
 height=$(xwininfo -id "$STRIP" | awk '/Height:/ {print $2}')
 [ "$width" -le 1280 ] && [ "$height" -le 1024 ] || fail "the strip is ${width}x${height}"
 
+step "its restore text is on the screen, and a click on it brings the full window back"
+read -r sx sy sw sh < <(outer_rect_of "$STRIP")
+read -r SCREEN_W SCREEN_H < <(xwininfo -root | awk '/Width:/ {w = $2} /Height:/ {h = $2} END {print w, h}')
+cx=$((sx + sw / 2))
+cy=$((sy + sh / 2))
+[ "$cx" -ge 0 ] && [ "$cx" -lt "$SCREEN_W" ] && [ "$cy" -ge 0 ] && [ "$cy" -lt "$SCREEN_H" ] ||
+    fail "the strip's middle is at $cx,$cy"
+screenshot huge-strip
+xdotool mousemove "$cx" "$cy" click 1
+wait_main_window_any_title 20
+press btnToggle
+wait_for 20 strip_up || fail "no strip"
+
 step "the clock keeps ticking"
 from=$(($(unit_byte_count com1) + 1))
 wait_for 10 stamps_since "$from" 4 || fail "stamps stopped: $(unit_bytes_from com1 "$from")"
@@ -48,6 +61,7 @@ step "a close request brings the full window back"
 wmctrl -i -c "$STRIP"
 wait_main_window_any_title 20
 quit_discarding
+expect_eq "$(setting MinPosX) $(setting MinPosY)" "2147483647 -2147483648" "stored place"
 expect_eq "$(setting MinSizeWidth)" 100000 "stored width"
 expect_eq "$(setting MinSizeHeight)" 100000 "stored height"
 echo "PASS [${SECONDS}s]"

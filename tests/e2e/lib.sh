@@ -161,6 +161,19 @@ wait_main_window_any_title() {
     locate_window
 }
 
+# The outer rectangle (frame included) of window W: "x y width height".
+outer_rect_of() {
+    local info x y cw ch l r t b
+    info=$(xwininfo -id "$1")
+    x=$(awk '/Absolute upper-left X/ {print $4}' <<<"$info")
+    y=$(awk '/Absolute upper-left Y/ {print $4}' <<<"$info")
+    cw=$(awk '/Width:/ {print $2}' <<<"$info")
+    ch=$(awk '/Height:/ {print $2}' <<<"$info")
+    # _NET_FRAME_EXTENTS = left, right, top, bottom
+    read -r l r t b < <(xprop -id "$1" _NET_FRAME_EXTENTS | sed 's/.*= //; s/,//g')
+    echo "$((x - l)) $((y - t)) $((cw + l + r)) $((ch + t + b))"
+}
+
 locate_window() {
     WIN_X=$(xwininfo -id "$WIN" | awk '/Absolute upper-left X/ {print $4}')
     WIN_Y=$(xwininfo -id "$WIN" | awk '/Absolute upper-left Y/ {print $4}')

@@ -17,6 +17,7 @@ start_app --monitor
 wait_main_window
 wait_bytes com1 43
 wait_for 15 monitor_up || fail "--monitor opened no monitor"
+locate_window  # the main window may have stepped aside for it
 screenshot monitor-beside-main
 
 step "the text box keeps the keyboard while the monitor shows and follows the line"

@@ -3,18 +3,7 @@
 source "$(dirname "$0")/lib.sh"
 
 # The outer rectangle (frame included) of the program's visible window: "x y width height".
-outer_rect() {
-    local w
-    w=$(xdotool search --onlyvisible --name '^Tessora$' | head -n 1)
-    local x y cw ch
-    x=$(xwininfo -id "$w" | awk '/Absolute upper-left X/ {print $4}')
-    y=$(xwininfo -id "$w" | awk '/Absolute upper-left Y/ {print $4}')
-    cw=$(xwininfo -id "$w" | awk '/Width:/ {print $2}')
-    ch=$(xwininfo -id "$w" | awk '/Height:/ {print $2}')
-    # _NET_FRAME_EXTENTS = left, right, top, bottom
-    read -r l r t b < <(xprop -id "$w" _NET_FRAME_EXTENTS | sed 's/.*= //; s/,//g')
-    echo "$((x - l)) $((y - t)) $((cw + l + r)) $((ch + t + b))"
-}
+outer_rect() { outer_rect_of "$(xdotool search --onlyvisible --name '^Tessora$' | head -n 1)"; }
 strip_up() { [ "$(main_page)" = 157 ] && [ "$(outer_rect | cut -d' ' -f3)" -lt 300 ]; }
 rect_is() { [ "$(outer_rect)" = "$1" ]; }
 rect_is_not() { [ "$(outer_rect)" != "$1" ]; }

@@ -18,7 +18,7 @@ TEST(MessageBoxIcons, BoxesThatAskWarnUnlessGivenAnIcon) {
 
 TEST(MessageBoxHook, AnswersInsteadOfAPerson) {
     std::string seen;
-    SetMessageBoxHook([&](const std::string& text, unsigned) {
+    SetMessageBoxHook([&](const std::string& text, unsigned, const std::string&) {
         seen = text;
         return IDNO;
     });

@@ -84,7 +84,7 @@ protected:
         view = pages.next();
         dlg = std::make_unique<TestDialog>();
         dlg->init();
-        SetMessageBoxHook([this](const std::string& text, unsigned type) {
+        SetMessageBoxHook([this](const std::string& text, unsigned type, const std::string&) {
             boxes.push_back({text, type});
             return IDOK;
         });

@@ -20,6 +20,8 @@
 #include <thread>
 #include <vector>
 
+#include "Terminal.h"
+
 namespace {
 
 using namespace std::chrono_literals;
@@ -197,6 +199,52 @@ TEST_F(TessoraUnit, KeepsServingAcrossCloseAndReopenWithoutSpinning) {
     const long before = unit.CpuTicks();
     std::this_thread::sleep_for(500ms);
     EXPECT_LT(unit.CpuTicks() - before, ::sysconf(_SC_CLK_TCK) / 10);
+    EXPECT_EQ(unit.Stop(), 0);
+}
+
+// A program killed while it holds the device leaves its claim for sole use behind; the unit
+// drops it once nobody else has the device open, never while its holder lives.
+TEST_F(TessoraUnit, LetsTheNextProgramInAfterOneKilledHoldingTheDevice) {
+    CUnitRun unit({"--quiet", "--log", m_strLog});
+    const std::string device = unit.FirstLine();
+    int toHolder[2], fromHolder[2];
+    ASSERT_EQ(::pipe(toHolder), 0);
+    ASSERT_EQ(::pipe(fromHolder), 0);
+    const pid_t holder = ::fork();
+    ASSERT_GE(holder, 0);
+    if (holder == 0) {
+        std::error_code reason;
+        const int fd = OpenExclusiveTerminal(device, reason);
+        char c = fd >= 0 ? 'y' : 'n';
+        // Then sends on what it is given, so the test knows when the unit has caught up.
+        while (::write(fromHolder[1], &c, 1) == 1 && ::read(toHolder[0], &c, 1) == 1) {
+            if (::write(fd, &c, 1) != 1) break;
+        }
+        ::_exit(0);
+    }
+    char c = 0;
+    ASSERT_EQ(::read(fromHolder[0], &c, 1), 1);
+    ASSERT_EQ(c, 'y');
+
+    // Another program is kept out, and its try leaves the claim where it is.
+    std::error_code reason;
+    EXPECT_LT(OpenExclusiveTerminal(device, reason), 0);
+    EXPECT_EQ(reason, std::errc::device_or_resource_busy);
+    ASSERT_EQ(::write(toHolder[1], "x", 1), 1);
+    ASSERT_TRUE(WaitFor([&] { return FileLines(m_strLog).size() == 1; }));
+    const int look = ::open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    int held = look < 0 && errno == EBUSY;  // not root: refused for the claim itself
+    if (look >= 0) ::ioctl(look, TIOCGEXCL, &held);
+    EXPECT_NE(held, 0) << "the claim of a live holder was dropped";
+    if (look >= 0) ::close(look);
+
+    ::kill(holder, SIGKILL);
+    ::waitpid(holder, nullptr, 0);
+    int fd = -1;
+    EXPECT_TRUE(WaitFor([&] { return (fd = OpenExclusiveTerminal(device, reason)) >= 0; }))
+        << reason.message();
+    if (fd >= 0) ReleaseTerminal(fd);
+    for (int end : {toHolder[0], toHolder[1], fromHolder[0], fromHolder[1]}) ::close(end);
     EXPECT_EQ(unit.Stop(), 0);
 }
 

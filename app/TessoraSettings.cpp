@@ -1,0 +1,80 @@
+// The main window's settings: the port and its device mapping, the strip's place and size,
+// and the monitor's, read once at start and written at close.
+#include <cstdio>
+#include <cstdlib>
+#include <new>
+
+#include "Cp1252.h"
+#include "MessageBox.h"
+#include "SettingsStore.h"
+#include "TessoraDlg.h"
+
+namespace {
+
+constexpr char kPortObjectFailed[] = "CPort failed to initialize";
+constexpr char kSettingsMisread[] = "Some settings could not be read - please check settings!";
+constexpr char kMisreadSettings[] =
+    " Until the file is mended, a port that [Ports] does not map opens no device (not "
+    "/dev/ttyS<n>). The file as it was is kept in ";
+constexpr std::size_t kMaxPortNameBytes = 255;
+
+// The operator's mapping of port names to devices, looked up by the exact name; a name it
+// does not map opens the device unmapped gives it, or none when there is no unmapped.
+PortDeviceResolver PortDevices(std::vector<std::pair<std::u16string, std::string>> mapping,
+                               PortDeviceResolver unmapped) {
+    return
+        [mapping = std::move(mapping), unmapped = std::move(unmapped)](const std::u16string& name) {
+            for (const auto& [mapped, device] : mapping)
+                if (mapped == name && !device.empty()) return device;
+            return unmapped ? unmapped(name) : std::string();
+        };
+}
+
+}  // namespace
+
+void CTessoraDlg::CreatePort() {
+    // The operator's port mapping is read once, at start, like the rest of the settings. A
+    // file not read as written may have lost a port's mapping with the lines misread: a port
+    // it does not map then opens nothing, rather than a device guessed from its name.
+    const std::optional<std::string> misread = SettingsStore::CheckFile();
+    m_pPort.reset(new (std::nothrow) CPort(
+        PortDevices(SettingsStore().ReadPaths("Ports"), misread ? nullptr : m_unmappedPortDevice)));
+    if (!m_pPort) {
+        AfxMessageBox(kPortObjectFailed, MB_OK);
+        std::exit(1);
+    }
+    if (misread) {
+        const std::string detail =
+            *misread + kMisreadSettings + SettingsStore::FileName() + ".bak.";
+        std::fprintf(stderr, "tessora: settings: %s\n", detail.c_str());
+        AfxMessageBox(kSettingsMisread, MB_OK, detail);
+    }
+}
+
+void CTessoraDlg::LoadSettings() {
+    const SettingsStore store;
+    const std::optional<std::string> port = store.ReadText("CommPort", kMaxPortNameBytes);
+    for (auto [name, field] : {std::pair{"MinPosX", &m_nMinPosX}, std::pair{"MinPosY", &m_nMinPosY},
+                               std::pair{"MinSizeWidth", &m_nMinSizeWidth},
+                               std::pair{"MinSizeHeight", &m_nMinSizeHeight}}) {
+        if (const std::optional<std::int32_t> value = store.ReadInt32(name)) *field = *value;
+    }
+    m_monitor.Load(store);
+    if (port && port->rfind("COM", 0) == 0) {
+        const std::u16string wide = Utf16FromCp1252(*port);
+        m_pPort->SetPort(wide.c_str());
+    }
+}
+
+void CTessoraDlg::SaveSettings() {
+    if (!m_pPort) return;
+    std::u16string name;
+    m_pPort->GetPortName(&name);
+    SettingsStore store;
+    store.WriteText("CommPort", Cp1252FromUtf16(name));
+    store.WriteInt32("MinPosX", m_nMinPosX);
+    store.WriteInt32("MinPosY", m_nMinPosY);
+    store.WriteInt32("MinSizeWidth", m_nMinSizeWidth);
+    store.WriteInt32("MinSizeHeight", m_nMinSizeHeight);
+    m_monitor.Save(store);
+}

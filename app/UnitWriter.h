@@ -1,0 +1,41 @@
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "CaptionDisplay.h"
+#include "OnAirRecord.h"
+#include "Port.h"
+
+// Everything the window writes to the caption unit passes through here: queued on the
+// port, recorded with its kind and origin, and followed into the unit's display as the line
+// takes it.
+class CUnitWriter {
+public:
+    explicit CUnitWriter(std::unique_ptr<CPort>& port) : m_port(port) {}
+
+    // Queues text; false when there is no port or it refused the text.
+    bool Send(std::string_view text);
+    // Queues pieces in order and records them as one write, taken only if every one was.
+    void Write(UnitWrite write, const std::vector<std::string_view>& pieces);
+    // Folds the bytes the line took since the last call into the display; true when any.
+    bool FoldSent();
+    // What the unit shows: decoded from every byte the line has taken so far.
+    const CCaptionDisplay& Display() {
+        FoldSent();
+        return m_display;
+    }
+    OnAirRecord& Record() { return m_onAir; }
+
+    // Called after each text queued.
+    std::function<void()> onQueued;
+
+private:
+    std::unique_ptr<CPort>& m_port;
+    CCaptionDisplay m_display;
+    std::string m_sentScratch;
+    OnAirRecord m_onAir;
+};

@@ -1,0 +1,66 @@
+#include "OnAirRecord.h"
+
+const char* WriteKindName(WriteKind kind) {
+    switch (kind) {
+        case WriteKind::Greeting:
+            return "greeting";
+        case WriteKind::Clear:
+            return "clear";
+        case WriteKind::Send:
+            return "send";
+        case WriteKind::CornerResend:
+            return "corner";
+        case WriteKind::Tick:
+            return "tick";
+    }
+    return "?";
+}
+
+const char* WriteOriginName(WriteOrigin origin) {
+    switch (origin) {
+        case WriteOrigin::Program:
+            return "program";
+        case WriteOrigin::Page:
+            return "page";
+        case WriteOrigin::Key:
+            return "key";
+        case WriteOrigin::Strip:
+            return "strip";
+        case WriteOrigin::Remote:
+            return "remote";
+        case WriteOrigin::Cue:
+            return "cue";
+    }
+    return "?";
+}
+
+void OnAirRecord::Record(const UnitWrite& write) {
+    if (write.taken) {
+        switch (write.kind) {
+            case WriteKind::Greeting:
+            case WriteKind::Clear:
+                m_now = OnAir{true, write.screen, {}, 0, 0, write.origin, write.time};
+                break;
+            case WriteKind::Send:
+            case WriteKind::CornerResend:
+                m_now = OnAir{
+                    false,        write.screen, write.text, write.dateCorner, write.timeCorner,
+                    write.origin, write.time};
+                break;
+            case WriteKind::Tick:
+                break;
+        }
+    }
+    // A listener may stop listening while it is told.
+    const std::map<int, Listener> listeners = m_listeners;
+    for (const auto& [key, listener] : listeners) listener(write, m_now);
+}
+
+int OnAirRecord::Listen(Listener listener) {
+    m_listeners.emplace(m_nextKey, std::move(listener));
+    return m_nextKey++;
+}
+
+void OnAirRecord::Unlisten(int key) {
+    m_listeners.erase(key);
+}

@@ -1,0 +1,77 @@
+#include "RemoteControl.h"
+
+#include <QString>
+
+#include "Cp1252.h"
+#include "DisplayText.h"
+#include "LineEnds.h"
+
+namespace remote {
+namespace {
+
+// The window's texts are Windows-1252; the interface speaks UTF-8.
+std::string Utf8(const std::string& ansi) {
+    return QString::fromStdU16String(Utf16FromCp1252(ansi)).toStdString();
+}
+
+std::vector<std::string> Rows(const CCaptionDisplay& display) {
+    std::vector<std::string> rows;
+    for (int row = 0; row < CCaptionDisplay::kRows; ++row) rows.push_back(RowText(display, row));
+    return rows;
+}
+
+}  // namespace
+
+void RemoteControl::Run(const Request& request) {
+    constexpr WriteOrigin kRemote = WriteOrigin::Remote;
+    switch (request.action) {
+        case Action::Status:
+            break;
+        case Action::SelectScreen:
+            m_door.SelectScreen(request.screen, kRemote);
+            break;
+        case Action::Send:
+            if (request.screen != 0) m_door.SelectScreen(request.screen, kRemote);
+            m_door.Send(kRemote);
+            break;
+        case Action::Clear:
+            m_door.Clear(kRemote);
+            break;
+        case Action::PutScreen: {
+            ScreenChange change;
+            // As if typed into the text box: Windows-1252 ("?" for what it cannot hold), and
+            // new lines as the box holds them.
+            // Composed first: "e" and a combining acute are one character, which
+            // Windows-1252 has.
+            if (request.edit.text)
+                change.text =
+                    BoxLineEnds(Cp1252FromUtf16(QString::fromStdString(*request.edit.text)
+                                                    .normalized(QString::NormalizationForm_C)
+                                                    .toStdU16String()));
+            change.dateCorner = request.edit.date;
+            change.timeCorner = request.edit.time;
+            m_door.PutScreen(request.screen, change, kRemote);
+            break;
+        }
+    }
+}
+
+Status RemoteControl::CurrentStatus() {
+    const WindowState state = m_door.State();
+    Status status;
+    status.port = state.port;
+    status.device = state.device;
+    status.connected = state.live;
+    status.screen = state.screen;
+    status.title = state.title;
+    status.modified = state.modified;
+    status.message = Utf8(state.message);
+    for (std::size_t index = 0; index < state.screens.size(); ++index)
+        status.screens[index] = {Utf8(state.screens[index].text), state.screens[index].dateCorner,
+                                 state.screens[index].timeCorner};
+    status.next = Rows(m_door.NextSend().display);
+    status.unit = Rows(m_door.UnitDisplay());
+    return status;
+}
+
+}  // namespace remote

@@ -1,0 +1,22 @@
+#pragma once
+
+#include "RemoteServer.h"
+#include "WindowDoor.h"
+
+namespace remote {
+
+// The interface's requests as the window's own commands, through its door: each runs on
+// the window's thread, as the page's events do, and is recorded as the remote's.
+class RemoteControl : public RemoteTarget {
+public:
+    explicit RemoteControl(CWindowDoor& door) : m_door(door) {}
+
+    bool Busy() const override { return m_door.Busy(); }
+    void Run(const Request& request) override;
+    Status CurrentStatus() override;
+
+private:
+    CWindowDoor& m_door;
+};
+
+}  // namespace remote

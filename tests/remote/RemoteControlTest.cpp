@@ -1,0 +1,85 @@
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "RemoteControl.h"
+
+namespace remote {
+namespace {
+
+// A window that only notes what it is asked, to check the remote reaches it through its door
+// alone and in its terms: screens 1 to 4, Windows-1252 texts as typed, the remote's origin.
+class FakeDoor : public CWindowDoor {
+public:
+    std::vector<std::string> calls;
+    WindowState state;
+    bool busy = false;
+
+    bool Busy() const override { return busy; }
+    void SelectScreen(int screen, WriteOrigin origin) override {
+        Note("select " + std::to_string(screen), origin);
+    }
+    void PutScreen(int screen, const ScreenChange& change, WriteOrigin origin) override {
+        Note("put " + std::to_string(screen) + " [" + change.text.value_or("-") + "] " +
+                 std::to_string(change.dateCorner.value_or(-1)) + " " +
+                 std::to_string(change.timeCorner.value_or(-1)),
+             origin);
+    }
+    void Send(WriteOrigin origin) override { Note("send", origin); }
+    void Clear(WriteOrigin origin) override { Note("clear", origin); }
+    WindowState State() override { return state; }
+    SendPreview NextSend() override { return PreviewSend("Next", 0, 0, 0); }
+    const CCaptionDisplay& UnitDisplay() override { return m_unit; }
+    OnAirRecord& OnAir() override { return m_onAir; }
+    int ListenForChanges(std::function<void()>) override { return 0; }
+    void StopListening(int) override {}
+
+private:
+    void Note(const std::string& call, WriteOrigin origin) {
+        calls.push_back(call + (origin == WriteOrigin::Remote ? "" : " (not remote)"));
+    }
+    CCaptionDisplay m_unit;
+    OnAirRecord m_onAir;
+};
+
+TEST(RemoteControl, RequestsBecomeTheWindowsCommands) {
+    FakeDoor door;
+    RemoteControl control(door);
+    Request send{Action::Send, 3, {}};
+    control.Run(send);
+    control.Run(Request{Action::Send, 0, {}});
+    control.Run(Request{Action::Clear, 0, {}});
+    control.Run(Request{Action::SelectScreen, 2, {}});
+    Request put{Action::PutScreen, 4, {}};
+    put.edit.text = "W\xC3\xB6rld\r\n5 \xE2\x82\xAC \xE6\x97\xA5 e\xCC\x81";
+    put.edit.time = 2;
+    control.Run(put);
+    EXPECT_EQ(door.calls, (std::vector<std::string>{"select 3", "send", "send", "clear", "select 2",
+                                                    "put 4 [W\xF6rld\n5 \x80 ? \xE9] -1 2"}));
+    door.busy = true;
+    EXPECT_TRUE(control.Busy());
+}
+
+TEST(RemoteControl, StatusSpeaksUtf8) {
+    FakeDoor door;
+    door.state.screens[1] = {
+        "Gr\xFC\xDF"
+        "e\n\x80",
+        1, 4};
+    door.state.screen = 2;
+    door.state.message = "Line lost: /dev/x";
+    door.state.title = "Halvercrest Pexalune - untitled";
+    door.state.live = true;
+    const Status status = RemoteControl(door).CurrentStatus();
+    EXPECT_EQ(status.screens[1].text,
+              "Gr\xC3\xBC\xC3\x9F"
+              "e\n\xE2\x82\xAC");
+    EXPECT_EQ(status.screens[1].time, 4);
+    EXPECT_EQ(status.screen, 2);
+    EXPECT_TRUE(status.connected);
+    EXPECT_EQ(status.next.size(), 19u);
+    EXPECT_EQ(status.next[0].substr(0, 4), "Next");
+}
+
+}  // namespace
+}  // namespace remote
