@@ -40,12 +40,14 @@ std::string PortName(const SendOptions& options, const PortSettings& settings) {
     return "COM1";
 }
 
-// As the window maps a name (its [Ports] device, else COMn's default device); a name the
-// window could not map but that is a path names the device itself.
+// As the window maps a name: its [Ports] device, else COMn's default device, or none while
+// the settings file is not read as written. A path that is no mapped name is the device.
 std::string DeviceOf(const std::string& name, const PortSettings& settings) {
-    const std::string mapped = MappedPortDevices(settings.ports)(PortKey(name));
-    if (!mapped.empty() || name.find('/') == std::string::npos) return mapped;
-    return name;
+    const std::u16string key = PortKey(name);
+    for (const auto& [port, device] : settings.ports)
+        if (port == key && !device.empty()) return device;
+    if (name.find('/') != std::string::npos) return name;
+    return settings.misread ? std::string() : DefaultPortDevice(key);
 }
 
 // Waits until the line has taken every byte queued: the writer passes a byte only once the
@@ -79,6 +81,12 @@ int Run(const SendOptions& options) {
     }
 
     const PortSettings settings = ReadPortSettings(PortSettingsFile());
+    if (settings.misread) {
+        std::cerr << "tessora-send: settings: " << PortSettingsFile() << ", line "
+                  << settings.misread->line << ": " << settings.misread->why
+                  << ". Until the file is mended, a port that [Ports] does not map opens no device."
+                  << std::endl;
+    }
     const std::string name = PortName(options, settings);
     const std::string device = DeviceOf(name, settings);
     CPort port([device](const std::u16string&) { return device; });

@@ -118,6 +118,15 @@ run 4 "$WORK/show.tso" 2
 exec 7>&-
 wait "${PIDS[-1]}" || fail "the device's holder did not end"
 
+echo "-- a settings file not read as written: mapped ports still open, unmapped ones none"
+SETTINGS=$XDG_CONFIG_HOME/Halvercrest/Tessora.conf
+cp "$SETTINGS" "$WORK/settings"
+printf 'a line with no equals sign\n' >>"$SETTINGS"
+run 4 --port COM99 "$WORK/show.tso" 2
+[[ $ERR == *"Tessora.conf, line 7: it has no \"=\""*"could not open COM99: no device: "* ]] ||
+    fail "an unmapped port with a misread file: $ERR"
+cp "$WORK/settings" "$SETTINGS"
+
 echo "-- Clear alone, and with a screen's stamps"
 run 0 --clear
 expect '{A19' "clear"

@@ -27,6 +27,9 @@ TEST(PortSettings, ReadsThePortAndTheMappingAsTheWindowsStoreDoes) {
         "[Monitor]\n"
         "CommPort=COM9\n");
     EXPECT_EQ(settings.commPort, "COM2");
+    // The window warns of the joined line, and opens no device for an unmapped port.
+    ASSERT_TRUE(settings.misread);
+    EXPECT_EQ(settings.misread->line, 11);
     // A list (COM3) is no path; a name given again means its last value.
     EXPECT_EQ(settings.ports, (Ports{{u"COM2", "/dev/serial/by-id/usb-FTDI_A1,B2-port0"},
                                      {u"COM4", "/dev/ttyUSB\\1"},

@@ -125,6 +125,7 @@ bool IsGeneral(std::string_view section) {
 
 PortSettings ParsePortSettings(std::string_view text) {
     PortSettings settings;
+    settings.misread = ReadSettingsLines(text).misread;
     std::string section;
     for (const std::string& line : LogicalLines(text)) {
         const std::string_view trimmed = Trim(line);

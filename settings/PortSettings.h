@@ -6,6 +6,8 @@
 #include <utility>
 #include <vector>
 
+#include "SettingsLines.h"
+
 // The port settings the window keeps, read without Qt from the file it keeps them in:
 // [General] CommPort and the [Ports] group. The file is read as the window's settings store
 // reads it (QSettings' INI form): "[General]" holds the top-level keys, a ";" at a line's
@@ -15,6 +17,9 @@ struct PortSettings {
     std::optional<std::string> commPort;
     // (name, device) in the file's order, as the port's resolver takes them.
     std::vector<std::pair<std::u16string, std::string>> ports;
+    // The first line not read as written. The window then opens no device for a port that
+    // [Ports] does not map, as the line may have been its mapping.
+    std::optional<SettingsLines::Misread> misread;
 };
 
 PortSettings ParsePortSettings(std::string_view text);
