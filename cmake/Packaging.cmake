@@ -25,15 +25,23 @@ function(tessora_gzip source target)
     set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${source})
 endfunction()
 file(MAKE_DIRECTORY ${tessora_generated_dir})
+# A program's manual page, packaging/man/<name>.1, in section 1.
+function(tessora_install_manual name)
+    tessora_gzip(${tessora_packaging_dir}/man/${name}.1 ${tessora_generated_dir}/${name}.1.gz)
+    install(FILES ${tessora_generated_dir}/${name}.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+endfunction()
 
 # The virtual unit ships beside the program, so a machine with no caption unit can still
 # try the program out.
 if(TARGET tessora-unit)
     tessora_install_program(tessora-unit)
-    tessora_gzip(${tessora_packaging_dir}/man/tessora-unit.1
-                 ${tessora_generated_dir}/tessora-unit.1.gz)
-    install(FILES ${tessora_generated_dir}/tessora-unit.1.gz
-            DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+    tessora_install_manual(tessora-unit)
+endif()
+
+# Sending from scripts needs no display and no window.
+if(TARGET tessora-send)
+    tessora_install_program(tessora-send)
+    tessora_install_manual(tessora-send)
 endif()
 
 if(TARGET tessora)
@@ -55,8 +63,7 @@ if(TARGET tessora)
     endforeach()
     install(FILES ${tessora_packaging_dir}/com.halvercrest.tessora.metainfo.xml
             DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
-    tessora_gzip(${tessora_packaging_dir}/man/tessora.1 ${tessora_generated_dir}/tessora.1.gz)
-    install(FILES ${tessora_generated_dir}/tessora.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+    tessora_install_manual(tessora)
 endif()
 
 # The changelog's newest entry and the software centre's newest release must be this
@@ -78,7 +85,7 @@ install(FILES ${tessora_generated_dir}/changelog.gz ${tessora_packaging_dir}/cop
 # the two programs and every library of ours linked into them, in optimised builds without
 # a sanitizer (which brings checks of its own).
 if(CMAKE_BUILD_TYPE STREQUAL "Release" AND TESSORA_SANITIZE STREQUAL "")
-    set(tessora_to_harden tessora tessora-unit)
+    set(tessora_to_harden tessora tessora-unit tessora-send)
     set(tessora_hardened)
     while(tessora_to_harden)
         list(POP_FRONT tessora_to_harden target)
@@ -103,7 +110,7 @@ if(CMAKE_BUILD_TYPE STREQUAL "Release" AND TESSORA_SANITIZE STREQUAL "")
     endwhile()
 endif()
 
-# The package is built from the program and the unit alone: installing must not first
+# The package is built from the programs alone: installing must not first
 # build every test and benchmark of the tree.
 set(CMAKE_SKIP_INSTALL_ALL_DEPENDENCY ON)
 
@@ -121,7 +128,8 @@ string(CONCAT CPACK_PACKAGE_DESCRIPTION
     "While it runs it rewrites the stamps every second. Screens are saved as .tso\n"
     "files.\n"
     "\n"
-    "The package also holds tessora-unit, a virtual caption unit on a\n"
+    "The package also holds tessora-send, which sends a screen from a script\n"
+    "without the window, and tessora-unit, a virtual caption unit on a\n"
     "pseudo-terminal, to try the program with no unit attached.")
 set(CPACK_STRIP_FILES ON)
 

@@ -73,7 +73,9 @@ CFileException::Cause CFileException::CauseFromErrno(int error) noexcept {
         case EROFS:
             return Cause::accessDenied;
         case ENOSPC:
+#ifdef EDQUOT  // no quotas in the Windows C runtime
         case EDQUOT:
+#endif
         case EFBIG:  // the file size limit stops a save exactly as a full disk does
             return Cause::diskFull;
         case EMFILE:

@@ -9,6 +9,8 @@ packages=(
     # The HTTP server's CMake files look for the WebSockets ones, which its package does not pull in.
     qt6-websockets-dev
     libgtest-dev libgmock-dev libbenchmark-dev
+    # The heart built for Windows and tested under wine; GoogleTest from its sources there.
+    g++-mingw-w64-x86-64-posix wine64 googletest
     fonts-liberation2 fonts-dejavu-core
     xvfb xauth openbox wmctrl xdotool x11-utils x11-xkb-utils imagemagick stress-ng clang-format curl jq iproute2
     # The serial device server the network line tests put in front of the virtual unit.

@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds Tessora and runs every test: the formatting check, the
 # whole suite under AddressSanitizer+UBSan (the real-window tests included, each under its
-# own Xvfb, and run twice so that a flaky one shows up here) and the serial suite again
-# under ThreadSanitizer. Last it builds the Debian package, installs it on this machine and
-# starts the installed program. Warnings are errors in every build here.
+# own Xvfb, and run twice so that a flaky one shows up here), the serial suite again under
+# ThreadSanitizer, and the heart built for Windows with its tests under wine. Last it builds
+# the Debian package, installs it on this machine and starts the installed program.
+# Warnings are errors in every build here.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 jobs=$(nproc)
@@ -28,6 +29,12 @@ cmake --preset tsan >/dev/null
 cmake --build --preset tsan -j "$jobs"
 # Some kernels randomise mappings beyond what TSan accepts; run without ASLR there.
 setarch "$(uname -m)" -R ctest --preset tsan
+
+echo "== Windows build (mingw-w64): the heart's tests under wine"
+cmake --preset windows >/dev/null
+cmake --build --preset windows -j "$jobs"
+# In a prefix of its own under build/, made on first use with no display (tests/windows/wine.sh).
+ctest --preset windows
 
 echo "== Release package: build, install and start the installed program"
 cmake --preset package >/dev/null

@@ -44,7 +44,9 @@ TEST(ExceptionsTest, ErrnoMapsToTheCauseTheOperatorSees) {
         {EPERM, Cause::accessDenied},
         {EROFS, Cause::accessDenied},
         {ENOSPC, Cause::diskFull},
+#ifdef EDQUOT
         {EDQUOT, Cause::diskFull},
+#endif
         {EFBIG, Cause::diskFull},
         {EMFILE, Cause::tooManyOpenFiles},
         {ENFILE, Cause::tooManyOpenFiles},

@@ -51,8 +51,10 @@ run() {
     files=$(dpkg -L tessora)
     local path
     local metainfo=/usr/share/metainfo/com.halvercrest.tessora.metainfo.xml
-    local pages=(/usr/share/man/man1/tessora.1.gz /usr/share/man/man1/tessora-unit.1.gz)
-    for path in /usr/bin/tessora /usr/bin/tessora-unit /usr/share/applications/tessora.desktop \
+    local pages=(/usr/share/man/man1/tessora.1.gz /usr/share/man/man1/tessora-unit.1.gz
+        /usr/share/man/man1/tessora-send.1.gz)
+    for path in /usr/bin/tessora /usr/bin/tessora-unit /usr/bin/tessora-send \
+        /usr/share/applications/tessora.desktop \
         /usr/share/icons/hicolor/48x48/apps/tessora.png \
         /usr/share/icons/hicolor/256x256/apps/tessora.png \
         /usr/share/icons/hicolor/48x48/mimetypes/application-x-tessora-screens.png \
@@ -73,6 +75,8 @@ run() {
     else
         echo "-- desktop-file-validate not available; desktop entry not validated"
     fi
+
+    /usr/bin/tessora-send --version | grep -q "^tessora-send " || fail "tessora-send does not start"
 
     echo "-- .tso files are the package's type and open in the program"
     local scratch
