@@ -200,6 +200,15 @@ std::string StatusJson(const Status& status) {
         {QStringLiteral("screens"), screens},
         {QStringLiteral("next"), rows(status.next)},
         {QStringLiteral("unit"), rows(status.unit)},
+        {QStringLiteral("on_air"),
+         QJsonObject{
+             {QStringLiteral("cleared"), status.onAir.cleared},
+             {QStringLiteral("screen"), status.onAir.screen},
+             {QStringLiteral("text"), text(status.onAir.content.text)},
+             {QStringLiteral("date"), status.onAir.content.date},
+             {QStringLiteral("time"), status.onAir.content.time},
+             {QStringLiteral("origin"), text(status.onAir.origin)},
+         }},
     };
     return QJsonDocument(object).toJson(QJsonDocument::Compact).toStdString();
 }

@@ -70,6 +70,13 @@ struct Status {
     std::array<ScreenState, 4> screens;
     std::vector<std::string> next;  // the display the next Send would give, row by row
     std::vector<std::string> unit;  // the display the unit shows, row by row
+    // What the last Send put on the unit, and who sent it; cleared after a Clear.
+    struct OnAir {
+        bool cleared = true;
+        int screen = 0;
+        ScreenState content;
+        std::string origin;
+    } onAir;
 };
 
 std::string StatusJson(const Status& status);

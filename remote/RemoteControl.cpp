@@ -69,6 +69,10 @@ Status RemoteControl::CurrentStatus() {
     for (std::size_t index = 0; index < state.screens.size(); ++index)
         status.screens[index] = {Utf8(state.screens[index].text), state.screens[index].dateCorner,
                                  state.screens[index].timeCorner};
+    const OnAir& onAir = m_door.OnAir().Now();
+    status.onAir = {onAir.cleared, onAir.screen,
+                    ScreenState{Utf8(onAir.text), onAir.dateCorner, onAir.timeCorner},
+                    WriteOriginName(onAir.origin)};
     status.next = Rows(m_door.NextSend().display);
     status.unit = Rows(m_door.UnitDisplay());
     return status;

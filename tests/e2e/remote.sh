@@ -138,6 +138,7 @@ count=$(unit_byte_count com1)
 expect_api 200 POST /api/v1/send
 expect_sent "$count" '\{A19\{C0000[0-9]{2}/[0-9]{2}/[0-9]{2}\{C0001Third!\{C0002' "remote Send"
 status
+expect_eq "$(field '.on_air | [.screen, .text, .origin, .cleared] | tostring')" '[3,"Third!","remote",false]' "on air"
 expect_eq "$(field '.unit[1] | sub(" +$"; "")')" "Third!" "unit grid row 01"
 expect_eq "$(field '.unit[0]')" "$(unit_row com1 0)" "unit grid row 00 against the unit"
 

@@ -70,7 +70,15 @@ TEST(RemoteControl, StatusSpeaksUtf8) {
     door.state.message = "Line lost: /dev/x";
     door.state.title = "Halvercrest Pexalune - untitled";
     door.state.live = true;
+    UnitWrite send;
+    send.origin = WriteOrigin::Key;
+    send.screen = 2;
+    send.text = "\x80 5";
+    door.OnAir().Record(send);
     const Status status = RemoteControl(door).CurrentStatus();
+    EXPECT_FALSE(status.onAir.cleared);
+    EXPECT_EQ(status.onAir.content.text, "\xE2\x82\xAC 5");
+    EXPECT_EQ(status.onAir.origin, "key");
     EXPECT_EQ(status.screens[1].text,
               "Gr\xC3\xBC\xC3\x9F"
               "e\n\xE2\x82\xAC");
