@@ -3,9 +3,10 @@
 // offered here; a name is always a COM port.
 
 #include <windows.h>
+// After windows.h, which it needs.
+#include <timeapi.h>
 
 #include <cassert>
-#include <chrono>
 #include <mutex>
 #include <string>
 #include <system_error>
@@ -249,6 +250,9 @@ void CPort::WriteDevice() {
         MarkLost(LastFailure());
         return;
     }
+    // Windows' default timer tick is about 15 ms: without a finer one each byte's 1 ms sleep
+    // would take a tick, far slower than the line.
+    ::timeBeginPeriod(kCycleSleepMs);
     bool pending = false;
     while (KeepWorking()) {
         unsigned char byte = 0;
@@ -281,6 +285,7 @@ void CPort::WriteDevice() {
         }
     }
     if (pending) write.Cancel(m_hComm);
+    ::timeEndPeriod(kCycleSleepMs);
 }
 
 void CPort::ReadDevice() {
