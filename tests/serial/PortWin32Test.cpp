@@ -3,17 +3,13 @@
 
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <string>
-#include <thread>
 
 #include "Port.h"
 
 namespace {
-
-using namespace std::chrono_literals;
 
 int IsOpen(const CPort& port) {
     int open = -1;
@@ -47,21 +43,6 @@ protected:
     const std::u16string name = TestPort();
     CPort port;
 };
-
-// Each byte counts as sent only once its write has completed, and every byte goes out once.
-TEST_F(WinPortOnUnit, QueuedTextGoesOutWholeAndInOrder) {
-    port.KeepSentBytes(true);
-    ASSERT_EQ(port.Write("{A19"), 0);
-    ASSERT_EQ(port.Write(std::string_view("ab\0c", 4)), 0);
-    std::string sent;
-    const auto deadline = std::chrono::steady_clock::now() + 10s;
-    while (sent.size() < 8 && std::chrono::steady_clock::now() < deadline) {
-        port.TakeSent(sent);
-        std::this_thread::sleep_for(5ms);
-    }
-    EXPECT_EQ(sent, std::string("{A19ab\0c", 8));
-    EXPECT_EQ(port.QueuedBytes(), 0u);
-}
 
 // The writer sends about a byte a millisecond, so the ring fills long before it drains: the
 // text that does not fit is refused whole, and Close ends the workers with the line busy.
