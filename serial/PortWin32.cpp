@@ -47,11 +47,12 @@ std::error_code LastFailure() {
     return {static_cast<int>(::GetLastError()), std::system_category()};
 }
 
-// The errors a read gives once the device has gone (a USB adapter pulled, its driver gone).
+// The errors the port gives once the device has gone (a USB adapter pulled, its driver gone,
+// the far end of the line closed).
 bool IsHangUpError(DWORD error) {
     return error == ERROR_BAD_COMMAND || error == ERROR_DEVICE_REMOVED ||
            error == ERROR_GEN_FAILURE || error == ERROR_INVALID_HANDLE ||
-           error == ERROR_ACCESS_DENIED;
+           error == ERROR_ACCESS_DENIED || error == ERROR_NOT_READY;
 }
 
 // One overlapped operation in flight on the port; it never outlives its record.
@@ -266,7 +267,9 @@ void CPort::WriteDevice() {
                 PassHead(m_tx);
                 continue;
             }
-            if (::GetLastError() != ERROR_IO_PENDING) {
+            const DWORD error = ::GetLastError();
+            if (IsHangUpError(error)) break;  // nothing queued can reach the unit on it
+            if (error != ERROR_IO_PENDING) {
                 Pause();  // the byte stays at the head and is tried again
                 continue;
             }
@@ -278,14 +281,21 @@ void CPort::WriteDevice() {
         }
         pending = false;
         DWORD written = 0;
-        if (write.Finish(m_hComm, &written) && written == 1) {
+        if (!write.Finish(m_hComm, &written)) {
+            if (IsHangUpError(::GetLastError())) break;
+            Pause();
+        } else if (written == 1) {
             PassHead(m_tx);
         } else {
-            Pause();
+            Pause();  // timed out: the byte stays at the head
         }
     }
     if (pending) write.Cancel(m_hComm);
     ::timeEndPeriod(kCycleSleepMs);
+    if (m_bRunning.load(std::memory_order_acquire) != 0 &&
+        m_nLine.load(std::memory_order_acquire) != kLineDown) {
+        MarkLost();  // left on a hang-up, not told to stop
+    }
 }
 
 void CPort::ReadDevice() {
@@ -297,46 +307,51 @@ void CPort::ReadDevice() {
         return;
     }
     unsigned char received[256];
-    DWORD lostBy = ERROR_SUCCESS;
-    while (KeepWorking()) {
+    bool hungUp = false;
+    while (!hungUp && KeepWorking()) {
         DWORD events = 0;
+        DWORD error = ERROR_SUCCESS;
         if (!::WaitCommEvent(m_hComm, &events, wait.Record())) {
-            const DWORD error = ::GetLastError();
-            if (error != ERROR_IO_PENDING) {
-                if (IsHangUpError(error)) {
-                    lostBy = error;
-                    break;
-                }
-                Pause();  // a failed wait: pausing keeps the loop from spinning
-                continue;
-            }
+            error = ::GetLastError();
+        }
+        if (error == ERROR_IO_PENDING) {
             const HANDLE waits[] = {wait.Event(), m_quit};
             if (::WaitForMultipleObjects(2, waits, FALSE, INFINITE) != WAIT_OBJECT_0) {
                 wait.Cancel(m_hComm);
                 break;
             }
-            if (!wait.Finish(m_hComm, &events)) {
-                const DWORD error = ::GetLastError();
-                if (IsHangUpError(error)) {
-                    lostBy = error;
-                    break;
-                }
-                Pause();
-                continue;
-            }
+            error = wait.Finish(m_hComm, &events) ? ERROR_SUCCESS : ::GetLastError();
+        }
+        if (error != ERROR_SUCCESS) {
+            hungUp = IsHangUpError(error);
+            // A port that cannot wait for bytes (wine's on a pseudo-terminal cannot) is
+            // drained after each pause instead.
+            if (!hungUp) Pause();
         }
         // Reads return at once, so draining what has arrived never blocks.
         DWORD count = sizeof received;
-        while (count == sizeof received && KeepWorking()) {
+        while (!hungUp && count == sizeof received) {
             count = 0;
-            if (!::ReadFile(m_hComm, received, sizeof received, nullptr, read.Record()) &&
-                ::GetLastError() != ERROR_IO_PENDING) {
+            if (!::ReadFile(m_hComm, received, sizeof received, nullptr, read.Record())) {
+                error = ::GetLastError();
+                if (error != ERROR_IO_PENDING) {
+                    hungUp = IsHangUpError(error);
+                    break;
+                }
+                // Meant to return at once, but a port may hold the read until a byte comes.
+                const HANDLE waits[] = {read.Event(), m_quit};
+                if (::WaitForMultipleObjects(2, waits, FALSE, INFINITE) != WAIT_OBJECT_0) {
+                    read.Cancel(m_hComm);
+                    break;
+                }
+            }
+            if (!read.Finish(m_hComm, &count)) {
+                hungUp = IsHangUpError(::GetLastError());
                 break;
             }
-            if (!read.Finish(m_hComm, &count)) break;
         }
     }
-    if (lostBy != ERROR_SUCCESS && m_bRunning.load(std::memory_order_acquire) != 0) {
+    if (hungUp && m_bRunning.load(std::memory_order_acquire) != 0) {
         MarkLost();
     }
 }

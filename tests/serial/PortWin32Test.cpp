@@ -3,13 +3,18 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
 #include <string>
+#include <thread>
 
 #include "Port.h"
 
 namespace {
+
+using namespace std::chrono_literals;
 
 int IsOpen(const CPort& port) {
     int open = -1;
@@ -62,6 +67,25 @@ TEST_F(WinPortOnUnit, AFullRingRefusesTheWholeTextAndClosesPromptly) {
     EXPECT_FALSE(port.HasCommHandle());
     port.SetPort(name.c_str());
     EXPECT_EQ(IsOpen(port), 1) << "the port was not given back";
+}
+
+// The far end going away loses the line, as on POSIX: what is written is refused, and the
+// port still closes at once. send_com.sh ends the unit once the file named in
+// TESSORA_TEST_GONE says the port is open.
+TEST_F(WinPortOnUnit, APeerGoneLosesTheLine) {
+    const char* ready = std::getenv("TESSORA_TEST_GONE");
+    if (ready == nullptr) GTEST_SKIP() << "no one to end the unit (TESSORA_TEST_GONE)";
+    std::ofstream(ready) << "open\n";
+    const auto deadline = std::chrono::steady_clock::now() + 20s;
+    while (port.State() == CPort::LineState::Live && std::chrono::steady_clock::now() < deadline) {
+        port.Write("x");
+        std::this_thread::sleep_for(20ms);
+    }
+    EXPECT_EQ(port.State(), CPort::LineState::Lost);
+    EXPECT_EQ(port.Write("x"), 1);
+    EXPECT_EQ(port.LastError(), std::errc::not_connected);
+    EXPECT_EQ(port.Close(), 0);
+    EXPECT_FALSE(port.HasWorkerThreads());
 }
 
 }  // namespace

@@ -2,7 +2,7 @@
 # The Windows port and tessora-send.exe under wine against the virtual unit on a
 # pseudo-terminal that wine's registry maps as COM1: the port's own tests on that line, then
 # the unit shows for tessora-send.exe exactly what it shows for the Linux tessora-send and the
-# same file. The Linux programs come from a Linux build; without one the test is skipped (77).
+# same file, and last the port sees the unit go. The Linux programs come from a Linux build; without one the test is skipped (77).
 #
 #   bash send_com.sh <tessora-send.exe> <serial_tests.exe> <tessora-send> <tessora-unit>
 set -euo pipefail
@@ -80,4 +80,12 @@ wait_for 10 shows || fail "the unit shows $(cat "$WORK/unit.dump"), not $(cat "$
 bash "$here/wine.sh" "$SEND_EXE" --port COM250 "$WORK/show.tso" 1 2>"$WORK/err" && fail "COM250 opened"
 grep -q 'could not open COM250: \\\\.\\COM250: No such file or directory' "$WORK/err" ||
     fail "a missing port: $(cat "$WORK/err")"
-echo "tessora-send.exe: the unit shows what the Linux tessora-send gives"
+
+echo "-- the unit gone while COM1 is open"
+TESSORA_TEST_COM=COM1 TESSORA_TEST_GONE=$WORK/open bash "$here/wine.sh" "$PORT_TESTS" \
+    --gtest_filter='WinPortOnUnit.APeerGone*' --gtest_brief=1 >"$WORK/gone.out" 2>&1 &
+GONE=$!
+wait_for 30 test -e "$WORK/open" || fail "the port did not open: $(cat "$WORK/gone.out")"
+kill "${PIDS[0]}"
+wait "$GONE" || fail "a peer gone: $(cat "$WORK/gone.out")"
+echo "tessora-send.exe: the unit shows what the Linux tessora-send gives; a peer gone is seen"
