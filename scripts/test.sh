@@ -34,6 +34,7 @@ echo "== Windows build (mingw-w64): the heart's tests under wine"
 cmake --preset windows >/dev/null
 cmake --build --preset windows -j "$jobs"
 # In a prefix of its own under build/, made on first use with no display (tests/windows/wine.sh).
+# tessora-send.exe is checked against the ASan build's tessora-send on its virtual unit.
 ctest --preset windows
 
 echo "== Release package: build, install and start the installed program"

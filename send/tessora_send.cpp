@@ -10,7 +10,9 @@
 
 #include "DocumentFile.h"
 #include "Port.h"
+#ifndef _WIN32
 #include "PortReason.h"
+#endif
 #include "PortSettings.h"
 #include "ScreenWrites.h"
 #include "SendOptions.h"
@@ -33,6 +35,23 @@ int Fail(int status, const std::string& text) {
     return status;
 }
 
+// The line to send on: its name as the operator gave it and the device that opens it.
+struct Line {
+    std::string name;
+    std::string device;
+};
+
+#ifdef _WIN32
+// On Windows the name is the COM port itself; there is no settings file mapping it.
+Line ChooseLine(const SendOptions& options) {
+    const std::string name = options.port.value_or("COM1");
+    return {name, DefaultPortDevice(PortKey(name))};
+}
+
+std::string WhyNotOpen(const CPort& port) {
+    return port.DevicePath() + ": " + port.LastError().message();
+}
+#else
 // The port the window would open: the one named, else the one it last used, else COM1.
 std::string PortName(const SendOptions& options, const PortSettings& settings) {
     if (options.port) return *options.port;
@@ -49,6 +68,23 @@ std::string DeviceOf(const std::string& name, const PortSettings& settings) {
     if (name.find('/') != std::string::npos) return name;
     return settings.misread ? std::string() : DefaultPortDevice(key);
 }
+
+Line ChooseLine(const SendOptions& options) {
+    const PortSettings settings = ReadPortSettings(PortSettingsFile());
+    if (settings.misread) {
+        std::cerr << "tessora-send: settings: " << PortSettingsFile() << ", line "
+                  << settings.misread->line << ": " << settings.misread->why
+                  << ". Until the file is mended, a port that [Ports] does not map opens no device."
+                  << std::endl;
+    }
+    const std::string name = PortName(options, settings);
+    return {name, DeviceOf(name, settings)};
+}
+
+std::string WhyNotOpen(const CPort& port) {
+    return DescribePortFailure(port.DevicePath(), port.LastError(), PortSettingsFile());
+}
+#endif
 
 // Waits until the line has taken every byte queued: the writer passes a byte only once the
 // driver has sent it on.
@@ -80,24 +116,12 @@ int Run(const SendOptions& options) {
         }
     }
 
-    const PortSettings settings = ReadPortSettings(PortSettingsFile());
-    if (settings.misread) {
-        std::cerr << "tessora-send: settings: " << PortSettingsFile() << ", line "
-                  << settings.misread->line << ": " << settings.misread->why
-                  << ". Until the file is mended, a port that [Ports] does not map opens no device."
-                  << std::endl;
-    }
-    const std::string name = PortName(options, settings);
-    const std::string device = DeviceOf(name, settings);
+    const auto [name, device] = ChooseLine(options);
     CPort port([device](const std::u16string&) { return device; });
     port.SetPort(PortKey(name).c_str());
     int open = 0;
     port.IsOpen(&open);
-    if (!open) {
-        return Fail(kPortNotOpen, "could not open " + name + ": " +
-                                      DescribePortFailure(port.DevicePath(), port.LastError(),
-                                                          PortSettingsFile()));
-    }
+    if (!open) return Fail(kPortNotOpen, "could not open " + name + ": " + WhyNotOpen(port));
 
     // Screens 1 to 4 are the document's 0 to 3; --clear alone has no screen and no stamps.
     const int screen = options.screen - 1;

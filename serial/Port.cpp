@@ -70,48 +70,6 @@ std::string DefaultPortDevice(const std::u16string& portName) {
     return "/dev/ttyS" + std::to_string(number - 1);
 }
 
-PortDeviceResolver MappedPortDevices(std::vector<std::pair<std::u16string, std::string>> mapping) {
-    return [mapping = std::move(mapping)](const std::u16string& portName) {
-        for (const auto& [name, device] : mapping) {
-            if (name == portName && !device.empty()) {
-                return device;
-            }
-        }
-        return DefaultPortDevice(portName);
-    };
-}
-
-namespace {
-
-void ToStandardError(const std::string& text) {
-    std::fprintf(stderr, "tessora: %s\n", text.c_str());
-}
-
-}  // namespace
-
-CPort::CPort(PortDeviceResolver resolver)
-    : m_resolver(std::move(resolver)), m_notice(ToStandardError) {}
-
-CPort::~CPort() {
-    Close();
-}
-
-int CPort::Open() {
-    if (m_bOpen != 0) {
-        return State() == LineState::Lost ? Reconnect() : 0;
-    }
-    const int result = OpenDevice(false);
-    if (result == 0) {
-        m_lastError.clear();
-    }
-    return result;
-}
-
-int CPort::Refuse(std::error_code reason) {
-    m_lastError = reason;
-    return 1;
-}
-
 int CPort::OpenDevice(bool sameDevice) {
     // Bytes queued for an earlier opening are not for whatever is on the line now; those it
     // sent are still news to whoever follows the line.
@@ -209,13 +167,6 @@ int CPort::StartWorkers(LinePhase phase) {
     return 0;
 }
 
-CPort::LineState CPort::State() const {
-    if (m_bOpen == 0) {
-        return LineState::Closed;
-    }
-    return m_nLine.load(std::memory_order_acquire) == kLineUp ? LineState::Live : LineState::Lost;
-}
-
 void CPort::MarkLost(std::error_code reason) {
     if (reason) {
         const std::lock_guard<std::mutex> hold(m_reasonLock);
@@ -225,18 +176,12 @@ void CPort::MarkLost(std::error_code reason) {
     m_quit.Raise();
 }
 
-std::error_code CPort::LineReason() const {
-    const std::lock_guard<std::mutex> hold(m_reasonLock);
-    return m_lineReason;
-}
-
 ComPortReport CPort::ServerLine() const {
     return m_pNetwork ? m_pNetwork->Report() : ComPortReport{};
 }
 
-bool CPort::KeepWorking() const {
-    return m_bRunning.load(std::memory_order_acquire) != 0 &&
-           m_nLine.load(std::memory_order_acquire) != kLineDown;
+void CPort::WakeWriter() {
+    m_wake.Raise();
 }
 
 void CPort::Pause() {
@@ -307,16 +252,6 @@ void CPort::NoticeLineReason(std::error_code reason) {
     m_notice(m_strDevice + ": " + reason.message());
 }
 
-int CPort::Close() {
-    if (m_bOpen == 0) {
-        return 0;
-    }
-    StopWorkersAndRelease();
-    m_nLine.store(kLineUp, std::memory_order_release);
-    m_bOpen = 0;
-    return 0;
-}
-
 void CPort::ReleaseHandle() {
     if (m_hComm != kInvalidHandle) {
         ReleaseTerminal(m_hComm);
@@ -325,58 +260,8 @@ void CPort::ReleaseHandle() {
     m_pNetwork.reset();
 }
 
-int CPort::IsOpen(int* pOpen) const {
-    if (pOpen != nullptr) {
-        *pOpen = State() == LineState::Live ? 1 : 0;
-    }
-    return 0;
-}
-
-int CPort::Write(std::string_view text) {
-    // A lost line takes nothing: stamps queued while it is down would go out late.
-    if (m_bRunning.load(std::memory_order_acquire) == 0 || State() != LineState::Live) {
-        return Refuse(std::make_error_code(std::errc::not_connected));
-    }
-    // A caption command must reach the unit whole or not at all, so an overlong text or
-    // one that does not fit behind what is queued is refused, never cut or overwritten.
-    if (text.size() > kMaxText) {
-        return Refuse(std::make_error_code(std::errc::message_size));
-    }
-    if (!m_tx.Append(text)) {
-        return Refuse(std::make_error_code(std::errc::no_buffer_space));
-    }
-    m_wake.Raise();
-    m_lastError.clear();
-    return 0;
-}
-
-int CPort::Write(const char* text) {
-    if (text == nullptr) {
-        return Refuse(std::make_error_code(std::errc::invalid_argument));
-    }
-    return Write(std::string_view(text, ::strnlen(text, kMaxText + 1)));
-}
-
-void CPort::TakeSent(std::string& out) {
-    out.append(m_strSentBeforeReopen);
-    m_strSentBeforeReopen.clear();
-    m_tx.TakeSent(out);
-}
-
-int CPort::GetPortName(std::u16string* pName) const {
-    if (pName != nullptr) {
-        *pName = m_bstrPort;
-    }
-    return 0;
-}
-
-int CPort::SetPort(const char16_t* name) {
-    if (m_bOpen != 0) {
-        Close();
-    }
-    m_bstrPort = name != nullptr ? name : u"";
-    Open();
-    return 0;
+bool CPort::HasCommHandle() const {
+    return m_hComm != kInvalidHandle || m_pNetwork != nullptr;
 }
 
 void CPort::WaitForBytes() {

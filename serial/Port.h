@@ -12,18 +12,23 @@
 #include <utility>
 #include <vector>
 
+#include "TransmitRing.h"
+#ifndef _WIN32
 #include "LineSettings.h"
 #include "Signal.h"
 #include "TelnetComPort.h"
-#include "TransmitRing.h"
 
 class NetworkLine;
+#endif
+struct ComPortReport;
+struct LineSettings;
 
 // Maps a port name such as "COM1" to the device path to open, or to a network line
 // ("socket://host:port", "rfc2217://host:port"); "" means the name has no device.
 using PortDeviceResolver = std::function<std::string(const std::u16string& portName)>;
 
-// "COMn" (n >= 1, any case) -> "/dev/ttyS<n-1>", anything else -> "" (open fails).
+// "COMn" (n >= 1, any case) -> "/dev/ttyS<n-1>", anything else -> "" (open fails). On
+// Windows the name itself, as "\\.\NAME" so that COM10 and above open too.
 std::string DefaultPortDevice(const std::u16string& portName);
 
 // A resolver over the operator's own mapping of port names to devices (name, device path),
@@ -96,7 +101,7 @@ public:
     void TakeSent(std::string& out);
 
     // State the tests and the benchmarks look at.
-    bool HasCommHandle() const { return m_hComm != kInvalidHandle || m_pNetwork != nullptr; }
+    bool HasCommHandle() const;
     bool HasWorkerThreads() const { return m_hReadThread.joinable() || m_hWriteThread.joinable(); }
     std::size_t QueuedBytes() const { return m_tx.Size(); }
 
@@ -104,7 +109,6 @@ public:
     static constexpr std::size_t kMaxText = 1023;
 
 private:
-    static constexpr int kInvalidHandle = -1;
     // The line as the workers and the window see it. Up: the workers run it and the window
     // takes it as live. Down: the workers leave it. Coming: a network line being brought
     // back is still connecting; Back: it has connected and waits for Reconnect to take it
@@ -121,6 +125,8 @@ private:
     bool KeepWorking() const;
     // The writer's rest while the ring is empty, until Write or Close wakes it.
     void WaitForBytes();
+    // Tells the writer the ring has bytes.
+    void WakeWriter();
     // A worker's pause after a failure, cut short when the workers are told to stop.
     void Pause();
     // Ends both workers, then gives the device back.
@@ -140,15 +146,24 @@ private:
     std::u16string m_bstrPort = u"COM1";
     const std::u16string m_bstrSettings = u"9600,N,8,1";
     int m_bOpen = 0;
-    std::error_code m_lastError;              // window thread only
-    std::string m_strDevice;                  // window thread only
-    std::atomic<int> m_bRunning{0};           // written by the window thread, read by both workers
-    std::atomic<int> m_nLine{kLineUp};        // a LinePhase; Down set by a worker that saw it go
-    std::atomic<int> m_nStopped{0};           // workers that have left their loop
+    std::error_code m_lastError;        // window thread only
+    std::string m_strDevice;            // window thread only
+    std::atomic<int> m_bRunning{0};     // written by the window thread, read by both workers
+    std::atomic<int> m_nLine{kLineUp};  // a LinePhase; Down set by a worker that saw it go
+    std::atomic<int> m_nStopped{0};     // workers that have left their loop
+#ifdef _WIN32
+    // HANDLEs, kept untyped so that users of the port do not take in <windows.h>. Both events
+    // are manual-reset: raised, they stay raised until cleared.
+    void* m_quit = nullptr;   // raised by Close and by a hang-up: the workers leave
+    void* m_wake = nullptr;   // raised by Write: the ring has bytes
+    void* m_hComm = nullptr;  // set only while no worker runs
+#else
+    static constexpr int kInvalidHandle = -1;
     Signal m_quit;                            // raised by Close and by a hang-up: the workers leave
     Signal m_wake;                            // raised by Write: the ring has bytes
     int m_hComm = kInvalidHandle;             // set only while no worker runs
     std::unique_ptr<NetworkLine> m_pNetwork;  // instead of m_hComm; set only while no worker runs
+#endif
     mutable std::mutex m_reasonLock;
     std::error_code m_lineReason;     // why the line went down, set by the worker that saw it
     std::error_code m_noticedReason;  // window thread only

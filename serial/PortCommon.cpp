@@ -1,0 +1,139 @@
+#include <cstdio>
+#include <cstring>
+#include <mutex>
+#include <string>
+#include <string_view>
+#include <system_error>
+#include <utility>
+
+#include "Port.h"
+
+#ifndef _WIN32
+#include "NetworkLine.h"  // made and ended with the port, which owns its network line
+#endif
+
+// The port's members that read the same on every system; the line itself, its workers and
+// their waits are each system's own (Port.cpp, PortWin32.cpp).
+
+PortDeviceResolver MappedPortDevices(std::vector<std::pair<std::u16string, std::string>> mapping) {
+    return [mapping = std::move(mapping)](const std::u16string& portName) {
+        for (const auto& [name, device] : mapping) {
+            if (name == portName && !device.empty()) {
+                return device;
+            }
+        }
+        return DefaultPortDevice(portName);
+    };
+}
+
+namespace {
+
+void ToStandardError(const std::string& text) {
+    std::fprintf(stderr, "tessora: %s\n", text.c_str());
+}
+
+}  // namespace
+
+CPort::CPort(PortDeviceResolver resolver)
+    : m_resolver(std::move(resolver)), m_notice(ToStandardError) {}
+
+CPort::~CPort() {
+    Close();
+}
+
+int CPort::Open() {
+    if (m_bOpen != 0) {
+        return State() == LineState::Lost ? Reconnect() : 0;
+    }
+    const int result = OpenDevice(false);
+    if (result == 0) {
+        m_lastError.clear();
+    }
+    return result;
+}
+
+int CPort::Refuse(std::error_code reason) {
+    m_lastError = reason;
+    return 1;
+}
+
+CPort::LineState CPort::State() const {
+    if (m_bOpen == 0) {
+        return LineState::Closed;
+    }
+    return m_nLine.load(std::memory_order_acquire) == kLineUp ? LineState::Live : LineState::Lost;
+}
+
+std::error_code CPort::LineReason() const {
+    const std::lock_guard<std::mutex> hold(m_reasonLock);
+    return m_lineReason;
+}
+
+bool CPort::KeepWorking() const {
+    return m_bRunning.load(std::memory_order_acquire) != 0 &&
+           m_nLine.load(std::memory_order_acquire) != kLineDown;
+}
+
+int CPort::Close() {
+    if (m_bOpen == 0) {
+        return 0;
+    }
+    StopWorkersAndRelease();
+    m_nLine.store(kLineUp, std::memory_order_release);
+    m_bOpen = 0;
+    return 0;
+}
+
+int CPort::IsOpen(int* pOpen) const {
+    if (pOpen != nullptr) {
+        *pOpen = State() == LineState::Live ? 1 : 0;
+    }
+    return 0;
+}
+
+int CPort::Write(std::string_view text) {
+    // A lost line takes nothing: stamps queued while it is down would go out late.
+    if (m_bRunning.load(std::memory_order_acquire) == 0 || State() != LineState::Live) {
+        return Refuse(std::make_error_code(std::errc::not_connected));
+    }
+    // A caption command must reach the unit whole or not at all, so an overlong text or
+    // one that does not fit behind what is queued is refused, never cut or overwritten.
+    if (text.size() > kMaxText) {
+        return Refuse(std::make_error_code(std::errc::message_size));
+    }
+    if (!m_tx.Append(text)) {
+        return Refuse(std::make_error_code(std::errc::no_buffer_space));
+    }
+    WakeWriter();
+    m_lastError.clear();
+    return 0;
+}
+
+int CPort::Write(const char* text) {
+    if (text == nullptr) {
+        return Refuse(std::make_error_code(std::errc::invalid_argument));
+    }
+    return Write(std::string_view(text, ::strnlen(text, kMaxText + 1)));
+}
+
+void CPort::TakeSent(std::string& out) {
+    out.append(m_strSentBeforeReopen);
+    m_strSentBeforeReopen.clear();
+    m_tx.TakeSent(out);
+}
+
+int CPort::GetPortName(std::u16string* pName) const {
+    if (pName != nullptr) {
+        *pName = m_bstrPort;
+    }
+    return 0;
+}
+
+int CPort::SetPort(const char16_t* name) {
+    if (m_bOpen != 0) {
+        Close();
+    }
+    m_bstrPort = name != nullptr ? name : u"";
+    Open();
+    return 0;
+}
