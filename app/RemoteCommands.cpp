@@ -10,7 +10,7 @@
 
 namespace {
 
-constexpr std::size_t kMaxTokenBytes = 4096;
+constexpr std::size_t kMaxSettingBytes = 4096;
 constexpr int kHighestPort = 65535;
 
 void SayOff(const std::string& reason) {
@@ -25,7 +25,7 @@ std::unique_ptr<CRemoteControl> CRemoteControl::FromSettings(CWindowDoor& door) 
     SettingsStore store;
     const std::optional<std::int32_t> port = store.ReadInt32("Remote/Port");
     if (!port) {
-        const std::optional<std::string> text = store.ReadText("Remote/Port", kMaxTokenBytes);
+        const std::optional<std::string> text = store.ReadText("Remote/Port", kMaxSettingBytes);
         if (text && !text->empty()) SayOff("Remote/Port is no number: " + *text);
         return nullptr;
     }
@@ -38,7 +38,9 @@ std::unique_ptr<CRemoteControl> CRemoteControl::FromSettings(CWindowDoor& door) 
     rules.port = static_cast<std::uint16_t>(*port);
     // The store's texts are Windows-1252; a header arrives as UTF-8.
     const auto setting = [&store](const char* name) {
-        return FromAnsi(store.ReadText(name, kMaxTokenBytes).value_or("")).trimmed().toStdString();
+        return FromAnsi(store.ReadText(name, kMaxSettingBytes).value_or(""))
+            .trimmed()
+            .toStdString();
     };
     bool madeToken = false;
     rules.token = RemoteToken(madeToken);

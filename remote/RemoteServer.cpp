@@ -74,9 +74,8 @@ QByteArray MethodName(QHttpServerRequest::Method method) {
 
 const QByteArray kJson = "application/json";
 
-// A header's value, or nothing when it is absent. A header given twice is taken as its
-// second value only for the checks' sake: two Hosts or two Origins never name this
-// interface, so the caller refuses them (see Repeated).
+// A header's value, or nothing when it is absent; repeated when it came more than once. Two
+// Hosts or two Origins never name this interface or a listed page: the caller refuses them.
 struct Header {
     std::optional<QByteArray> value;
     bool repeated = false;
