@@ -9,8 +9,8 @@ void EventFeed::Start(Sink sink) {
     if (m_changeKey != 0) return;
     m_last = m_door.State();
     m_changeKey = m_door.ListenForChanges([this] { Look(); });
-    m_writeKey = m_door.OnAir().Listen([this](const UnitWrite& write, const OnAir&) {
-        if (const std::optional<std::string> message = WriteMessage(write)) m_sink(*message);
+    m_writeKey = m_door.OnAir().Listen([this](const UnitWrite& write, const OnAir& now) {
+        if (const std::optional<std::string> message = WriteMessage(write, now)) m_sink(*message);
     });
 }
 

@@ -36,14 +36,14 @@ QString LineStateName(const WindowState& before, const WindowState& after) {
 std::vector<std::string> ChangeMessages(const WindowState& before, const WindowState& after) {
     std::vector<std::string> messages;
     if (before.screen != after.screen)
-        messages.push_back(
-            Compact({{"type", "screen"}, {"screen", after.screen}, {"modified", after.modified}}));
+        messages.push_back(Compact({{"type", "screen"}, {"screen", after.screen}}));
     if (before.modified != after.modified)
         messages.push_back(Compact({{"type", "modified"}, {"modified", after.modified}}));
     if (before.live != after.live || before.lost != after.lost || before.port != after.port ||
         before.device != after.device || before.lineText != after.lineText)
         messages.push_back(Compact({{"type", "line"},
                                     {"state", LineStateName(before, after)},
+                                    {"connected", after.live},
                                     {"port", QString::fromStdString(after.port)},
                                     {"device", QString::fromStdString(after.device)},
                                     {"text", FromAnsi(after.lineText)},
@@ -51,21 +51,18 @@ std::vector<std::string> ChangeMessages(const WindowState& before, const WindowS
     return messages;
 }
 
-std::optional<std::string> WriteMessage(const UnitWrite& write) {
+std::optional<std::string> WriteMessage(const UnitWrite& write, const OnAir& now) {
     if (!write.taken || write.kind == WriteKind::Tick) return std::nullopt;
-    QJsonObject message{{"kind", WriteKindName(write.kind)},
-                        {"origin", WriteOriginName(write.origin)},
-                        {"at", Moment(write.time)}};
-    if (write.kind == WriteKind::Clear || write.kind == WriteKind::Greeting) {
-        message.insert("type", "cleared");
-    } else {
-        message.insert("type", "on_air");
-        message.insert("screen", write.screen);
-        message.insert("text", FromAnsi(write.text));
-        message.insert("date", write.dateCorner);
-        message.insert("time", write.timeCorner);
-    }
-    return Compact(message);
+    const bool cleared = write.kind == WriteKind::Clear || write.kind == WriteKind::Greeting;
+    return Compact({{"type", cleared ? "cleared" : "on_air"},
+                    {"kind", WriteKindName(write.kind)},
+                    {"at", Moment(write.time)},
+                    {"on_air", QJsonObject{{"cleared", now.cleared},
+                                           {"screen", now.screen},
+                                           {"text", FromAnsi(now.text)},
+                                           {"date", now.dateCorner},
+                                           {"time", now.timeCorner},
+                                           {"origin", WriteOriginName(now.origin)}}}});
 }
 
 }  // namespace remote

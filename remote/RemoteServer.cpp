@@ -4,9 +4,9 @@
 
 #include <QAbstractHttpServer>
 #include <QHostAddress>
-#include <QLoggingCategory>
 #include <QHttpServerRequest>
 #include <QHttpServerResponder>
+#include <QLoggingCategory>
 #include <QNetworkInterface>
 #include <QTcpServer>
 #include <QTcpSocket>

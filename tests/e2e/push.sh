@@ -66,18 +66,18 @@ expect_eq "$(head -n 1 "$WORK/a.out" | jq -c '[.screen, .connected, .on_air.clea
 
 step "on_air after a Send from the page, from a key and from a PUT and send"
 press btnSend
-expect_message "$WORK/a.out" '.type == "on_air" and .origin == "page" and .screen == 1'
+expect_message "$WORK/a.out" '.type == "on_air" and .on_air.origin == "page" and .on_air.screen == 1'
 key ctrl+Return
-expect_message "$WORK/a.out" '.type == "on_air" and .origin == "key"'
+expect_message "$WORK/a.out" '.type == "on_air" and .on_air.origin == "key"'
 expect_eq "$(api PUT /api/v1/screens/3 '{"text": "Wörld cup", "time": 2}')" 200 "PUT"
 expect_message "$WORK/a.out" '.type == "modified" and .modified == true'
 expect_eq "$(api POST /api/v1/send '{"screen": 3}')" 200 "send of screen 3"
 expect_message "$WORK/a.out" '.type == "screen" and .screen == 3'
 expect_message "$WORK/a.out" \
-    '.type == "on_air" and .origin == "remote" and .screen == 3 and .text == "Wörld cup" and .time == 2'
+    '.type == "on_air" and .on_air == {cleared: false, screen: 3, text: "Wörld cup", date: 0, time: 2, origin: "remote"}'
 expect_eq "$(api POST /api/v1/clear)" 200 "clear"
-expect_message "$WORK/a.out" '.type == "cleared" and .origin == "remote"'
-expect_message "$WORK/b.out" '.type == "cleared" and .origin == "remote"'
+expect_message "$WORK/a.out" '.type == "cleared" and .on_air.cleared and .on_air.origin == "remote"'
+expect_message "$WORK/b.out" '.type == "cleared" and .on_air.cleared and .on_air.origin == "remote"'
 
 step "no message for the clock's ticks"
 count=$(messages "$WORK/a.out")
@@ -110,8 +110,8 @@ for i in $(seq 1 20); do
 done
 # Dropped when its pings go unanswered (or sooner, were its backlog to grow too long).
 wait_for 40 clients_are 2 || fail "the stopped client is still connected: $(ss -tnpH state established "( dport = :$PORT or sport = :$PORT )")"
-wait_for 10 has_message "$WORK/a.out" '.type == "on_air" and (.text | startswith("20\n"))' ||
-    fail "the last Send was not told: $(jq -c 'select(.type != "state") | [.type, .kind, (.text // "" | .[0:3])]' "$WORK/a.out" | tail -n 30) $(cat "$WORK/a.err")"
+wait_for 10 has_message "$WORK/a.out" '.type == "on_air" and (.on_air.text | startswith("20\n"))' ||
+    fail "the last Send was not told: $(jq -c 'select(.type != "state") | [.type, .kind, (.on_air.text // "" | .[0:3])]' "$WORK/a.out" | tail -n 30) $(cat "$WORK/a.err")"
 expect_eq "$(messages "$WORK/a.out" '.type == "on_air"')" $((sends + 20)) "Sends told to a reader"
 
 wait_for 5 more_stamps_than "$stamps" com2 || fail "the clock stopped after the drop"

@@ -142,20 +142,21 @@ TEST(RemoteControl, PushTellsWhatChangedWhileSomeoneListens) {
     clear.origin = WriteOrigin::Key;
     door.OnAir().Record(clear);
     ASSERT_EQ(told.size(), 6u);
-    EXPECT_EQ(told[0], R"({"modified":true,"screen":3,"type":"screen"})");
+    EXPECT_EQ(told[0], R"({"screen":3,"type":"screen"})");
     EXPECT_EQ(told[1], R"({"modified":true,"type":"modified"})");
-    EXPECT_EQ(told[2],
-              R"({"device":"/dev/pts/7","port":"COM1","reason":"No such file or directory",)"
-              R"("state":"lost","text":"Line lost: /dev/pts/7","type":"line"})");
+    EXPECT_EQ(told[2], R"({"connected":false,"device":"/dev/pts/7","port":"COM1",)"
+                       R"("reason":"No such file or directory",)"
+                       R"("state":"lost","text":"Line lost: /dev/pts/7","type":"line"})");
     EXPECT_NE(told[3].find(R"("state":"back")"), std::string::npos) << told[3];
-    EXPECT_NE(told[4].find(R"("origin":"remote","screen":3,"text":")"
+    EXPECT_NE(told[4].find(R"("kind":"send","on_air":{"cleared":false,"date":0,"origin":"remote",)"
+                           R"("screen":3,"text":")"
                            "\xE2\x82\xAC"
-                           R"( 5\r\n\"x\"","time":2,)"
-                           R"("type":"on_air")"),
+                           R"( 5\r\n\"x\"","time":2},"type":"on_air"})"),
               std::string::npos)
         << told[4];
-    EXPECT_NE(told[5].find(R"("kind":"clear","origin":"key","type":"cleared")"), std::string::npos)
+    EXPECT_NE(told[5].find(R"("kind":"clear","on_air":{"cleared":true,)"), std::string::npos)
         << told[5];
+    EXPECT_NE(told[5].find(R"("origin":"key")"), std::string::npos) << told[5];
 
     control.Push(nullptr);
     EXPECT_TRUE(door.listeners.empty());
