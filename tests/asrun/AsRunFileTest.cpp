@@ -15,21 +15,11 @@
 #include "AsRunFile.h"
 #include "AsRunText.h"
 #include "RunUnprivileged.h"
+#include "TempFolder.h"
 
 namespace {
 
 namespace fs = std::filesystem;
-
-struct TempFolder {
-    fs::path path = fs::temp_directory_path() /
-                    ("asrun-" + std::to_string(::getpid()) + "-" +
-                     ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    TempFolder() {
-        fs::remove_all(path);
-        fs::create_directories(path);
-    }
-    ~TempFolder() { fs::remove_all(path); }
-};
 
 std::string FileText(const fs::path& path) {
     std::ifstream in(path, std::ios::binary);
@@ -49,6 +39,7 @@ int Count(const std::string& text, const std::string& what) {
 // back, other names, and a folder or a link of a day's name stay. Below 1 keeps everything.
 TEST(AsRunFile, RetentionRemovesOnlyDayFilesOlderThanKeepDays) {
     TempFolder folder;
+    fs::create_directories(folder.path);
     const std::set<std::string> kept = {
         "2026-12-09.jsonl", "2026-09-10.jsonl", "notes.txt",        "2025-01-01.jsonl.bak",
         "2025-02-30.jsonl", "2025-1-01.jsonl",  "2024-01-01.jsonl", "2024-01-02.jsonl"};
@@ -72,9 +63,10 @@ TEST(AsRunFile, RetentionRemovesOnlyDayFilesOlderThanKeepDays) {
 // once to the window, however many lines follow.
 TEST(AsRunFile, ReadOnlyFolderIsSaidOnceAndNeverHolds) {
     TempFolder folder;
-    fs::permissions(folder.path.parent_path() / folder.path.filename(),
-                    fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
-                        fs::perms::others_read | fs::perms::others_exec);
+    fs::create_directories(folder.path);
+    fs::permissions(folder.path, fs::perms::owner_read | fs::perms::owner_exec |
+                                     fs::perms::group_read | fs::perms::group_exec |
+                                     fs::perms::others_read | fs::perms::others_exec);
     const int status = RunUnprivileged([&] {
         int notices = 0;
         ::testing::internal::CaptureStderr();
@@ -98,8 +90,14 @@ TEST(AsRunFile, ReadOnlyFolderIsSaidOnceAndNeverHolds) {
 // left behind, and writing goes on, said once, as soon as there is room again.
 TEST(AsRunFile, FullDiskWarnsOnceKeepsWholeLinesAndRecovers) {
     TempFolder folder;
+    fs::create_directories(folder.path);
     if (::mount("tessora-asrun", folder.path.c_str(), "tmpfs", 0, "size=64k") != 0)
         GTEST_SKIP() << "no tmpfs may be mounted here: " << std::strerror(errno);
+    // Let go before the folder is removed, however the test ends.
+    struct Unmount {
+        const fs::path& path;
+        ~Unmount() { ::umount(path.c_str()); }
+    } unmount{folder.path};
     const fs::path logs = folder.path / "as-run";
     int notices = 0;
     {
@@ -128,7 +126,6 @@ TEST(AsRunFile, FullDiskWarnsOnceKeepsWholeLinesAndRecovers) {
         EXPECT_EQ(FileText(logs / "2026-12-09.jsonl"), first + big + first);
     }
     EXPECT_EQ(notices, 1);
-    ::umount(folder.path.c_str());
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 
 #include "AsRunLog.h"
 #include "AsRunText.h"
+#include "TempFolder.h"
 
 namespace {
 
@@ -41,14 +42,6 @@ public:
 private:
     CCaptionDisplay m_unit;
     OnAirRecord m_onAir;
-};
-
-struct TempFolder {
-    std::filesystem::path path = std::filesystem::temp_directory_path() /
-                                 ("asrun-" + std::to_string(::getpid()) + "-" +
-                                  ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    TempFolder() { std::filesystem::remove_all(path); }
-    ~TempFolder() { std::filesystem::remove_all(path); }
 };
 
 std::vector<QJsonObject> ReadDay(const std::filesystem::path& folder, const std::string& day) {
