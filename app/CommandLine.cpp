@@ -2,12 +2,14 @@
 
 #include <string_view>
 
+#include "AsRunText.h"
+
 std::optional<CCommandLine> ParseCommandLine(std::span<const char* const> args,
                                              std::string& strError) {
     CCommandLine options;
     bool bOptionsEnded = false;
-    for (const char* raw : args) {
-        const std::string_view arg = raw;
+    for (std::size_t index = 0; index < args.size(); ++index) {
+        const std::string_view arg = args[index];
         if (!bOptionsEnded && arg == "--") {
             bOptionsEnded = true;
             continue;
@@ -18,6 +20,24 @@ std::optional<CCommandLine> ParseCommandLine(std::span<const char* const> args,
         }
         if (!bOptionsEnded && arg == "--remote-token") {
             options.m_bRemoteToken = true;
+            continue;
+        }
+        if (!bOptionsEnded && arg == "--as-run") {
+            options.m_bAsRun = true;
+            // The date is the argument after, when it is no option.
+            if (index + 1 < args.size() && args[index + 1][0] != '-') {
+                const std::string_view date = args[++index];
+                if (!ParseDay(date)) {
+                    strError =
+                        "--as-run takes a date as YYYY-MM-DD, not '" + std::string(date) + "'";
+                    return std::nullopt;
+                }
+                options.m_strAsRunDate = std::string(date);
+            }
+            continue;
+        }
+        if (!bOptionsEnded && arg == "--csv") {
+            options.m_bCsv = true;
             continue;
         }
         if (!bOptionsEnded && (arg == "--help" || arg == "-h")) {
@@ -44,18 +64,22 @@ std::optional<CCommandLine> ParseCommandLine(std::span<const char* const> args,
         options.m_strFile = std::string(arg);
     }
     // Each answer is the whole run: combined with anything else, one would go unheeded.
-    const int answers =
-        options.m_bListPorts + options.m_bHelp + options.m_bVersion + options.m_bRemoteToken;
+    const int answers = options.m_bListPorts + options.m_bHelp + options.m_bVersion +
+                        options.m_bRemoteToken + options.m_bAsRun;
     if (answers > 1 || (answers == 1 && (options.m_strFile || options.m_bMonitor))) {
-        strError = "--list-ports, --remote-token, --help and --version each stand alone";
+        strError = "--list-ports, --remote-token, --as-run, --help and --version each stand alone";
+        return std::nullopt;
+    }
+    if (options.m_bCsv && !options.m_bAsRun) {
+        strError = "--csv goes with --as-run";
         return std::nullopt;
     }
     return options;
 }
 
 std::string CommandLineUsage() {
-    return "usage: tessora [--monitor] [FILE] | --list-ports | --remote-token | --help | "
-           "--version";
+    return "usage: tessora [--monitor] [FILE] | --list-ports | --remote-token | "
+           "--as-run [DATE] [--csv] | --help | --version";
 }
 
 std::string CommandLineHelp() {
@@ -67,6 +91,9 @@ std::string CommandLineHelp() {
            "                and whether you may open them; map one in the settings' [Ports]\n"
            "  --remote-token  the remote control's token, made and kept in the settings\n"
            "                if they hold none\n"
+           "  --as-run [DATE]  the as-run log of that day (YYYY-MM-DD; today by default) as\n"
+           "                a table: every write to the unit, where from, and its text\n"
+           "  --csv         with --as-run: as CSV, every field, with a header row\n"
            "  --help        this text\n"
            "  --version     the program's version\n";
 }

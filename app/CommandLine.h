@@ -16,10 +16,15 @@ struct CCommandLine {
     bool m_bHelp = false;
     bool m_bVersion = false;
     bool m_bRemoteToken = false;
+    // Print a day of the as-run log (YYYY-MM-DD; today when none), as CSV if m_bCsv.
+    bool m_bAsRun = false;
+    std::optional<std::string> m_strAsRunDate;
+    bool m_bCsv = false;
 };
 
 // Parses the arguments after the program name: --monitor and at most one file, or
-// --list-ports, --remote-token, --help (-h) or --version, each alone. "--" ends
+// --list-ports, --remote-token, --as-run [DATE] [--csv], --help (-h) or --version, each
+// alone. "--" ends
 // the options, so a file whose name begins with "-" can follow it. On a bad command line
 // returns nothing and says why in strError.
 std::optional<CCommandLine> ParseCommandLine(std::span<const char* const> args,

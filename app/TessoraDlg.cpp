@@ -4,6 +4,7 @@
 #include <ctime>
 #include <utility>
 
+#include "AsRunStart.h"
 #include "DialogTemplate.h"
 #include "DocumentFile.h"
 #include "Exceptions.h"
@@ -137,6 +138,7 @@ bool CTessoraDlg::OnInitDialog() {
             Qt::SingleShotConnection);
     // Up before the port box, which it answers as busy like any other box.
     m_pRemote = CRemoteControl::FromSettings(*this);
+    m_pAsRun = AsRunLogFromSettings(*this);
     // The port box runs a loop of its own, in which the page may well come in.
     bool pageIn = false;
     const QMetaObject::Connection pageWatch =

@@ -21,6 +21,7 @@
 #include "UnitWriter.h"
 #include "WindowDoor.h"
 
+class CAsRunLog;
 class CRemoteControl;
 
 // The main window: four screens of caption text with their stamp corners, sent to the
@@ -38,6 +39,7 @@ public:
     void PutScreen(int screen, const ScreenChange& change, WriteOrigin origin) override;
     void Send(WriteOrigin origin) override;
     void Clear(WriteOrigin origin) override;
+    void ShowNotice(const std::string& text) override;
     WindowState State() override;
     SendPreview NextSend() override { return PreviewNextSend(); }
     const CCaptionDisplay& UnitDisplay() override;
@@ -144,6 +146,7 @@ private:
     std::vector<DHtmlEventMapEntry> m_eventMap;
     std::vector<DHtmlKeyMapEntry> m_keyMap;
     std::unique_ptr<CRemoteControl> m_pRemote;
+    std::unique_ptr<CAsRunLog> m_pAsRun;
     MessageMap m_messageMap;
     std::map<int, std::function<void()>> m_changeListeners;
     int m_nextListenerKey = 1;

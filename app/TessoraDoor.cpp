@@ -35,6 +35,12 @@ void CTessoraDlg::Clear(WriteOrigin origin) {
     MonitorNeedsRefresh(true);
 }
 
+void CTessoraDlg::ShowNotice(const std::string& text) {
+    // Shown as the line's own texts are: it gives way to the too-long warning and to the
+    // next text the line or a Send puts there.
+    m_line.ShowMessage(text);
+}
+
 void CTessoraDlg::PutScreen(int screen, const ScreenChange& change, WriteOrigin origin) {
     // What the operator typed last is taken first, so it is not written over unseen.
     UpdateData(true);

@@ -1,9 +1,13 @@
 #include <QApplication>
+#include <chrono>
 #include <cstddef>
 #include <iostream>
 #include <optional>
 #include <string>
 
+#include "AsRunFile.h"
+#include "AsRunReport.h"
+#include "AsRunText.h"
 #include "CommandLine.h"
 #include "EngineSettings.h"
 #include "PageResources.h"
@@ -39,6 +43,11 @@ int main(int argc, char* argv[]) {
         }
         std::cout << token << '\n';
         return 0;
+    }
+    if (options->m_bAsRun) {
+        const std::string day =
+            options->m_strAsRunDate.value_or(AsRunTimeOf(std::chrono::system_clock::now()).day);
+        return PrintAsRun(AsRunFolder() / (day + ".jsonl"), options->m_bCsv, std::cout, std::cerr);
     }
     if (options->m_bListPorts) {
         for (const SerialDevice& device : ListSerialDevices())

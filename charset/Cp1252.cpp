@@ -62,3 +62,23 @@ std::u16string Utf16FromCp1252(std::string_view text) {
     for (const char c : text) units.push_back(Cp1252Char(static_cast<std::uint8_t>(c)));
     return units;
 }
+
+void AppendUtf8(std::string& out, char32_t character) {
+    if (character < 0x80) {
+        out.push_back(static_cast<char>(character));
+    } else if (character < 0x800) {
+        out.push_back(static_cast<char>(0xC0 | (character >> 6)));
+        out.push_back(static_cast<char>(0x80 | (character & 0x3F)));
+    } else {
+        out.push_back(static_cast<char>(0xE0 | (character >> 12)));
+        out.push_back(static_cast<char>(0x80 | ((character >> 6) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | (character & 0x3F)));
+    }
+}
+
+std::string Utf8FromCp1252(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (const char byte : text) AppendUtf8(out, Cp1252Char(static_cast<unsigned char>(byte)));
+    return out;
+}

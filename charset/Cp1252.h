@@ -16,5 +16,12 @@ std::u16string Utf16FromCp1252(std::string_view text);
 // The character of one byte, as Utf16FromCp1252 gives it.
 char16_t Cp1252Char(unsigned char byte);
 
+// UTF-8, character for character as Utf16FromCp1252 gives them.
+std::string Utf8FromCp1252(std::string_view text);
+
+// Appends one character (up to U+FFFF: every character here lies in the Basic
+// Multilingual Plane) as UTF-8.
+void AppendUtf8(std::string& out, char32_t character);
+
 // False for the five bytes Windows-1252 leaves undefined, which have no character to show.
 bool Cp1252Assigned(unsigned char byte);

@@ -18,20 +18,6 @@ char32_t CodePointOf(unsigned char byte) {
     return Cp1252Assigned(byte) ? Cp1252Char(byte) : kUnassigned;
 }
 
-void AppendUtf8(std::string& out, char32_t cp) {
-    if (cp < 0x80) {
-        out.push_back(static_cast<char>(cp));
-    } else if (cp < 0x800) {
-        out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
-        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    } else {
-        // Every character shown here lies in the Basic Multilingual Plane.
-        out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
-        out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    }
-}
-
 }  // namespace
 
 std::string CellText(unsigned char byte) {

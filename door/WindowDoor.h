@@ -59,6 +59,8 @@ public:
     virtual void PutScreen(int screen, const ScreenChange& change, WriteOrigin origin) = 0;
     virtual void Send(WriteOrigin origin) = 0;
     virtual void Clear(WriteOrigin origin) = 0;
+    // Puts a one-off text on the message line, unless the too-long warning holds it.
+    virtual void ShowNotice(const std::string& text) = 0;
 
     virtual WindowState State() = 0;
     // What Send would put on the unit now.

@@ -20,6 +20,7 @@ const char* WriteOriginName(WriteOrigin origin);
 struct UnitWrite {
     WriteKind kind = WriteKind::Send;
     WriteOrigin origin = WriteOrigin::Page;
+    int cue = 0;  // the cue list's number, 0 when no cue
     // 1 to 4; 0 where no screen is meant (the greeting).
     int screen = 0;
     // The screen's text (Windows-1252) and corners, for a Send or a corner resend.

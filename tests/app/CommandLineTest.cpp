@@ -50,15 +50,20 @@ TEST(CommandLine, OptionsAndSecondFilesAreRefusedWithTheReason) {
     } cases[] = {
         {{"--helpme"}, "unknown option '--helpme'"},
         {{"--list-ports", "show.tso"},
-         "--list-ports, --remote-token, --help and --version each stand alone"},
+         "--list-ports, --remote-token, --as-run, --help and --version each stand alone"},
         {{"--help", "--version"},
-         "--list-ports, --remote-token, --help and --version each stand alone"},
+         "--list-ports, --remote-token, --as-run, --help and --version each stand alone"},
         {{"-x", "show.tso"}, "unknown option '-x'"},
         {{"show.tso", "-platform"}, "unknown option '-platform'"},
         {{"a.tso", "b.tso"}, "one file at a time"},
         {{"a.tso", "--", "b.tso"}, "one file at a time"},
         {{"--monitor", "--version"},
-         "--list-ports, --remote-token, --help and --version each stand alone"},
+         "--list-ports, --remote-token, --as-run, --help and --version each stand alone"},
+        {{"--as-run", "show.tso"}, "--as-run takes a date as YYYY-MM-DD, not 'show.tso'"},
+        {{"--as-run", "2026-02-30"}, "--as-run takes a date as YYYY-MM-DD, not '2026-02-30'"},
+        {{"--as-run", "2026-12-09", "show.tso"},
+         "--list-ports, --remote-token, --as-run, --help and --version each stand alone"},
+        {{"--csv"}, "--csv goes with --as-run"},
     };
     for (const auto& c : cases) {
         std::string why;
@@ -66,8 +71,8 @@ TEST(CommandLine, OptionsAndSecondFilesAreRefusedWithTheReason) {
         EXPECT_EQ(why, c.why);
     }
     EXPECT_EQ(CommandLineUsage(),
-              "usage: tessora [--monitor] [FILE] | --list-ports | --remote-token | --help | "
-              "--version");
+              "usage: tessora [--monitor] [FILE] | --list-ports | --remote-token | "
+              "--as-run [DATE] [--csv] | --help | --version");
 }
 
 // The answers that need no window, each alone; after "--" they are file names again.
@@ -77,6 +82,17 @@ TEST(CommandLine, AnswersWithoutAWindow) {
     EXPECT_TRUE(Parse({"-h"})->m_bHelp);
     EXPECT_TRUE(Parse({"--version"})->m_bVersion);
     EXPECT_TRUE(Parse({"--remote-token"})->m_bRemoteToken);
+    // The as-run log: today's unless a date follows; --csv on either side of it.
+    const std::optional<CCommandLine> today = Parse({"--as-run"});
+    ASSERT_TRUE(today);
+    EXPECT_TRUE(today->m_bAsRun);
+    EXPECT_FALSE(today->m_strAsRunDate);
+    EXPECT_FALSE(today->m_bCsv);
+    const std::optional<CCommandLine> day = Parse({"--csv", "--as-run", "2024-02-29"});
+    ASSERT_TRUE(day);
+    EXPECT_EQ(day->m_strAsRunDate, "2024-02-29");
+    EXPECT_TRUE(day->m_bCsv);
+    EXPECT_FALSE(Parse({"--as-run", "--csv"})->m_strAsRunDate);
     const std::optional<CCommandLine> file = Parse({"--", "--list-ports"});
     ASSERT_TRUE(file);
     EXPECT_FALSE(file->m_bListPorts);

@@ -142,7 +142,10 @@ TEST_F(MainPage, TheMiniPageAndBackShowTheSameScreen) {
 
 int main(int argc, char** argv) {
     char home[] = "/tmp/tessora-page-tests-XXXXXX";
-    if (mkdtemp(home)) setenv("XDG_CONFIG_HOME", home, 1);
+    if (mkdtemp(home)) {
+        setenv("XDG_CONFIG_HOME", home, 1);
+        setenv("XDG_STATE_HOME", home, 1);
+    }
     InitPageResources();
     ApplyEngineSettings();  // the rendering path the program itself takes
     RegisterResScheme();

@@ -163,4 +163,30 @@ TEST_F(SendOnALine, TheLineTakesTheComposedFrameAndTheRecordSaysSo) {
     EXPECT_EQ(w.dlg->m_strMessage, kTooLong);
 }
 
+// An as-run log that cannot be written (its folder would be under a device) costs the
+// window nothing: the message line says so once, the too-long warning still takes the line,
+// and every Send goes out.
+TEST(AsRunNotice, AnUnwritableLogIsSaidOnTheMessageLineAndSendsGoOn) {
+    const std::string home = std::getenv("XDG_STATE_HOME");
+    ::setenv("XDG_STATE_HOME", "/dev/null", 1);
+    FakeLine line;
+    MainWindowFixture w;
+    const bool greeted = w.startOnLine(line);
+    ::setenv("XDG_STATE_HOME", home.c_str(), 1);
+    ASSERT_TRUE(greeted);
+    EXPECT_EQ(w.dlg->m_strMessage, "As-run log not written: Not a directory");
+    std::string lines;
+    for (int i = 0; i < 20; ++i) lines += "row " + std::to_string(i) + "\n";
+    w.view->type("scrText", QString::fromStdString(lines));
+    std::string queued;
+    w.dlg->OnAir().Listen([&](const UnitWrite& write, const OnAir&) { queued += write.bytes; });
+    for (int send = 0; send < 3; ++send) {
+        w.view->fire("btnSend", "mousedown");
+        w.runPostedMessages();
+        EXPECT_EQ(w.dlg->m_strMessage, kTooLong);
+    }
+    EXPECT_NE(queued.find("row 16"), std::string::npos);
+    EXPECT_EQ(line.received(kGreetedLine.size() + queued.size()), kGreetedLine + queued);
+}
+
 }  // namespace

@@ -12,6 +12,7 @@ CLIPBOARD_BIN=${4:-}
 mkdir -p "$ARTEFACTS"
 WORK=$(mktemp -d /tmp/tessora-e2e.XXXXXX)
 export XDG_CONFIG_HOME="$WORK/config"
+export XDG_STATE_HOME="$WORK/state"
 export QTWEBENGINE_DISABLE_SANDBOX=1
 # No session bus on a test server: fail at once rather than wait for one to be launched.
 export DBUS_SESSION_BUS_ADDRESS=disabled:

@@ -28,6 +28,7 @@ public:
     }
     void Send(WriteOrigin origin) override { Note("send", origin); }
     void Clear(WriteOrigin origin) override { Note("clear", origin); }
+    void ShowNotice(const std::string&) override {}
     WindowState State() override { return state; }
     SendPreview NextSend() override { return PreviewSend("Next", 0, 0, 0); }
     const CCaptionDisplay& UnitDisplay() override { return m_unit; }

@@ -1,0 +1,78 @@
+#include "AsRunLog.h"
+
+#include "AsRunText.h"
+#include "Cp1252.h"
+
+namespace {
+
+void AppendField(std::string& line, const char* name, std::string_view text) {
+    line += ",\"";
+    line += name;
+    line += "\":";
+    AppendJsonString(line, text);
+}
+
+void AppendField(std::string& line, const char* name, long number) {
+    line += ",\"";
+    line += name;
+    line += "\":";
+    line += std::to_string(number);
+}
+
+// The opening fields every line has: its time, UTC and local, and its kind.
+std::string LineStart(const AsRunTime& time, const char* kind) {
+    std::string line = "{\"utc\":";
+    AppendJsonString(line, time.utc);
+    AppendField(line, "local", time.local);
+    AppendField(line, "kind", kind);
+    return line;
+}
+
+}  // namespace
+
+std::string AsRunLine(const UnitWrite& write, const std::string& port, const std::string& device) {
+    std::string line = LineStart(AsRunTimeOf(write.time), WriteKindName(write.kind));
+    AppendField(line, "origin", WriteOriginName(write.origin));
+    if (write.cue != 0) AppendField(line, "cue", write.cue);
+    AppendField(line, "screen", write.screen);
+    AppendField(line, "text", Utf8FromCp1252(write.text));
+    AppendField(line, "date", write.dateCorner);
+    AppendField(line, "time", write.timeCorner);
+    AppendField(line, "port", port);
+    AppendField(line, "device", device);
+    line += write.taken ? ",\"taken\":true}\n" : ",\"taken\":false}\n";
+    return line;
+}
+
+CAsRunLog::CAsRunLog(CWindowDoor& door, std::filesystem::path folder)
+    : m_door(door), m_file(std::move(folder), [this](const std::string& reason) {
+          m_door.ShowNotice("As-run log not written: " + reason);
+      }) {
+    m_listenKey =
+        m_door.OnAir().Listen([this](const UnitWrite& write, const OnAir&) { Hear(write); });
+}
+
+CAsRunLog::~CAsRunLog() {
+    m_door.OnAir().Unlisten(m_listenKey);
+}
+
+void CAsRunLog::Hear(const UnitWrite& write) {
+    if (write.kind == WriteKind::Tick) {
+        HearTick(write);
+        return;
+    }
+    const WindowState state = m_door.State();
+    m_file.Append(AsRunTimeOf(write.time).day, AsRunLine(write, state.port, state.device));
+}
+
+void CAsRunLog::HearTick(const UnitWrite& write) {
+    const AsRunTime now = AsRunTimeOf(write.time);
+    const std::optional<ClockReading> before =
+        m_clock.Tick({std::chrono::steady_clock::now(), write.time, now.offset});
+    if (!before) return;
+    std::string line = LineStart(now, "clock");
+    AppendField(line, "before", AsRunTimeOf(before->wall).local);
+    AppendField(line, "after", now.local);
+    line += "}\n";
+    m_file.Append(now.day, line);
+}
