@@ -27,6 +27,8 @@ public:
     void ShowMessage(const std::string& text);
     // What the monitor says of the line: nothing while it is live.
     std::string Text() const;
+    // Whether the line went down and is being tried again.
+    bool Lost() const { return m_bLost; }
 
 private:
     std::unique_ptr<CPort>& m_port;

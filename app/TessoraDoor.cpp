@@ -80,6 +80,11 @@ WindowState CTessoraDlg::State() {
         state.port = QString::fromStdU16String(name).toStdString();
         state.device = m_pPort->DevicePath();
         state.live = m_pPort->State() == CPort::LineState::Live;
+        state.lost = !state.live && m_line.Lost();
+        state.lineText = m_line.Text();
+        std::error_code reason = state.live ? std::error_code() : m_pPort->LineReason();
+        if (!state.live && !reason) reason = m_pPort->LastError();
+        if (reason) state.lineReason = reason.message();
     }
     state.screen = m_nScreen - 1;
     state.title = windowTitle().toStdString();

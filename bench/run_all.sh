@@ -39,5 +39,7 @@ echo "== full-screen Send"
 x "$root/bench/send/send_run.sh" 5 | grep -E '^run'
 echo "== remote control: Send to first byte beside a mouse press; status answers and ticks under load"
 x "$root/bench/remote/remote_run.sh" 60 30 | grep -E '^(send|ticks|status)'
+echo "== push channel: Send to on_air at a client; ticks with ten clients against none"
+x "$root/bench/remote/push_run.sh" "$build/bench/remote/tessora_push_client" 30 | grep -E '^(send|ticks)'
 echo "== running clock over $clock_seconds s"
 x "$root/bench/clock/clock_run.sh" "$clock_seconds" | tail -n 1

@@ -40,6 +40,11 @@ struct WindowState {
     std::string port;
     std::string device;
     bool live = false;
+    // The line went down and is tried again; what the monitor says of the line ("" while
+    // live); why it is down, in UTF-8 ("" when no reason is known).
+    bool lost = false;
+    std::string lineText;
+    std::string lineReason;
 };
 
 class CWindowDoor {

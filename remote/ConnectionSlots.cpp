@@ -122,6 +122,12 @@ void SocketGuard::Evict() {
     m_socket->abort();
 }
 
+void SocketGuard::Upgraded() {
+    Release();
+    m_deadline.stop();
+    disconnect(m_socket, &QTcpSocket::readyRead, this, nullptr);
+}
+
 void SocketGuard::RequestDone(bool authorised) {
     m_authorised = m_authorised || authorised;
     m_received = 0;

@@ -72,6 +72,9 @@ public:
     qint64 HeldMs() const { return m_held.elapsed(); }
     // Gives up the slot and closes the connection.
     void Evict();
+    // The connection became a push channel client: it gives up its slot and its deadlines,
+    // and the channel watches it from now on.
+    void Upgraded();
 
 private:
     void onReadyRead();

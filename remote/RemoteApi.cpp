@@ -113,6 +113,9 @@ std::variant<Request, Refusal> ParseRequest(std::string_view method, std::string
     } else if (rest == "send") {
         request.action = Action::Send;
         allow = "POST";
+    } else if (rest == "events") {
+        request.action = Action::Events;
+        allow = "GET";
     } else if (rest == "clear") {
         request.action = Action::Clear;
         allow = "POST";
@@ -138,7 +141,7 @@ std::variant<Request, Refusal> ParseRequest(std::string_view method, std::string
     }
     if (method != allow) return WrongMethod(std::string(allow));
 
-    if (request.action == Action::Status) return request;
+    if (request.action == Action::Status || request.action == Action::Events) return request;
     auto parsed = ObjectOf(body, request.action != Action::PutScreen);
     if (auto* refusal = std::get_if<Refusal>(&parsed)) return *refusal;
     const QJsonObject& object = std::get<QJsonObject>(parsed);
@@ -175,7 +178,9 @@ bool Authorized(std::string_view expectedToken, std::string_view authorization) 
     return difference == 0;
 }
 
-std::string StatusJson(const Status& status) {
+namespace {
+
+QJsonObject StatusObject(const Status& status) {
     const auto text = [](const std::string& utf8) { return QString::fromStdString(utf8); };
     const auto rows = [&](const std::vector<std::string>& lines) {
         QJsonArray array;
@@ -189,7 +194,7 @@ std::string StatusJson(const Status& status) {
             {QStringLiteral("date"), screen.date},
             {QStringLiteral("time"), screen.time},
         });
-    const QJsonObject object{
+    return QJsonObject{
         {QStringLiteral("port"), text(status.port)},
         {QStringLiteral("device"), text(status.device)},
         {QStringLiteral("connected"), status.connected},
@@ -210,6 +215,17 @@ std::string StatusJson(const Status& status) {
              {QStringLiteral("origin"), text(status.onAir.origin)},
          }},
     };
+}
+
+}  // namespace
+
+std::string StatusJson(const Status& status) {
+    return QJsonDocument(StatusObject(status)).toJson(QJsonDocument::Compact).toStdString();
+}
+
+std::string StateMessageJson(const Status& status) {
+    QJsonObject object = StatusObject(status);
+    object.insert(QStringLiteral("type"), QStringLiteral("state"));
     return QJsonDocument(object).toJson(QJsonDocument::Compact).toStdString();
 }
 

@@ -17,7 +17,8 @@ namespace remote {
 // The most a request body may hold; more is answered 413.
 inline constexpr std::size_t kMaxBodyBytes = 64 * 1024;
 
-enum class Action { Status, PutScreen, SelectScreen, Send, Clear };
+// Events is the push channel: a WebSocket the server upgrades to, never run as a command.
+enum class Action { Status, PutScreen, SelectScreen, Send, Clear, Events };
 
 // The fields a PUT of a screen may change; text is UTF-8.
 struct ScreenEdit {
@@ -80,6 +81,8 @@ struct Status {
 };
 
 std::string StatusJson(const Status& status);
+// The push channel's first message to a client: the status, as {"type": "state", ...}.
+std::string StateMessageJson(const Status& status);
 // {"error": reason}
 std::string ErrorJson(std::string_view reason);
 

@@ -26,6 +26,7 @@ void RemoteControl::Run(const Request& request) {
     constexpr WriteOrigin kRemote = WriteOrigin::Remote;
     switch (request.action) {
         case Action::Status:
+        case Action::Events:
             break;
         case Action::SelectScreen:
             m_door.SelectScreen(request.screen, kRemote);
@@ -76,6 +77,13 @@ Status RemoteControl::CurrentStatus() {
     status.next = Rows(m_door.NextSend().display);
     status.unit = Rows(m_door.UnitDisplay());
     return status;
+}
+
+void RemoteControl::Push(PushSink sink) {
+    if (sink)
+        m_feed.Start(std::move(sink));
+    else
+        m_feed.Stop();
 }
 
 }  // namespace remote

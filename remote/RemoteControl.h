@@ -1,5 +1,6 @@
 #pragma once
 
+#include "EventFeed.h"
 #include "RemoteServer.h"
 #include "WindowDoor.h"
 
@@ -9,14 +10,16 @@ namespace remote {
 // the window's thread, as the page's events do, and is recorded as the remote's.
 class RemoteControl : public RemoteTarget {
 public:
-    explicit RemoteControl(CWindowDoor& door) : m_door(door) {}
+    explicit RemoteControl(CWindowDoor& door) : m_door(door), m_feed(door) {}
 
     bool Busy() const override { return m_door.Busy(); }
     void Run(const Request& request) override;
     Status CurrentStatus() override;
+    void Push(PushSink sink) override;
 
 private:
     CWindowDoor& m_door;
+    EventFeed m_feed;
 };
 
 }  // namespace remote

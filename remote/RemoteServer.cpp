@@ -6,14 +6,18 @@
 #include <QHostAddress>
 #include <QHttpServerRequest>
 #include <QHttpServerResponder>
+#include <QLoggingCategory>
 #include <QNetworkInterface>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <QUrlQuery>
+#include <QWebSocket>
 #include <memory>
 #include <optional>
 #include <variant>
 
 #include "ConnectionSlots.h"
+#include "PushChannel.h"
 
 namespace remote {
 namespace {
@@ -73,6 +77,7 @@ QByteArray MethodName(QHttpServerRequest::Method method) {
 }
 
 const QByteArray kJson = "application/json";
+const QByteArray kEventsPath = "/api/v1/events";
 
 // A header's value, or nothing when it is absent; repeated when it came more than once. Two
 // Hosts or two Origins never name this interface or a listed page: the caller refuses them.
@@ -112,7 +117,12 @@ void Answer(QHttpServerResponder& responder, StatusCode code, const std::string&
 
 class RemoteServer::Http : public QAbstractHttpServer {
 public:
-    Http(RemoteTarget& target, AccessRules rules) : m_target(target), m_rules(std::move(rules)) {}
+    Http(RemoteTarget& target, AccessRules rules)
+        : m_target(target), m_rules(std::move(rules)), m_push(target) {
+        connect(this, &QAbstractHttpServer::newWebSocketConnection, this, [this] {
+            while (hasPendingWebSocketConnections()) m_push.Add(nextPendingWebSocketConnection());
+        });
+    }
     ~Http() override { m_slots->Close(); }
 
     bool ListenOn(const QHostAddress& address, QString& error) {
@@ -129,14 +139,48 @@ public:
     QAbstractSocket::SocketError LastError() const { return m_lastError; }
 
 protected:
+    // An upgrade to a WebSocket comes here before Qt takes the socket: true lets the push
+    // channel have it. Any other upgrade is answered and closed by Qt after the answer.
     bool handleRequest(const QHttpServerRequest& request, QTcpSocket* socket) override {
-        QHttpServerResponder responder = makeResponder(request, socket);
+        const bool upgrade =
+            request.value("Upgrade").compare("websocket", Qt::CaseInsensitive) == 0;
+        std::optional<QHttpServerResponder> responder;
+        const auto respond = [&]() -> QHttpServerResponder& {
+            if (!responder) responder.emplace(makeResponder(request, socket));
+            return *responder;
+        };
+        const bool pushed = Handle(request, socket, upgrade, respond);
+        if (!upgrade) return true;
+        if (!pushed) socket->setProperty(kAnswered, true);
+        return pushed;
+    }
+
+    void missingHandler(const QHttpServerRequest&, QTcpSocket* socket) override {
+        // A refused upgrade leaves with its answer: Qt closes it once the answer is out.
+        if (!socket->property(kAnswered).toBool()) socket->abort();
+    }
+
+private:
+    static constexpr char kAnswered[] = "tessoraAnswered";
+
+    // Answers a request, or for an upgrade to the push channel that may go on answers
+    // nothing and gives true.
+    template <typename Respond>
+    bool Handle(const QHttpServerRequest& request, QTcpSocket* socket, bool upgrade,
+                const Respond& respond) {
         const QByteArray body = request.body();
         const QByteArray method = MethodName(request.method());
         const Header host = HeaderOf(request, "Host");
         const Header origin = HeaderOf(request, "Origin");
         const Header contentType = HeaderOf(request, "Content-Type");
-        const QByteArray authorization = HeaderOf(request, "Authorization").value.value_or("");
+        const QByteArray path = request.url().path(QUrl::FullyEncoded).toUtf8();
+        QByteArray authorization = HeaderOf(request, "Authorization").value.value_or("");
+        // A browser cannot give a WebSocket a header: the push channel takes the token from
+        // the address as well.
+        if (authorization.isEmpty() && path == kEventsPath)
+            authorization =
+                "Bearer " +
+                QUrlQuery(request.url()).queryItemValue("token", QUrl::FullyDecoded).toUtf8();
         Incoming incoming{
             std::string_view(method.constData(), static_cast<std::size_t>(method.size())),
             host.repeated ? std::nullopt : View(host),
@@ -149,7 +193,8 @@ protected:
         if (origin.repeated) incoming.origin = std::string_view("");
         const std::optional<Refusal> refusal = CheckAccess(m_rules, incoming);
         const bool tokenGiven = !refusal || refusal->status == 415;
-        if (SocketGuard* guard = ConnectionSlots::GuardOf(socket)) guard->RequestDone(tokenGiven);
+        SocketGuard* guard = ConnectionSlots::GuardOf(socket);
+        if (guard) guard->RequestDone(tokenGiven);
 
         // Only a listed page is told it may read the answer; any other gets no CORS header.
         QList<QPair<QByteArray, QByteArray>> cors;
@@ -163,45 +208,62 @@ protected:
             cors.emplaceBack("Access-Control-Allow-Methods", "GET, PUT, POST");
             cors.emplaceBack("Access-Control-Allow-Headers", "Authorization, Content-Type");
             cors.emplaceBack("Access-Control-Max-Age", "600");
+            QHttpServerResponder& responder = respond();
             responder.writeStatusLine(StatusCode::NoContent);
             for (const auto& [name, value] : cors) responder.writeHeader(name, value);
             responder.writeHeader("Content-Length", "0");
             responder.writeBody(QByteArray());
-            return true;
+            return false;
         }
         if (refusal) {
             if (refusal->status == 401) cors.emplaceBack("WWW-Authenticate", "Bearer");
-            Answer(responder, static_cast<StatusCode>(refusal->status), ErrorJson(refusal->reason),
+            Answer(respond(), static_cast<StatusCode>(refusal->status), ErrorJson(refusal->reason),
                    cors);
-            return true;
+            return false;
         }
         const std::variant<Request, Refusal> parsed =
-            ParseRequest(incoming.method, request.url().path(QUrl::FullyEncoded).toStdString(),
+            ParseRequest(incoming.method, path.toStdString(),
                          std::string_view(body.constData(), static_cast<std::size_t>(body.size())));
         if (const auto* bad = std::get_if<Refusal>(&parsed)) {
             if (!bad->allow.empty())
                 cors.emplaceBack("Allow", QByteArray::fromStdString(bad->allow));
-            Answer(responder, static_cast<StatusCode>(bad->status), ErrorJson(bad->reason), cors);
-            return true;
+            Answer(respond(), static_cast<StatusCode>(bad->status), ErrorJson(bad->reason), cors);
+            return false;
+        }
+        const Request& command = std::get<Request>(parsed);
+        if (command.action == Action::Events) {
+            if (!upgrade) {
+                Answer(respond(), StatusCode::UpgradeRequired,
+                       ErrorJson("this path is a WebSocket: ask to upgrade"), cors);
+            } else if (m_push.Full()) {
+                Answer(respond(), StatusCode::ServiceUnavailable,
+                       ErrorJson("the push channel has all the clients it takes"), cors);
+            } else {
+                if (guard) guard->Upgraded();
+                return true;
+            }
+            return false;
+        }
+        if (upgrade) {
+            Answer(respond(), StatusCode::BadRequest,
+                   ErrorJson("only the push channel is a WebSocket"), cors);
+            return false;
         }
         // A modal dialog runs its own loop, and requests arrive inside it: none may run there.
         if (m_target.Busy()) {
-            Answer(responder, StatusCode::Conflict, ErrorJson("a dialog is open in the program"),
+            Answer(respond(), StatusCode::Conflict, ErrorJson("a dialog is open in the program"),
                    cors);
-            return true;
+            return false;
         }
-        const Request& command = std::get<Request>(parsed);
         if (command.action != Action::Status) m_target.Run(command);
-        Answer(responder, StatusCode::Ok, StatusJson(m_target.CurrentStatus()), cors);
-        return true;
+        Answer(respond(), StatusCode::Ok, StatusJson(m_target.CurrentStatus()), cors);
+        return false;
     }
 
-    void missingHandler(const QHttpServerRequest&, QTcpSocket* socket) override { socket->abort(); }
-
-private:
     RemoteTarget& m_target;
     AccessRules m_rules;
     std::shared_ptr<ConnectionSlots> m_slots = std::make_shared<ConnectionSlots>();
+    PushChannel m_push;
     QAbstractSocket::SocketError m_lastError = QAbstractSocket::UnknownSocketError;
 };
 
@@ -231,6 +293,9 @@ std::unique_ptr<RemoteServer> RemoteServer::Listen(RemoteTarget& target, AccessR
             rules.hosts.push_back(hostName(studio));
         }
     }
+    // Qt warns of every upgrade that is answered here instead of taken: those are the
+    // interface's own refusals, already answered with their reason.
+    QLoggingCategory::setFilterRules(QStringLiteral("qt.httpserver.warning=false"));
     auto http = std::make_unique<Http>(target, std::move(rules));
     QString reason;
     // A wildcard takes in the loopback addresses; listening on them too would clash.

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -19,6 +20,9 @@ public:
     // Runs a request other than Status through the window's own handlers.
     virtual void Run(const Request& request) = 0;
     virtual Status CurrentStatus() = 0;
+    // The push channel: tells sink each change from now on, until called with none.
+    using PushSink = std::function<void(const std::string& message)>;
+    virtual void Push(PushSink sink) = 0;
 };
 
 // The HTTP interface on 127.0.0.1 and ::1, and on a studio-network address when one is

@@ -11,6 +11,7 @@ here=$(cd "$(dirname "$0")" && pwd)
 runs=${3:-10}
 load_seconds=${4:-20}
 source "$here/../../tests/e2e/lib.sh" "$1" "$2" "${ARTEFACTS:-/tmp/tessora-remote}"
+source "$here/../lateness.sh"
 
 PORT=$(perl -MIO::Socket::INET -e 'print IO::Socket::INET->new(Listen => 1, LocalAddr => "127.0.0.1")->sockport')
 BASE="http://127.0.0.1:$PORT/api/v1"
@@ -60,30 +61,6 @@ echo "send to first byte over $runs runs: remote $(summary "${remote_ms[@]}"); m
 
 # The time stamp in the top-left corner: one tick a second from now on.
 curl -sf -o /dev/null "${JSON[@]}" -X PUT --data-binary '{"time": 1}' "$BASE/screens/1"
-# lateness FROM TO: how long after the second its stamp shows each tick began to arrive, for
-# the stamps among bytes FROM to TO: count, median and worst in ms, seconds skipped. A small
-# negative figure is the unit's start offset (a few ms), not a tick ahead of its second.
-lateness() {
-    sed -n "$1,$2p" "$WORK/com1.log" | perl -e '
-        my $started = shift;
-        my ($bytes, @times) = ("");
-        while (<STDIN>) { my ($t, $h) = split; $bytes .= chr(hex($h)); push @times, $t + $started; }
-        my (@late, $prev, $skips);
-        while ($bytes =~ /\{C0000(\d\d):(\d\d):(\d\d)/g) {
-            my $arrived = $times[pos($bytes) - 14];
-            my $s = $1 * 3600 + $2 * 60 + $3;
-            my @t = localtime(int($arrived / 1000));
-            my $d = ($t[2] * 3600 + $t[1] * 60 + $t[0] - $s) % 86400;
-            $d -= 86400 if $d > 43200;
-            push @late, $d * 1000 + $arrived % 1000;
-            $skips += ($s - $prev) % 86400 - 1 if defined $prev && ($s - $prev) % 86400 > 1;
-            $prev = $s;
-        }
-        @late = sort { $a <=> $b } @late;
-        printf "%d ticks, late median %d ms, worst %d ms, skipped %d s\n",
-            scalar @late, $late[$#late / 2], $late[-1], $skips // 0;
-    ' "$unit_started"
-}
 # The corner change sends the screen with a stamp of its own; only the ticks are counted.
 sleep 2.5
 quiet_from=$(($(unit_byte_count com1) + 1))

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <map>
 #include <vector>
 
 #include "RemoteControl.h"
@@ -32,8 +33,15 @@ public:
     SendPreview NextSend() override { return PreviewSend("Next", 0, 0, 0); }
     const CCaptionDisplay& UnitDisplay() override { return m_unit; }
     OnAirRecord& OnAir() override { return m_onAir; }
-    int ListenForChanges(std::function<void()>) override { return 0; }
-    void StopListening(int) override {}
+    int ListenForChanges(std::function<void()> listener) override {
+        listeners[++m_lastKey] = std::move(listener);
+        return m_lastKey;
+    }
+    void StopListening(int key) override { listeners.erase(key); }
+    void Changed() {
+        for (auto& [key, listener] : listeners) listener();
+    }
+    std::map<int, std::function<void()>> listeners;
 
 private:
     void Note(const std::string& call, WriteOrigin origin) {
@@ -41,6 +49,7 @@ private:
     }
     CCaptionDisplay m_unit;
     OnAirRecord m_onAir;
+    int m_lastKey = 0;
 };
 
 TEST(RemoteControl, RequestsBecomeTheWindowsCommands) {
@@ -88,6 +97,74 @@ TEST(RemoteControl, StatusSpeaksUtf8) {
     EXPECT_TRUE(status.connected);
     EXPECT_EQ(status.next.size(), 19u);
     EXPECT_EQ(status.next[0].substr(0, 4), "Next");
+}
+
+// The push channel hears only what changed, and nothing once its last client has gone: a
+// tick that changes nothing a panel shows must not reach every client each second.
+TEST(RemoteControl, PushTellsWhatChangedWhileSomeoneListens) {
+    FakeDoor door;
+    door.state.live = true;
+    door.state.port = "COM1";
+    door.state.device = "/dev/pts/7";
+    RemoteControl control(door);
+    std::vector<std::string> told;
+    control.Push([&](const std::string& message) { told.push_back(message); });
+
+    door.state.message = "Text too long!";
+    door.state.title = "changed";
+    door.Changed();
+    UnitWrite tick;
+    tick.kind = WriteKind::Tick;
+    door.OnAir().Record(tick);
+    EXPECT_TRUE(told.empty());
+
+    door.state.screen = 3;
+    door.state.modified = true;
+    door.Changed();
+    door.state.live = false;
+    door.state.lost = true;
+    door.state.lineText = "Line lost: /dev/pts/7";
+    door.state.lineReason = "No such file or directory";
+    door.Changed();
+    door.state.live = true;
+    door.state.lost = false;
+    door.state.lineText.clear();
+    door.Changed();
+    UnitWrite send;
+    send.origin = WriteOrigin::Remote;
+    send.screen = 3;
+    send.text = "\x80 5\r\n\"x\"";
+    send.timeCorner = 2;
+    door.OnAir().Record(send);
+    send.taken = false;
+    door.OnAir().Record(send);
+    UnitWrite clear;
+    clear.kind = WriteKind::Clear;
+    clear.origin = WriteOrigin::Key;
+    door.OnAir().Record(clear);
+    ASSERT_EQ(told.size(), 6u);
+    EXPECT_EQ(told[0], R"({"screen":3,"type":"screen"})");
+    EXPECT_EQ(told[1], R"({"modified":true,"type":"modified"})");
+    EXPECT_EQ(told[2], R"({"connected":false,"device":"/dev/pts/7","port":"COM1",)"
+                       R"("reason":"No such file or directory",)"
+                       R"("state":"lost","text":"Line lost: /dev/pts/7","type":"line"})");
+    EXPECT_NE(told[3].find(R"("state":"back")"), std::string::npos) << told[3];
+    EXPECT_NE(told[4].find(R"("kind":"send","on_air":{"cleared":false,"date":0,"origin":"remote",)"
+                           R"("screen":3,"text":")"
+                           "\xE2\x82\xAC"
+                           R"( 5\r\n\"x\"","time":2},"type":"on_air"})"),
+              std::string::npos)
+        << told[4];
+    EXPECT_NE(told[5].find(R"("kind":"clear","on_air":{"cleared":true,)"), std::string::npos)
+        << told[5];
+    EXPECT_NE(told[5].find(R"("origin":"key")"), std::string::npos) << told[5];
+
+    control.Push(nullptr);
+    EXPECT_TRUE(door.listeners.empty());
+    door.state.screen = 1;
+    door.Changed();
+    door.OnAir().Record(send);
+    EXPECT_EQ(told.size(), 6u);
 }
 
 }  // namespace

@@ -1,0 +1,32 @@
+#include "EventFeed.h"
+
+#include "PushMessages.h"
+
+namespace remote {
+
+void EventFeed::Start(Sink sink) {
+    m_sink = std::move(sink);
+    if (m_changeKey != 0) return;
+    m_last = m_door.State();
+    m_changeKey = m_door.ListenForChanges([this] { Look(); });
+    m_writeKey = m_door.OnAir().Listen([this](const UnitWrite& write, const OnAir& now) {
+        if (const std::optional<std::string> message = WriteMessage(write, now)) m_sink(*message);
+    });
+}
+
+void EventFeed::Stop() {
+    if (m_changeKey == 0) return;
+    m_door.StopListening(m_changeKey);
+    m_door.OnAir().Unlisten(m_writeKey);
+    m_changeKey = m_writeKey = 0;
+    m_last.reset();
+    m_sink = nullptr;
+}
+
+void EventFeed::Look() {
+    WindowState now = m_door.State();
+    for (const std::string& message : ChangeMessages(*m_last, now)) m_sink(message);
+    m_last = std::move(now);
+}
+
+}  // namespace remote

@@ -1,0 +1,37 @@
+#pragma once
+
+#include <functional>
+#include <optional>
+#include <string>
+
+#include "WindowDoor.h"
+
+namespace remote {
+
+// What the window does, told as the push channel's messages while someone listens. Heard
+// through the door: every write to the unit, and every change, which is compared with the
+// last look so that only what changed is told. Nothing is looked at while nobody listens.
+class EventFeed {
+public:
+    using Sink = std::function<void(const std::string& message)>;
+
+    explicit EventFeed(CWindowDoor& door) : m_door(door) {}
+    ~EventFeed() { Stop(); }
+    EventFeed(const EventFeed&) = delete;
+    EventFeed& operator=(const EventFeed&) = delete;
+
+    // Tells sink every message from now on; the state it compares with is taken now.
+    void Start(Sink sink);
+    void Stop();
+
+private:
+    void Look();
+
+    CWindowDoor& m_door;
+    Sink m_sink;
+    std::optional<WindowState> m_last;
+    int m_changeKey = 0;
+    int m_writeKey = 0;
+};
+
+}  // namespace remote

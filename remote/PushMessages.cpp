@@ -1,0 +1,68 @@
+#include "PushMessages.h"
+
+#include <QDateTime>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QString>
+#include <chrono>
+
+#include "Cp1252.h"
+
+namespace remote {
+namespace {
+
+std::string Compact(const QJsonObject& object) {
+    return QJsonDocument(object).toJson(QJsonDocument::Compact).toStdString();
+}
+
+QString FromAnsi(const std::string& ansi) {
+    return QString::fromStdU16String(Utf16FromCp1252(ansi));
+}
+
+// UTC, to the millisecond.
+QString Moment(std::chrono::system_clock::time_point time) {
+    const auto ms =
+        std::chrono::duration_cast<std::chrono::milliseconds>(time.time_since_epoch()).count();
+    return QDateTime::fromMSecsSinceEpoch(ms, Qt::UTC).toString(Qt::ISODateWithMs);
+}
+
+QString LineStateName(const WindowState& before, const WindowState& after) {
+    if (after.live) return before.live || before.port != after.port ? "live" : "back";
+    return after.lost ? "lost" : "closed";
+}
+
+}  // namespace
+
+std::vector<std::string> ChangeMessages(const WindowState& before, const WindowState& after) {
+    std::vector<std::string> messages;
+    if (before.screen != after.screen)
+        messages.push_back(Compact({{"type", "screen"}, {"screen", after.screen}}));
+    if (before.modified != after.modified)
+        messages.push_back(Compact({{"type", "modified"}, {"modified", after.modified}}));
+    if (before.live != after.live || before.lost != after.lost || before.port != after.port ||
+        before.device != after.device || before.lineText != after.lineText)
+        messages.push_back(Compact({{"type", "line"},
+                                    {"state", LineStateName(before, after)},
+                                    {"connected", after.live},
+                                    {"port", QString::fromStdString(after.port)},
+                                    {"device", QString::fromStdString(after.device)},
+                                    {"text", FromAnsi(after.lineText)},
+                                    {"reason", QString::fromStdString(after.lineReason)}}));
+    return messages;
+}
+
+std::optional<std::string> WriteMessage(const UnitWrite& write, const OnAir& now) {
+    if (!write.taken || write.kind == WriteKind::Tick) return std::nullopt;
+    const bool cleared = write.kind == WriteKind::Clear || write.kind == WriteKind::Greeting;
+    return Compact({{"type", cleared ? "cleared" : "on_air"},
+                    {"kind", WriteKindName(write.kind)},
+                    {"at", Moment(write.time)},
+                    {"on_air", QJsonObject{{"cleared", now.cleared},
+                                           {"screen", now.screen},
+                                           {"text", FromAnsi(now.text)},
+                                           {"date", now.dateCorner},
+                                           {"time", now.timeCorner},
+                                           {"origin", WriteOriginName(now.origin)}}}});
+}
+
+}  // namespace remote

@@ -1,0 +1,26 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "OnAirRecord.h"
+#include "WindowDoor.h"
+
+// The push channel's messages: one JSON object each, its kind in "type", texts in UTF-8.
+// Each says what changed under the same name and in the same form as the state message and
+// GET /api/v1/status do ("on_air", "screen", "modified", "connected"), so a panel that reads
+// one field by its path reads it from whichever message brings it.
+namespace remote {
+
+// What changed between two looks at the window: "screen" when another screen is selected,
+// "modified" when the marker comes or goes, "line" when the line goes down, comes back or
+// another port is chosen. Nothing for what a tick changes (the stamps, the next Send).
+std::vector<std::string> ChangeMessages(const WindowState& before, const WindowState& after);
+
+// A write the unit took, as a message with what is on air after it: "on_air" for a Send or a
+// corner resend, "cleared" for a Clear or the greeting. Nothing for a tick, or for a write
+// the port refused.
+std::optional<std::string> WriteMessage(const UnitWrite& write, const OnAir& now);
+
+}  // namespace remote
