@@ -67,7 +67,7 @@ void CMonitorKeeper::Refresh() {
         m_bNextSendStale = false;
         m_pMonitor->ShowNextSend(m_door.NextSend());
     }
-    m_pMonitor->ShowUnit(m_door.UnitDisplay(), m_sources.lineText());
+    m_pMonitor->ShowUnit(m_door.UnitDisplay(), m_sources.lineText(), m_sources.clockText());
     if (bytesToGo && m_pMonitor->isVisible()) m_refresh.start();
 }
 

@@ -102,7 +102,11 @@ void CTessoraDlg::SendStamps() {
     m_unit.Write(tick, {stamps.date, stamps.time});
 }
 
-void CTessoraDlg::OnTimer(unsigned) {
+void CTessoraDlg::OnTimer(unsigned id) {
+    if (id == IDT_CLOCK) {
+        m_clock.Read();
+        return;
+    }
     m_unit.FoldSent();
     m_line.Watch();
     SendStamps();

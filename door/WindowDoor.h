@@ -40,6 +40,10 @@ struct WindowState {
     std::string port;
     std::string device;
     bool live = false;
+    // Whether the machine's clock, and so every stamp, can be trusted; a clock whose state
+    // cannot be read counts as synchronised and is not known.
+    bool clockSynchronised = true;
+    bool clockKnown = true;
 };
 
 class CWindowDoor {

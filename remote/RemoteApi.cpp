@@ -189,6 +189,9 @@ std::string StatusJson(const Status& status) {
             {QStringLiteral("date"), screen.date},
             {QStringLiteral("time"), screen.time},
         });
+    const char* clock = !status.clockKnown         ? "unknown"
+                        : status.clockSynchronised ? "synchronised"
+                                                   : "not synchronised";
     const QJsonObject object{
         {QStringLiteral("port"), text(status.port)},
         {QStringLiteral("device"), text(status.device)},
@@ -197,6 +200,7 @@ std::string StatusJson(const Status& status) {
         {QStringLiteral("title"), text(status.title)},
         {QStringLiteral("modified"), status.modified},
         {QStringLiteral("message"), text(status.message)},
+        {QStringLiteral("clock"), QLatin1String(clock)},
         {QStringLiteral("screens"), screens},
         {QStringLiteral("next"), rows(status.next)},
         {QStringLiteral("unit"), rows(status.unit)},

@@ -1,7 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <vector>
 
+#include "RemoteApi.h"
 #include "RemoteControl.h"
 
 namespace remote {
@@ -87,6 +90,24 @@ TEST(RemoteControl, StatusSpeaksUtf8) {
     EXPECT_TRUE(status.connected);
     EXPECT_EQ(status.next.size(), 19u);
     EXPECT_EQ(status.next[0].substr(0, 4), "Next");
+}
+
+TEST(RemoteControl, StatusSaysWhetherTheClockCanBeTrusted) {
+    FakeDoor door;
+    const struct {
+        bool synchronised, known;
+        const char* said;
+    } cases[] = {
+        {true, true, "synchronised"}, {false, true, "not synchronised"}, {true, false, "unknown"}};
+    for (const auto& c : cases) {
+        door.state.clockSynchronised = c.synchronised;
+        door.state.clockKnown = c.known;
+        const QJsonObject json =
+            QJsonDocument::fromJson(
+                QByteArray::fromStdString(StatusJson(RemoteControl(door).CurrentStatus())))
+                .object();
+        EXPECT_EQ(json.value(QStringLiteral("clock")).toString().toStdString(), c.said);
+    }
 }
 
 }  // namespace
