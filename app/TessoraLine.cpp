@@ -93,6 +93,9 @@ bool CTessoraDlg::SendString(std::string_view text) {
 
 void CTessoraDlg::SendStamps() {
     const int screen = m_nScreen - 2;
+    // localtime_r keeps the zone it first read; the operator may change it while the program
+    // runs. tzset looks again (the zone file only when it changed).
+    tzset();
     const StampCommands stamps =
         ComposeStamps(m_doc.GetDateCorner(screen), m_doc.GetTimeCorner(screen), std::time(nullptr));
     UnitWrite tick;
