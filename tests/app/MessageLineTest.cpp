@@ -71,14 +71,4 @@ TEST_F(MessageLine, TheClockWarningGivesWayAndComesBack) {
     EXPECT_EQ(shown, before + 1);
 }
 
-TEST_F(MessageLine, AClockThatCannotBeReadSaysNothing) {
-    clockIs(ClockSync::Unknown);
-    EXPECT_EQ(clock.State(), ClockSync::Unknown);
-    EXPECT_EQ(message, "");
-    clockIs(ClockSync::NotSynchronised);
-    clockIs(ClockSync::Unknown);
-    EXPECT_EQ(message, "") << "the warning goes with the knowledge";
-    EXPECT_EQ(shown, 2);
-}
-
 }  // namespace
