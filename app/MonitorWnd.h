@@ -38,7 +38,8 @@ public:
 
     const CUnitGridView& NextSendGrid() const { return *m_pNext; }
     const CUnitGridView& UnitGrid() const { return *m_pUnit; }
-    // The warning and rows under "Next Send", and the line's state under "On the unit".
+    // The warning and rows under "Next Send", and the line's state and the clock's warning
+    // under "On the unit".
     const QString& DroppedText() const { return m_strDropped; }
     const QString& LineText() const { return m_strLine; }
     const QString& ClockText() const { return m_strClock; }
