@@ -60,15 +60,18 @@ void CLineWatch::Resume(bool greetWhenBack) {
 }
 
 void CLineWatch::ShowMessage(const std::string& text) {
-    // The too-long warning is the send's to set and clear; the line's texts only fill an
-    // empty line or replace their own.
+    m_lineText = text;
+    // The line's state is more urgent than the standing text, which shows when it goes.
+    const std::string shown = text.empty() ? m_standing() : text;
+    // The too-long warning is the send's to set and clear; these texts only fill an empty
+    // line or replace their own.
     if (!m_message.empty() && m_message != m_lineMessage) {
         m_lineMessage.clear();
         return;
     }
-    m_lineMessage = text;
-    if (m_message == text) return;
-    m_message = text;
+    m_lineMessage = shown;
+    if (m_message == shown) return;
+    m_message = shown;
     m_show();
 }
 

@@ -21,3 +21,5 @@ inline constexpr unsigned UWM_TOGGLE_MONITOR = WM_USER + 11;
 
 // The once-a-second timer that keeps the clock on the picture running.
 inline constexpr unsigned IDT_STAMP = 1;
+// The once-a-minute look at whether the machine's clock is synchronised.
+inline constexpr unsigned IDT_CLOCK = 2;

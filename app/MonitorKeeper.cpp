@@ -32,6 +32,9 @@ void CMonitorKeeper::Show(bool show) {
     if (!m_pMonitor) {
         m_pMonitor = std::make_unique<CMonitorWnd>(&m_window);
         m_pMonitor->onClosed = [this] { Show(false); };
+        // Measured with its texts in: a warning under a grid makes it taller.
+        m_bNextSendStale = true;
+        Refresh();
         RECT main;
         m_window.GetWindowRect(&main);
         const QRect inner = m_window.geometry();
@@ -67,7 +70,7 @@ void CMonitorKeeper::Refresh() {
         m_bNextSendStale = false;
         m_pMonitor->ShowNextSend(m_door.NextSend());
     }
-    m_pMonitor->ShowUnit(m_door.UnitDisplay(), m_sources.lineText());
+    m_pMonitor->ShowUnit(m_door.UnitDisplay(), m_sources.lineText(), m_sources.clockText());
     if (bytesToGo && m_pMonitor->isVisible()) m_refresh.start();
 }
 

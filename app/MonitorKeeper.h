@@ -19,8 +19,10 @@ class SettingsStore;
 class CMonitorKeeper {
 public:
     struct Sources {
-        // The line as the monitor says it ("" while live), and the bytes still queued.
+        // The line as the monitor says it ("" while live), the clock's warning ("" none), and
+        // the bytes still queued.
         std::function<std::string()> lineText;
+        std::function<std::string()> clockText;
         std::function<std::size_t()> queuedBytes;
         // Whether the window is the strip, which stays where the operator put it.
         std::function<bool()> miniMode;

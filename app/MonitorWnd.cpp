@@ -46,7 +46,8 @@ CMonitorWnd::CMonitorWnd(QWidget* owner)
       m_pNext(new CUnitGridView(false, this)),
       m_pUnit(new CUnitGridView(true, this)),
       m_pDropped(Note(this)),
-      m_pLine(Note(this)) {
+      m_pLine(Note(this)),
+      m_pClock(Note(this)) {
     setWindowTitle(QString::fromUtf8(kTitle));
     setObjectName(QStringLiteral("TessoraMonitor"));
     // The operator's keyboard stays in the text box while this shows and updates.
@@ -62,10 +63,12 @@ CMonitorWnd::CMonitorWnd(QWidget* owner)
     layout->addWidget(Heading("On the unit", this));
     layout->addWidget(m_pUnit);
     layout->addWidget(m_pLine);
+    layout->addWidget(m_pClock);
     layout->addStretch(1);
     layout->setSizeConstraint(QLayout::SetFixedSize);
     m_pDropped->hide();
     m_pLine->hide();
+    m_pClock->hide();
 }
 
 void CMonitorWnd::SetGridPixels(int pixels) {
@@ -115,8 +118,15 @@ void CMonitorWnd::ShowNextSend(const SendPreview& preview) {
     m_pDropped->setVisible(!dropped.isEmpty());
 }
 
-void CMonitorWnd::ShowUnit(const CCaptionDisplay& display, const std::string& lineText) {
+void CMonitorWnd::ShowUnit(const CCaptionDisplay& display, const std::string& lineText,
+                           const std::string& clockText) {
     m_pUnit->SetDisplay(display);
+    const QString clock = QString::fromStdString(clockText);
+    if (clock != m_strClock) {
+        m_strClock = clock;
+        m_pClock->setText(clock);
+        m_pClock->setVisible(!clock.isEmpty());
+    }
     const QString line = QString::fromStdString(lineText);
     if (line == m_strLine) return;
     m_strLine = line;

@@ -28,17 +28,21 @@ public:
                                       std::optional<QPoint> stored, bool ownerMayMove);
 
     void ShowNextSend(const SendPreview& preview);
-    // lineText is "" on a live line, else why nothing reaches the unit.
-    void ShowUnit(const CCaptionDisplay& display, const std::string& lineText);
+    // lineText is "" on a live line, else why nothing reaches the unit; clockText is "" while
+    // the stamps' clock can be trusted.
+    void ShowUnit(const CCaptionDisplay& display, const std::string& lineText,
+                  const std::string& clockText);
 
     // Called when the operator closes the window.
     std::function<void()> onClosed;
 
     const CUnitGridView& NextSendGrid() const { return *m_pNext; }
     const CUnitGridView& UnitGrid() const { return *m_pUnit; }
-    // The warning and rows under "Next Send", and the line's state under "On the unit".
+    // The warning and rows under "Next Send", and the line's state and the clock's warning
+    // under "On the unit".
     const QString& DroppedText() const { return m_strDropped; }
     const QString& LineText() const { return m_strLine; }
+    const QString& ClockText() const { return m_strClock; }
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -50,6 +54,8 @@ private:
     CUnitGridView* m_pUnit;
     QLabel* m_pDropped;
     QLabel* m_pLine;
+    QLabel* m_pClock;
     QString m_strDropped;
     QString m_strLine;
+    QString m_strClock;
 };

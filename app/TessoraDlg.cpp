@@ -26,6 +26,7 @@ constexpr char kTitlePrefix[] = "Halvercrest Pexalune - ";
 constexpr char kUntitled[] = "untitled";
 
 constexpr std::int32_t kFarOff = 1 << 24;
+constexpr unsigned kClockReadMs = 60 * 1000;
 
 constexpr char kSelectedTab[] = "#666699";
 constexpr char kPlainTab[] = "#333399";
@@ -41,9 +42,13 @@ CTessoraDlg::CTessoraDlg(QWidget* parent)
       m_line(
           m_pPort, m_strMessage,
           [this] { SetElementText(QStringLiteral("divMessage"), m_strMessage); },
-          [this] { Greet(); }),
+          [this] { Greet(); }, [this] { return m_clock.Text(); }),
+      m_clock([this] {
+          m_line.Refresh();
+          MonitorNeedsRefresh(true);
+      }),
       m_monitor(*this, *this,
-                {[this] { return m_line.Text(); },
+                {[this] { return m_line.Text(); }, [this] { return m_clock.Text(); },
                  [this] { return m_pPort ? m_pPort->QueuedBytes() : std::size_t{0}; },
                  [this] { return m_bMiniMode; }}) {
     m_unit.onQueued = [this] { MonitorNeedsRefresh(false); };
@@ -136,6 +141,8 @@ bool CTessoraDlg::OnInitDialog() {
         connect(
             this, &CDHtmlDialog::pageReady, this, [this] { m_monitor.Show(true); },
             Qt::SingleShotConnection);
+    m_clock.Read();
+    SetTimer(IDT_CLOCK, kClockReadMs);
     // Up before the port box, which it answers as busy like any other box.
     m_pRemote = CRemoteControl::FromSettings(*this);
     m_pAsRun = AsRunLogFromSettings(*this);
@@ -166,6 +173,7 @@ void CTessoraDlg::OnCancel() {
     UpdateData(true);
     if (!PromptSave(MB_ICONEXCLAMATION)) return;
     KillTimer(IDT_STAMP);
+    KillTimer(IDT_CLOCK);
     m_pRemote.reset();
     SaveSettings();
     if (m_pPort) m_pPort->Close();
@@ -263,6 +271,8 @@ LRESULT CTessoraDlg::OnToggleMiniMode(WPARAM, LPARAM) {
 
 void CTessoraDlg::ComposeText(const TextLayout& layout) {
     m_strMessage = layout.tooLong ? kTooLongWarning : "";
+    // Without the warning, the line's or the clock's text is back at once.
+    m_line.Refresh();
     ShowScreen();
 }
 

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "CaptionDisplay.h"
+#include "ClockWatch.h"
 #include "DHtmlDialog.h"
 #include "LineWatch.h"
 #include "MonitorKeeper.h"
@@ -106,6 +107,8 @@ public:
     // Every write to the unit, and the unit's display; the line as the operator follows it.
     CUnitWriter m_unit{m_pPort};
     CLineWatch m_line;
+    // Whether the stamps can be trusted, on the message line under the line's texts.
+    CClockWatch m_clock;
 
     // A screen set to open once the window is up and the unit greeted (from the command
     // line); emptied when it is taken.

@@ -89,6 +89,8 @@ WindowState CTessoraDlg::State() {
     state.screen = m_nScreen - 1;
     state.title = windowTitle().toStdString();
     state.message = m_strMessage;
+    state.clockSynchronised = m_clock.State() != ClockSync::NotSynchronised;
+    state.clockKnown = m_clock.State() != ClockSync::Unknown;
     // The page is read as Send reads it, into copies: a look leaves every field alone.
     CDataExchange read{true};
     std::string dirty = m_bDirty ? "dirty" : "";

@@ -93,6 +93,9 @@ bool CTessoraDlg::SendString(std::string_view text) {
 
 void CTessoraDlg::SendStamps() {
     const int screen = m_nScreen - 2;
+    // localtime_r keeps the zone it first read; the operator may change it while the program
+    // runs. tzset looks again (the zone file only when it changed).
+    tzset();
     const StampCommands stamps =
         ComposeStamps(m_doc.GetDateCorner(screen), m_doc.GetTimeCorner(screen), std::time(nullptr));
     UnitWrite tick;
@@ -102,7 +105,11 @@ void CTessoraDlg::SendStamps() {
     m_unit.Write(tick, {stamps.date, stamps.time});
 }
 
-void CTessoraDlg::OnTimer(unsigned) {
+void CTessoraDlg::OnTimer(unsigned id) {
+    if (id == IDT_CLOCK) {
+        m_clock.Read();
+        return;
+    }
     m_unit.FoldSent();
     m_line.Watch();
     SendStamps();

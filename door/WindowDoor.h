@@ -45,6 +45,10 @@ struct WindowState {
     bool lost = false;
     std::string lineText;
     std::string lineReason;
+    // Whether the machine's clock, and so every stamp, can be trusted; a clock whose state
+    // cannot be read counts as synchronised and is not known.
+    bool clockSynchronised = true;
+    bool clockKnown = true;
 };
 
 class CWindowDoor {

@@ -7,6 +7,7 @@
 #include <chrono>
 
 #include "Cp1252.h"
+#include "RemoteApi.h"
 
 namespace remote {
 namespace {
@@ -48,6 +49,11 @@ std::vector<std::string> ChangeMessages(const WindowState& before, const WindowS
                                     {"device", QString::fromStdString(after.device)},
                                     {"text", FromAnsi(after.lineText)},
                                     {"reason", QString::fromStdString(after.lineReason)}}));
+    if (before.clockSynchronised != after.clockSynchronised ||
+        before.clockKnown != after.clockKnown)
+        messages.push_back(
+            Compact({{"type", "clock"},
+                     {"clock", ClockStateName(after.clockKnown, after.clockSynchronised)}}));
     return messages;
 }
 

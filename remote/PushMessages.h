@@ -15,7 +15,8 @@ namespace remote {
 
 // What changed between two looks at the window: "screen" when another screen is selected,
 // "modified" when the marker comes or goes, "line" when the line goes down, comes back or
-// another port is chosen. Nothing for what a tick changes (the stamps, the next Send).
+// another port is chosen, "clock" when the machine's clock is found synchronised or not. Nothing
+// for what a tick changes (the stamps, the next Send).
 std::vector<std::string> ChangeMessages(const WindowState& before, const WindowState& after);
 
 // A write the unit took, as a message with what is on air after it: "on_air" for a Send or a

@@ -202,6 +202,8 @@ QJsonObject StatusObject(const Status& status) {
         {QStringLiteral("title"), text(status.title)},
         {QStringLiteral("modified"), status.modified},
         {QStringLiteral("message"), text(status.message)},
+        {QStringLiteral("clock"),
+         QLatin1String(ClockStateName(status.clockKnown, status.clockSynchronised))},
         {QStringLiteral("screens"), screens},
         {QStringLiteral("next"), rows(status.next)},
         {QStringLiteral("unit"), rows(status.unit)},
@@ -218,6 +220,10 @@ QJsonObject StatusObject(const Status& status) {
 }
 
 }  // namespace
+
+const char* ClockStateName(bool known, bool synchronised) {
+    return !known ? "unknown" : synchronised ? "synchronised" : "not synchronised";
+}
 
 std::string StatusJson(const Status& status) {
     return QJsonDocument(StatusObject(status)).toJson(QJsonDocument::Compact).toStdString();

@@ -68,6 +68,9 @@ struct Status {
     std::string title;
     bool modified = false;
     std::string message;
+    // "clock": whether the stamps' clock is synchronised, or "unknown" when it cannot be read.
+    bool clockSynchronised = true;
+    bool clockKnown = true;
     std::array<ScreenState, 4> screens;
     std::vector<std::string> next;  // the display the next Send would give, row by row
     std::vector<std::string> unit;  // the display the unit shows, row by row
@@ -79,6 +82,9 @@ struct Status {
         std::string origin;
     } onAir;
 };
+
+// How the status and the push channel name the clock's state.
+const char* ClockStateName(bool known, bool synchronised);
 
 std::string StatusJson(const Status& status);
 // The push channel's first message to a client: the status, as {"type": "state", ...}.

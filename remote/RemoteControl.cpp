@@ -67,6 +67,8 @@ Status RemoteControl::CurrentStatus() {
     status.title = state.title;
     status.modified = state.modified;
     status.message = Utf8(state.message);
+    status.clockSynchronised = state.clockSynchronised;
+    status.clockKnown = state.clockKnown;
     for (std::size_t index = 0; index < state.screens.size(); ++index)
         status.screens[index] = {Utf8(state.screens[index].text), state.screens[index].dateCorner,
                                  state.screens[index].timeCorner};

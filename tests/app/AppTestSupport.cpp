@@ -86,6 +86,8 @@ MainWindowFixture::MainWindowFixture() {
     });
     view = pages.next();
     dlg = std::make_unique<CTessoraDlg>();
+    // The machine's own clock may be in any state; the tests that care set theirs.
+    dlg->m_clock.SetReader([] { return ClockSync::Synchronised; });
 }
 
 MainWindowFixture::~MainWindowFixture() {

@@ -24,6 +24,7 @@ protected:
         SetMessageBoxHook(
             [](const std::string&, unsigned, const std::string&) { return IDOK; });  // no port here
         dlg = std::make_unique<CTessoraDlg>();
+        dlg->m_clock.SetReader([] { return ClockSync::Synchronised; });
         QObject::connect(dlg.get(), &CDHtmlDialog::pageReady, [this] { ++ready; });
         QObject::connect(dlg.get(), &CDHtmlDialog::commandDone, [this] { ++done; });
         dlg->OnInitDialog();

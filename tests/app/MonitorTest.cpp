@@ -121,4 +121,32 @@ TEST_F(MonitorOnALine, OnTheUnitFollowsTheLineAndStopsWithIt) {
     EXPECT_EQ(onTheUnit(), before);
 }
 
+// The minute's look at the clock reaches the message line, the monitor and the door's
+// listeners; a clock that cannot be read is told apart but warns of nothing.
+TEST_F(MonitorOnALine, TheClockWarningReachesThePageTheMonitorAndTheDoor) {
+    const QString warning = QStringLiteral("Clock not synchronised");
+    int told = 0;
+    w.dlg->ListenForChanges([&] { ++told; });
+    ClockSync kernel = ClockSync::NotSynchronised;
+    w.dlg->m_clock.SetReader([&] { return kernel; });
+    w.dlg->OnTimer(IDT_CLOCK);
+    EXPECT_EQ(page->page["divMessage"].innerText, warning);
+    EXPECT_GT(told, 0);
+    WindowState state = w.dlg->State();
+    EXPECT_FALSE(state.clockSynchronised);
+    EXPECT_TRUE(state.clockKnown);
+    EXPECT_TRUE(WaitUntil([&] { return monitor().ClockText() == warning; }));
+    EXPECT_EQ(monitor().LineText(), QString()) << "the line itself is live";
+
+    told = 0;
+    kernel = ClockSync::Unknown;
+    w.dlg->OnTimer(IDT_CLOCK);
+    EXPECT_EQ(page->page["divMessage"].innerText, QString());
+    EXPECT_GT(told, 0);
+    state = w.dlg->State();
+    EXPECT_TRUE(state.clockSynchronised);
+    EXPECT_FALSE(state.clockKnown);
+    EXPECT_TRUE(WaitUntil([&] { return monitor().ClockText().isEmpty(); }));
+}
+
 }  // namespace

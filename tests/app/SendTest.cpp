@@ -1,6 +1,11 @@
 // Send, Clear, corner changes and the clock ticks, checked byte for byte at the line.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <ctime>
+#include <optional>
+#include <string>
+
 #include "AppTestSupport.h"
 #include "Messages.h"
 #include "ScreenWrites.h"
@@ -119,6 +124,31 @@ TEST_F(SendOnALine, TicksStampTheCurrentScreensCornersOnly) {
     w.dlg->OnTimer(IDT_STAMP);
     const std::string sent = next(14);
     EXPECT_TRUE(Matches(sent, "{C4418##:##:##")) << sent;
+}
+
+// The machine's time zone changed while the program runs shows at the next tick.
+TEST_F(SendOnALine, ATickReadsTheTimeZoneAgain) {
+    const char* const was = std::getenv("TZ");
+    const std::optional<std::string> zone = was ? std::optional<std::string>(was) : std::nullopt;
+    setenv("TZ", "UTC0", 1);
+    tzset();
+    w.dlg->m_doc.TimeCorner(0) = 1;
+    w.dlg->OnTimer(IDT_STAMP);
+    const std::string utc = next(14);
+    // Half an hour ahead, and nothing else tells the C library to look.
+    setenv("TZ", "<+0530>-5:30", 1);
+    w.dlg->OnTimer(IDT_STAMP);
+    const std::string ahead = next(14);
+    if (zone)
+        setenv("TZ", zone->c_str(), 1);
+    else
+        unsetenv("TZ");
+    tzset();
+    ASSERT_TRUE(Matches(utc, "{C0000##:##:##")) << utc;
+    ASSERT_TRUE(Matches(ahead, "{C0000##:##:##")) << ahead;
+    const int minutes = (std::stoi(ahead.substr(9, 2)) - std::stoi(utc.substr(9, 2)) + 60) % 60;
+    // The minute may turn between the two ticks.
+    EXPECT_TRUE(minutes == 30 || minutes == 31) << utc << " then " << ahead;
 }
 
 // Every write of a Send is recorded as what it was, and the bytes on the line are the one

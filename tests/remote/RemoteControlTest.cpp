@@ -1,8 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <map>
 #include <vector>
 
+#include "RemoteApi.h"
 #include "RemoteControl.h"
 
 namespace remote {
@@ -120,6 +123,7 @@ TEST(RemoteControl, PushTellsWhatChangedWhileSomeoneListens) {
 
     door.state.screen = 3;
     door.state.modified = true;
+    door.state.clockSynchronised = false;
     door.Changed();
     door.state.live = false;
     door.state.lost = true;
@@ -142,9 +146,11 @@ TEST(RemoteControl, PushTellsWhatChangedWhileSomeoneListens) {
     clear.kind = WriteKind::Clear;
     clear.origin = WriteOrigin::Key;
     door.OnAir().Record(clear);
-    ASSERT_EQ(told.size(), 6u);
+    ASSERT_EQ(told.size(), 7u);
     EXPECT_EQ(told[0], R"({"screen":3,"type":"screen"})");
     EXPECT_EQ(told[1], R"({"modified":true,"type":"modified"})");
+    EXPECT_EQ(told[2], R"({"clock":"not synchronised","type":"clock"})");
+    told.erase(told.begin() + 2);
     EXPECT_EQ(told[2], R"({"connected":false,"device":"/dev/pts/7","port":"COM1",)"
                        R"("reason":"No such file or directory",)"
                        R"("state":"lost","text":"Line lost: /dev/pts/7","type":"line"})");
@@ -165,7 +171,25 @@ TEST(RemoteControl, PushTellsWhatChangedWhileSomeoneListens) {
     door.Changed();
     door.OnAir().Record(send);
     EXPECT_EQ(told.size(), 6u);
-}
+
+    TEST(RemoteControl, StatusSaysWhetherTheClockCanBeTrusted) {
+        FakeDoor door;
+        const struct {
+            bool synchronised, known;
+            const char* said;
+        } cases[] = {{true, true, "synchronised"},
+                     {false, true, "not synchronised"},
+                     {true, false, "unknown"}};
+        for (const auto& c : cases) {
+            door.state.clockSynchronised = c.synchronised;
+            door.state.clockKnown = c.known;
+            const QJsonObject json =
+                QJsonDocument::fromJson(
+                    QByteArray::fromStdString(StatusJson(RemoteControl(door).CurrentStatus())))
+                    .object();
+            EXPECT_EQ(json.value(QStringLiteral("clock")).toString().toStdString(), c.said);
+        }
+    }
 
 }  // namespace
 }  // namespace remote
