@@ -171,25 +171,25 @@ TEST(RemoteControl, PushTellsWhatChangedWhileSomeoneListens) {
     door.Changed();
     door.OnAir().Record(send);
     EXPECT_EQ(told.size(), 6u);
+}
 
-    TEST(RemoteControl, StatusSaysWhetherTheClockCanBeTrusted) {
-        FakeDoor door;
-        const struct {
-            bool synchronised, known;
-            const char* said;
-        } cases[] = {{true, true, "synchronised"},
-                     {false, true, "not synchronised"},
-                     {true, false, "unknown"}};
-        for (const auto& c : cases) {
-            door.state.clockSynchronised = c.synchronised;
-            door.state.clockKnown = c.known;
-            const QJsonObject json =
-                QJsonDocument::fromJson(
-                    QByteArray::fromStdString(StatusJson(RemoteControl(door).CurrentStatus())))
-                    .object();
-            EXPECT_EQ(json.value(QStringLiteral("clock")).toString().toStdString(), c.said);
-        }
+TEST(RemoteControl, StatusSaysWhetherTheClockCanBeTrusted) {
+    FakeDoor door;
+    const struct {
+        bool synchronised, known;
+        const char* said;
+    } cases[] = {
+        {true, true, "synchronised"}, {false, true, "not synchronised"}, {true, false, "unknown"}};
+    for (const auto& c : cases) {
+        door.state.clockSynchronised = c.synchronised;
+        door.state.clockKnown = c.known;
+        const QJsonObject json =
+            QJsonDocument::fromJson(
+                QByteArray::fromStdString(StatusJson(RemoteControl(door).CurrentStatus())))
+                .object();
+        EXPECT_EQ(json.value(QStringLiteral("clock")).toString().toStdString(), c.said);
     }
+}
 
 }  // namespace
 }  // namespace remote
