@@ -12,6 +12,7 @@
 
 #include "CaptionDisplay.h"
 #include "DHtmlDialog.h"
+#include "CueKeeper.h"
 #include "LineWatch.h"
 #include "MonitorKeeper.h"
 #include "Port.h"
@@ -38,6 +39,7 @@ public:
     void PutScreen(int screen, const ScreenChange& change, WriteOrigin origin) override;
     void Send(WriteOrigin origin) override;
     void Clear(WriteOrigin origin) override;
+    void SendCue(int cue) override;
     WindowState State() override;
     SendPreview NextSend() override { return PreviewNextSend(); }
     const CCaptionDisplay& UnitDisplay() override;
@@ -110,6 +112,7 @@ public:
     std::optional<std::string> m_strStartFile;
 
     CMonitorKeeper m_monitor;
+    CCueKeeper m_cues{*this, *this};
 
     bool OnInitDialog() override;
     void OnCancel() override;
@@ -148,7 +151,7 @@ private:
     std::map<int, std::function<void()>> m_changeListeners;
     int m_nextListenerKey = 1;
     // A Send of the current screen, as a Send or as the corner lists' resend.
-    void SendScreen(WriteKind kind, WriteOrigin origin);
+    void SendScreen(WriteKind kind, WriteOrigin origin, int cue = 0);
     // Who posted a command: the page is the strip while the window is one.
     WriteOrigin OriginOf(LPARAM lParam) const;
 };

@@ -54,6 +54,11 @@ public:
     virtual void PutScreen(int screen, const ScreenChange& change, WriteOrigin origin) = 0;
     virtual void Send(WriteOrigin origin) = 0;
     virtual void Clear(WriteOrigin origin) = 0;
+    // A Send for the cue list, its record carrying the cue's number.
+    virtual void SendCue(int cue) {
+        (void)cue;
+        Send(WriteOrigin::Cue);
+    }
 
     virtual WindowState State() = 0;
     // What Send would put on the unit now.

@@ -17,7 +17,13 @@ namespace remote {
 // The most a request body may hold; more is answered 413.
 inline constexpr std::size_t kMaxBodyBytes = 64 * 1024;
 
-enum class Action { Status, PutScreen, SelectScreen, Send, Clear };
+enum class Action { Status, PutScreen, SelectScreen, Send, Clear, Cues, CueTake, CueNext, CuePrevious };
+
+// The cue list's requests, answered with the list's state rather than the window's status.
+constexpr bool IsCueAction(Action action) {
+    return action == Action::Cues || action == Action::CueTake || action == Action::CueNext ||
+           action == Action::CuePrevious;
+}
 
 // The fields a PUT of a screen may change; text is UTF-8.
 struct ScreenEdit {
@@ -31,6 +37,8 @@ struct Request {
     // 1 to 4; 0 when the request names none (a Send without "screen").
     int screen = 0;
     ScreenEdit edit;
+    // A take's cue, from 1; 0 for the next one.
+    int cue = 0;
 };
 
 // A request that is not run: the HTTP status, a reason for the operator, and for 405 the

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "CueDeck.h"
 #include "RemoteServer.h"
 #include "WindowDoor.h"
 
@@ -14,9 +15,13 @@ public:
     bool Busy() const override { return m_door.Busy(); }
     void Run(const Request& request) override;
     Status CurrentStatus() override;
+    std::variant<std::string, Refusal> RunCues(const Request& request) override;
+    // The cue list the interface plays; none until it is given.
+    void ServeCues(CueDeck* deck) { m_cues = deck; }
 
 private:
     CWindowDoor& m_door;
+    CueDeck* m_cues = nullptr;
 };
 
 }  // namespace remote

@@ -191,6 +191,15 @@ protected:
             return true;
         }
         const Request& command = std::get<Request>(parsed);
+        if (IsCueAction(command.action)) {
+            const std::variant<std::string, Refusal> answer = m_target.RunCues(command);
+            if (const auto* refused = std::get_if<Refusal>(&answer))
+                Answer(responder, static_cast<StatusCode>(refused->status),
+                       ErrorJson(refused->reason), cors);
+            else
+                Answer(responder, StatusCode::Ok, std::get<std::string>(answer), cors);
+            return true;
+        }
         if (command.action != Action::Status) m_target.Run(command);
         Answer(responder, StatusCode::Ok, StatusJson(m_target.CurrentStatus()), cors);
         return true;

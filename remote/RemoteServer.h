@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <variant>
 
 #include "Access.h"
 #include "RemoteApi.h"
@@ -19,6 +20,10 @@ public:
     // Runs a request other than Status through the window's own handlers.
     virtual void Run(const Request& request) = 0;
     virtual Status CurrentStatus() = 0;
+    // Runs a cue list's request: the list's state as JSON, or why not.
+    virtual std::variant<std::string, Refusal> RunCues(const Request&) {
+        return Refusal{409, "no cue list is open", {}};
+    }
 };
 
 // The HTTP interface on 127.0.0.1 and ::1, and on a studio-network address when one is
