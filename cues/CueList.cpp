@@ -36,8 +36,11 @@ std::string PlainCp1252FromUtf8(std::string_view utf8) {
     std::u16string wide;
     for (std::size_t i = 0; i < utf8.size();) {
         const auto lead = static_cast<unsigned char>(utf8[i]);
-        const int length = lead < 0x80 ? 1 : (lead >> 5) == 6 ? 2 : (lead >> 4) == 14 ? 3
-                                         : (lead >> 3) == 30 ? 4 : 0;
+        const int length = lead < 0x80         ? 1
+                           : (lead >> 5) == 6  ? 2
+                           : (lead >> 4) == 14 ? 3
+                           : (lead >> 3) == 30 ? 4
+                                               : 0;
         char32_t code = length == 1   ? lead
                         : length == 2 ? lead & 0x1Fu
                         : length == 3 ? lead & 0x0Fu
@@ -61,9 +64,13 @@ std::string PlainCp1252FromUtf8(std::string_view utf8) {
 }
 
 int CornerOf(std::string_view name) {
+    const std::size_t first = name.find_first_not_of(" \t");
+    if (first == std::string_view::npos) return 0;
+    name = name.substr(first, name.find_last_not_of(" \t") + 1 - first);
+    // A number is one digit as it stands: "-1" is no corner, and neither is "01".
+    if (name.find_first_of("0123456789") != std::string_view::npos)
+        return name.size() == 1 && name[0] <= '4' ? name[0] - '0' : -1;
     const std::string folded = Folded(name);
-    if (folded.empty()) return 0;
-    if (folded.size() == 1 && folded[0] >= '0' && folded[0] <= '4') return folded[0] - '0';
     for (std::size_t corner = 0; corner < kCornerNames.size(); ++corner)
         if (folded == kCornerNames[corner]) return static_cast<int>(corner);
     return -1;
@@ -107,8 +114,8 @@ CueListRead ReadCueList(std::string_view csv, const Cp1252Converter& convert) {
         const CsvRecord& record = table.records[row];
         const std::string where = "line " + std::to_string(record.line) + ": ";
         if (record.fields.size() > header.fields.size()) {
-            read.error = where + std::to_string(record.fields.size()) + " fields, the header names " +
-                         std::to_string(header.fields.size());
+            read.error = where + std::to_string(record.fields.size()) +
+                         " fields, the header names " + std::to_string(header.fields.size());
             read.cues.clear();
             return read;
         }
