@@ -57,9 +57,9 @@ FileRead ReadFile(const QString& path) {
         if (bytes.size() > kMaxCueFileBytes)
             read.list.error = "the file holds more than 64 MiB, the most a cue list may";
         else
-            read.list = ReadCueList(std::string_view(bytes.constData(),
-                                                     static_cast<std::size_t>(bytes.size())),
-                                    TypedCp1252);
+            read.list = ReadCueList(
+                std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())),
+                TypedCp1252);
     }
     read.milliseconds = timer.elapsed();
     return read;
@@ -67,8 +67,8 @@ FileRead ReadFile(const QString& path) {
 
 }  // namespace
 
-CCueKeeper::CCueKeeper(CDHtmlDialog& window, CWindowDoor& door)
-    : m_window(window), m_door(door), m_deck(door) {
+CCueKeeper::CCueKeeper(CDHtmlDialog& window, CWindowDoor& door, std::function<bool()> miniMode)
+    : m_window(window), m_door(door), m_miniMode(std::move(miniMode)), m_deck(door) {
     m_listenKey = m_deck.Listen([this] {
         if (m_pWnd) m_pWnd->MarkersChanged();
     });
@@ -89,7 +89,8 @@ void CCueKeeper::AddCommands(std::vector<DHtmlKeyMapEntry>& keys,
                              CDHtmlDialog::MessageMap& messages) {
     const int pages[] = {IDR_HTML_TESSORA, IDR_HTML_MINI};
     const auto key = [&](const char* chord, unsigned message, WPARAM wParam) {
-        keys.push_back({QString::fromLatin1(chord), {std::begin(pages), std::end(pages)},
+        keys.push_back({QString::fromLatin1(chord),
+                        {std::begin(pages), std::end(pages)},
                         [this, message, wParam] {
                             m_window.PostMessage(message, wParam,
                                                  static_cast<LPARAM>(WriteOrigin::Key));
@@ -180,12 +181,20 @@ void CCueKeeper::Show(bool show) {
         if (outer == inner) outer = inner.marginsAdded(kAssumedFrame);
         const QMargins frame(inner.left() - outer.left(), inner.top() - outer.top(),
                              outer.right() - inner.right(), outer.bottom() - inner.bottom());
-        // Clear of the main window and of any other tool window beside it (the monitor).
+        // Clear of the main window and of any other tool window beside it (the monitor); the
+        // full window steps aside as for the monitor, unless that one already placed it.
         QRect taken = outer;
+        bool besideAnother = false;
         for (QWidget* tool : m_window.findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
-            if (tool->isWindow() && tool->isVisible())
+            if (tool != m_pWnd.get() && tool->isWindow() && tool->isVisible()) {
                 taken |= tool->frameGeometry();
-        m_pWnd->PlaceBeside(taken, frame, m_pos);
+                besideAnother = true;
+            }
+        const bool mayMove = !besideAnother && !m_miniMode();
+        if (const std::optional<QPoint> aside = m_pWnd->PlaceBeside(taken, frame, m_pos, mayMove))
+            m_window.MoveWindow(main.left + aside->x() - outer.left(),
+                                main.top + aside->y() - outer.top(), main.right - main.left,
+                                main.bottom - main.top, true);
     }
     m_pWnd->show();
 }
@@ -207,35 +216,32 @@ void CCueKeeper::Open(const std::string& path, bool reload) {
     const QString file = QFileInfo(QString::fromStdString(path)).absoluteFilePath();
     const int read = ++m_nReads;
     auto* watcher = new QFutureWatcher<FileRead>(&m_context);
-    QObject::connect(watcher, &QFutureWatcher<FileRead>::finished, &m_context,
-                     [this, watcher, read, file, reload] {
-                         watcher->deleteLater();
-                         if (read != m_nReads) return;
-                         FileRead result = watcher->result();
-                         const std::string name = file.toStdString();
-                         if (!result.list.error.empty()) {
-                             Say(QStringLiteral("Could not read %1: %2")
-                                     .arg(file, QString::fromStdString(result.list.error)));
-                             CDHtmlDialog::AnnounceToDrivers(QStringLiteral("cues refused"));
-                             return;
-                         }
-                         const int count = static_cast<int>(result.list.cues.size());
-                         if (m_pWnd) m_pWnd->BeginReplace();
-                         const std::string change =
-                             m_deck.Replace(name, std::move(result.list.cues), reload);
-                         if (m_pWnd) m_pWnd->EndReplace();
-                         m_strFile = name;
-                         if (!m_watcher.files().contains(file)) {
-                             if (!m_watcher.files().isEmpty())
-                                 m_watcher.removePaths(m_watcher.files());
-                             m_watcher.addPath(file);
-                         }
-                         Say(QString::fromStdString(change));
-                         CDHtmlDialog::AnnounceToDrivers(
-                             QStringLiteral("cues loaded %1 in %2 ms")
-                                 .arg(count)
-                                 .arg(result.milliseconds));
-                     });
+    QObject::connect(
+        watcher, &QFutureWatcher<FileRead>::finished, &m_context,
+        [this, watcher, read, file, reload] {
+            watcher->deleteLater();
+            if (read != m_nReads) return;
+            FileRead result = watcher->result();
+            const std::string name = file.toStdString();
+            if (!result.list.error.empty()) {
+                Say(QStringLiteral("Could not read %1: %2")
+                        .arg(file, QString::fromStdString(result.list.error)));
+                CDHtmlDialog::AnnounceToDrivers(QStringLiteral("cues refused"));
+                return;
+            }
+            const int count = static_cast<int>(result.list.cues.size());
+            if (m_pWnd) m_pWnd->BeginReplace();
+            const std::string change = m_deck.Replace(name, std::move(result.list.cues), reload);
+            if (m_pWnd) m_pWnd->EndReplace();
+            m_strFile = name;
+            if (!m_watcher.files().contains(file)) {
+                if (!m_watcher.files().isEmpty()) m_watcher.removePaths(m_watcher.files());
+                m_watcher.addPath(file);
+            }
+            Say(QString::fromStdString(change));
+            CDHtmlDialog::AnnounceToDrivers(
+                QStringLiteral("cues loaded %1 in %2 ms").arg(count).arg(result.milliseconds));
+        });
     watcher->setFuture(QtConcurrent::run(ReadFile, file));
 }
 

@@ -4,6 +4,7 @@
 #include <QObject>
 #include <QPoint>
 #include <QTimer>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -21,7 +22,8 @@ class SettingsStore;
 // settings group Cues. It reaches the window through its door and its posted messages.
 class CCueKeeper {
 public:
-    CCueKeeper(CDHtmlDialog& window, CWindowDoor& door);
+    // miniMode tells whether the window is the strip, which stays where the operator put it.
+    CCueKeeper(CDHtmlDialog& window, CWindowDoor& door, std::function<bool()> miniMode);
     ~CCueKeeper();
 
     CueDeck& Deck() { return m_deck; }
@@ -54,6 +56,7 @@ private:
 
     CDHtmlDialog& m_window;
     CWindowDoor& m_door;
+    std::function<bool()> m_miniMode;
     CueDeck m_deck;
     std::unique_ptr<CCueWnd> m_pWnd;
     std::optional<QPoint> m_pos;

@@ -67,8 +67,9 @@ public:
                     case kNumber:
                         return cue.number;
                     case kMark:
-                        return onAir ? QStringLiteral("ON AIR")
-                                     : next ? QStringLiteral("NEXT") : QString();
+                        return onAir  ? QStringLiteral("ON AIR")
+                               : next ? QStringLiteral("NEXT")
+                                      : QString();
                     case kText:
                         return (cue.cut ? QString::fromUtf8(kCutMark) : QString()) +
                                (cue.lossy ? QString::fromUtf8(kLossyMark) : QString()) +
@@ -153,10 +154,10 @@ CCueWnd::CCueWnd(QWidget* owner, const CueDeck& deck)
     auto* top = new QHBoxLayout;
     top->addWidget(m_pFile, 1);
     top->addWidget(open);
-    auto* hint = new QLabel(
-        QStringLiteral("Ctrl+Space takes the next cue, Return or a double-click the one "
-                       "selected; Ctrl+Down and Ctrl+Up move NEXT."),
-        this);
+    auto* hint =
+        new QLabel(QStringLiteral("Ctrl+Space takes the next cue, Return or a double-click the one "
+                                  "selected; Ctrl+Down and Ctrl+Up move NEXT."),
+                   this);
     hint->setWordWrap(true);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(top);
@@ -216,15 +217,17 @@ void CCueWnd::SetMessage(const QString& message) {
     m_pMessage->setVisible(!message.isEmpty());
 }
 
-void CCueWnd::PlaceBeside(const QRect& owner, const QMargins& frame, std::optional<QPoint> stored) {
+std::optional<QPoint> CCueWnd::PlaceBeside(const QRect& owner, const QMargins& frame,
+                                           std::optional<QPoint> stored, bool ownerMayMove) {
     const QScreen* screen = QGuiApplication::screenAt(stored.value_or(owner.center()));
     if (!screen) screen = QGuiApplication::primaryScreen();
-    if (!screen) return;
+    if (!screen) return std::nullopt;
     const std::optional<QPoint> storedOuter =
         stored ? std::optional(*stored - QPoint(frame.left(), frame.top())) : std::nullopt;
     const MonitorPlace place = PlaceMonitor(screen->availableGeometry(), owner,
-                                            {size().grownBy(frame)}, storedOuter, false);
+                                            {size().grownBy(frame)}, storedOuter, ownerMayMove);
     setGeometry(place.monitor.marginsRemoved(frame));
+    return place.mainMovedTo;
 }
 
 void CCueWnd::closeEvent(QCloseEvent* event) {

@@ -29,7 +29,10 @@ public:
 
     // Moves to the stored place (inner top left) or beside owner, an outer rectangle that
     // holds the main window and whatever stands beside it; frame is the window manager's.
-    void PlaceBeside(const QRect& owner, const QMargins& frame, std::optional<QPoint> stored);
+    // Returns where the main window must step aside to (its outer top left), if it must and
+    // ownerMayMove.
+    std::optional<QPoint> PlaceBeside(const QRect& owner, const QMargins& frame,
+                                      std::optional<QPoint> stored, bool ownerMayMove);
 
     // A row's cue to take (Return or a double-click), the next to take, a marker move (1 on,
     // -1 back), the list to show no more, a file to open.

@@ -11,8 +11,8 @@
 #include <vector>
 
 #include "CaptionDisplay.h"
-#include "DHtmlDialog.h"
 #include "CueKeeper.h"
+#include "DHtmlDialog.h"
 #include "LineWatch.h"
 #include "MonitorKeeper.h"
 #include "Port.h"
@@ -112,7 +112,7 @@ public:
     std::optional<std::string> m_strStartFile;
 
     CMonitorKeeper m_monitor;
-    CCueKeeper m_cues{*this, *this};
+    CCueKeeper m_cues{*this, *this, [this] { return m_bMiniMode; }};
 
     bool OnInitDialog() override;
     void OnCancel() override;
