@@ -129,6 +129,7 @@ CCueWnd::CCueWnd(QWidget* owner, const CueDeck& deck)
     m_pTable->verticalHeader()->hide();
     // Rows of one height: a list of a hundred thousand cues is laid out at once.
     m_pTable->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    m_pTable->verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
     m_pTable->horizontalHeader()->setSectionResizeMode(kText, QHeaderView::Stretch);
     m_pTable->setColumnWidth(kNumber, 48);
     m_pTable->setColumnWidth(kMark, 60);
