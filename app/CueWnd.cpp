@@ -131,11 +131,11 @@ CCueWnd::CCueWnd(QWidget* owner, const CueDeck& deck)
     m_pTable->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     m_pTable->verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
     m_pTable->horizontalHeader()->setSectionResizeMode(kText, QHeaderView::Stretch);
-    m_pTable->setColumnWidth(kNumber, 48);
+    m_pTable->setColumnWidth(kNumber, 40);
     m_pTable->setColumnWidth(kMark, 60);
     m_pTable->setColumnWidth(kDate, 84);
     m_pTable->setColumnWidth(kTime, 84);
-    m_pTable->setColumnWidth(kNote, 110);
+    m_pTable->setColumnWidth(kNote, 96);
     m_pTable->setWordWrap(false);
     // Return and a double-click both activate a row.
     connect(m_pTable, &QAbstractItemView::activated, this, [this](const QModelIndex& index) {

@@ -33,7 +33,9 @@ std::string CueDeck::Replace(std::string file, std::vector<Cue> cues, bool reloa
         m_next = after > 0 ? 1 : 0;
         m_onAir = 0;
     } else {
-        // Past the end it stops, as a take of the last cue would.
+        // Past the end it stops, as a take of the last cue would; a list at its end that
+        // grew goes on with the first cue added.
+        if (m_next == 0 && before > 0 && after > before) m_next = before + 1;
         if (m_next > after) m_next = m_loop && after > 0 ? 1 : 0;
         if (m_onAir > after) m_onAir = 0;
     }

@@ -125,8 +125,14 @@ TEST(CueDeck, AReloadKeepsTheMarkersByNumberAndTellsWhatChanged) {
     EXPECT_EQ(deck.Replace("/show.csv", Cues(1), true), "6 cues removed, now 1");
     EXPECT_EQ(deck.Next(), 0);
     EXPECT_EQ(deck.OnAir(), 0);
+    // At its end, a list that grows goes on with the first cue added.
+    deck.Replace("/show.csv", Cues(3), true);
+    EXPECT_EQ(deck.Next(), 2);
+    deck.Take(3);
+    deck.MoveNext(1);
+    EXPECT_EQ(deck.Next(), 0);
     deck.MoveNext(-1);
-    EXPECT_EQ(deck.Next(), 1);
+    EXPECT_EQ(deck.Next(), 3);
     // Another file starts over.
     deck.Replace("/show.csv", Cues(5), true);
     deck.Take(3);
