@@ -64,7 +64,8 @@ std::optional<CCommandLine> ParseCommandLine(std::span<const char* const> args,
     // Each answer is the whole run: combined with anything else, one would go unheeded.
     const int answers =
         options.m_bListPorts + options.m_bHelp + options.m_bVersion + options.m_bRemoteToken;
-    if (answers > 1 || (answers == 1 && (options.m_strFile || options.m_bMonitor || options.m_strCuesFile))) {
+    if (answers > 1 ||
+        (answers == 1 && (options.m_strFile || options.m_bMonitor || options.m_strCuesFile))) {
         strError = "--list-ports, --remote-token, --help and --version each stand alone";
         return std::nullopt;
     }
@@ -72,7 +73,8 @@ std::optional<CCommandLine> ParseCommandLine(std::span<const char* const> args,
 }
 
 std::string CommandLineUsage() {
-    return "usage: tessora [--monitor] [--cues LIST] [FILE] | --list-ports | --remote-token | --help | "
+    return "usage: tessora [--monitor] [--cues LIST] [FILE] | --list-ports | --remote-token | "
+           "--help | "
            "--version";
 }
 

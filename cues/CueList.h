@@ -44,5 +44,4 @@ std::string_view FirstLine(std::string_view text);
 
 // Reads a whole file's text. Any error refuses the whole list: no Text column, a broken
 // quote, a row with more fields than the header names, a corner that is none.
-CueListRead ReadCueList(std::string_view csv,
-                        const Cp1252Converter& convert = PlainCp1252FromUtf8);
+CueListRead ReadCueList(std::string_view csv, const Cp1252Converter& convert = PlainCp1252FromUtf8);
