@@ -14,10 +14,10 @@ CueDeck::~CueDeck() {
 }
 
 void CueDeck::OnWrite(const UnitWrite& write) {
-    // What is on air is the last Send or Clear the line took: a screen sent by hand puts the
-    // cue off air, even the cue screen.
-    if (!write.taken || (write.kind != WriteKind::Send && write.kind != WriteKind::Clear)) return;
-    const int onAir = write.kind == WriteKind::Send ? write.cue : 0;
+    // What is on air is the last write the line took other than the clock's: a screen sent
+    // by hand, even the cue screen, or a corner changed on it puts the cue off air.
+    if (!write.taken || write.kind == WriteKind::Tick) return;
+    const int onAir = write.cue;
     if (onAir == m_onAir) return;
     m_onAir = onAir;
     Changed();

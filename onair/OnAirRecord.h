@@ -42,6 +42,8 @@ struct OnAir {
     int timeCorner = 0;
     WriteOrigin origin = WriteOrigin::Program;
     std::chrono::system_clock::time_point time;
+    // The cue list's number of what is on air, 0 when it came from no cue.
+    int cue = 0;
 };
 
 class OnAirRecord {

@@ -222,6 +222,7 @@ std::string StatusJson(const Status& status) {
              {QStringLiteral("date"), status.onAir.content.date},
              {QStringLiteral("time"), status.onAir.content.time},
              {QStringLiteral("origin"), text(status.onAir.origin)},
+             {QStringLiteral("cue"), status.onAir.cue},
          }},
     };
     return QJsonDocument(object).toJson(QJsonDocument::Compact).toStdString();

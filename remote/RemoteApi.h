@@ -17,7 +17,17 @@ namespace remote {
 // The most a request body may hold; more is answered 413.
 inline constexpr std::size_t kMaxBodyBytes = 64 * 1024;
 
-enum class Action { Status, PutScreen, SelectScreen, Send, Clear, Cues, CueTake, CueNext, CuePrevious };
+enum class Action {
+    Status,
+    PutScreen,
+    SelectScreen,
+    Send,
+    Clear,
+    Cues,
+    CueTake,
+    CueNext,
+    CuePrevious
+};
 
 // The cue list's requests, answered with the list's state rather than the window's status.
 constexpr bool IsCueAction(Action action) {
@@ -84,6 +94,7 @@ struct Status {
         int screen = 0;
         ScreenState content;
         std::string origin;
+        int cue = 0;  // the cue list's number, 0 when it came from no cue
     } onAir;
 };
 

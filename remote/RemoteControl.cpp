@@ -107,7 +107,7 @@ Status RemoteControl::CurrentStatus() {
     const OnAir& onAir = m_door.OnAir().Now();
     status.onAir = {onAir.cleared, onAir.screen,
                     ScreenState{Utf8(onAir.text), onAir.dateCorner, onAir.timeCorner},
-                    WriteOriginName(onAir.origin)};
+                    WriteOriginName(onAir.origin), onAir.cue};
     status.next = Rows(m_door.NextSend().display);
     status.unit = Rows(m_door.UnitDisplay());
     return status;

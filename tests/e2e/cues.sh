@@ -84,7 +84,7 @@ status
 expect_eq "$(field .screen)" 4 "the cue screen is current"
 expect_eq "$(field '.screens[3].text')" "Cue 3" "screen 4"
 expect_eq "$(jq -c '[.screens[0:3][]]' "$WORK/answer")" "$before_screens" "screens 1 to 3"
-expect_eq "$(field .on_air.origin)" cue "on air from"
+expect_eq "$(field '[.on_air.origin, .on_air.cue] | tostring')" '["cue",3]' "on air from"
 cues
 expect_eq "$(field '[.count, .next, .on_air, .next_text] | tostring')" '[12,4,3,"Cue 4"]' "markers"
 screenshot cues-three-taken
