@@ -120,12 +120,13 @@ LRESULT CCueKeeper::OnTake(WPARAM number, LPARAM) {
         if (AfxMessageBox(question, MB_YESNO | MB_ICONQUESTION) == IDYES)
             result = m_deck.Take(cue, true);
     }
+    // What the file said stays; what the last key said goes with the next one.
     if (result == Take::NoList)
-        Say(QStringLiteral("No cue list is open: open one with Open List..."));
+        Say(m_strFileMessage, QStringLiteral("No cue list is open: open one with Open List..."));
     else if (result == Take::NoCue && number == 0)
-        Say(QStringLiteral("The list is at its end: Ctrl+Up picks a cue again."));
+        Say(m_strFileMessage, QStringLiteral("The list is at its end: Ctrl+Up picks a cue again."));
     else if (result == Take::Taken)
-        Say(m_strMessage.startsWith(QLatin1String("The list")) ? QString() : m_strMessage);
+        Say(m_strFileMessage, QString());
     return 0;
 }
 
@@ -134,9 +135,12 @@ LRESULT CCueKeeper::OnMove(WPARAM direction, LPARAM) {
     return 0;
 }
 
-void CCueKeeper::Say(const QString& message) {
-    m_strMessage = message;
-    if (m_pWnd) m_pWnd->SetMessage(message);
+void CCueKeeper::Say(const QString& fileMessage, const QString& takeMessage) {
+    m_strFileMessage = fileMessage;
+    m_strMessage = fileMessage;
+    if (!fileMessage.isEmpty() && !takeMessage.isEmpty()) m_strMessage += QLatin1Char('\n');
+    m_strMessage += takeMessage;
+    if (m_pWnd) m_pWnd->SetMessage(m_strMessage);
 }
 
 void CCueKeeper::EnsureWindow() {
@@ -156,10 +160,11 @@ void CCueKeeper::EnsureWindow() {
         if (m_door.Busy()) return;
         const QString path = QFileDialog::getOpenFileName(
             m_pWnd.get(), QStringLiteral("Open Cue List"),
-            m_strFile.empty() ? QDir::homePath()
-                              : QFileInfo(QString::fromStdString(m_strFile)).absolutePath(),
+            m_strFile.empty()
+                ? QDir::homePath()
+                : QFileInfo(QFile::decodeName(QByteArray::fromStdString(m_strFile))).absolutePath(),
             QStringLiteral("Cue lists (*.csv *.txt);;All files (*)"));
-        if (!path.isEmpty()) Open(path.toStdString());
+        if (!path.isEmpty()) Open(QFile::encodeName(path).toStdString());
     };
 }
 
@@ -213,7 +218,8 @@ void CCueKeeper::Start() {
 }
 
 void CCueKeeper::Open(const std::string& path, bool reload) {
-    const QString file = QFileInfo(QString::fromStdString(path)).absoluteFilePath();
+    const QString file =
+        QFileInfo(QFile::decodeName(QByteArray::fromStdString(path))).absoluteFilePath();
     const int read = ++m_nReads;
     auto* watcher = new QFutureWatcher<FileRead>(&m_context);
     QObject::connect(
@@ -222,10 +228,11 @@ void CCueKeeper::Open(const std::string& path, bool reload) {
             watcher->deleteLater();
             if (read != m_nReads) return;
             FileRead result = watcher->result();
-            const std::string name = file.toStdString();
+            const std::string name = QFile::encodeName(file).toStdString();
             if (!result.list.error.empty()) {
                 Say(QStringLiteral("Could not read %1: %2")
-                        .arg(file, QString::fromStdString(result.list.error)));
+                        .arg(file, QString::fromStdString(result.list.error)),
+                    QString());
                 CDHtmlDialog::AnnounceToDrivers(QStringLiteral("cues refused"));
                 return;
             }
@@ -238,7 +245,7 @@ void CCueKeeper::Open(const std::string& path, bool reload) {
                 if (!m_watcher.files().isEmpty()) m_watcher.removePaths(m_watcher.files());
                 m_watcher.addPath(file);
             }
-            Say(QString::fromStdString(change));
+            Say(QString::fromStdString(change), QString());
             CDHtmlDialog::AnnounceToDrivers(
                 QStringLiteral("cues loaded %1 in %2 ms").arg(count).arg(result.milliseconds));
         });
@@ -247,7 +254,7 @@ void CCueKeeper::Open(const std::string& path, bool reload) {
 
 void CCueKeeper::FileChanged() {
     if (m_strFile.empty()) return;
-    const QString file = QString::fromStdString(m_strFile);
+    const QString file = QFile::decodeName(QByteArray::fromStdString(m_strFile));
     // An editor that saves by replacing the file leaves the watch on the old one.
     if (!QFileInfo::exists(file)) {
         if (--m_nRereadTries > 0) m_reread.start();

@@ -50,7 +50,8 @@ public:
 private:
     LRESULT OnTake(WPARAM number, LPARAM lParam);
     LRESULT OnMove(WPARAM direction, LPARAM lParam);
-    void Say(const QString& message);
+    // The window's message: what the file's last reading said, then what the last take did.
+    void Say(const QString& fileMessage, const QString& takeMessage);
     void FileChanged();
     void EnsureWindow();
 
@@ -64,6 +65,7 @@ private:
     std::string m_strFile;
     int m_nReads = 0;
     QString m_strMessage;
+    QString m_strFileMessage;
     QFileSystemWatcher m_watcher;
     // An editor writes a file in steps, or replaces it: one read after it is done.
     QTimer m_reread;

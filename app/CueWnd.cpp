@@ -2,6 +2,7 @@
 
 #include <QAbstractTableModel>
 #include <QCloseEvent>
+#include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QHBoxLayout>
@@ -195,7 +196,7 @@ void CCueWnd::BeginReplace() {
 
 void CCueWnd::EndReplace() {
     m_pModel->endResetModel();
-    const QString file = QString::fromStdString(m_deck.File());
+    const QString file = QFile::decodeName(QByteArray::fromStdString(m_deck.File()));
     const int count = static_cast<int>(m_deck.Cues().size());
     m_pFile->setText(file.isEmpty() ? QStringLiteral("No cue list open")
                                     : QStringLiteral("%1: %2 %3")

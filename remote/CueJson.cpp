@@ -1,5 +1,6 @@
 #include "CueJson.h"
 
+#include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -22,7 +23,8 @@ QString FirstLineOf(const CueDeck& deck, int number) {
 
 std::string CueStateJson(const CueDeck& deck, bool withRows) {
     QJsonObject object{
-        {QStringLiteral("file"), QString::fromStdString(deck.File())},
+        // A file name is the local encoding's bytes.
+        {QStringLiteral("file"), QFile::decodeName(QByteArray::fromStdString(deck.File()))},
         {QStringLiteral("count"), static_cast<qint64>(deck.Cues().size())},
         {QStringLiteral("screen"), deck.Screen()},
         {QStringLiteral("loop"), deck.Loop()},
