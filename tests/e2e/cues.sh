@@ -215,4 +215,7 @@ echo "figures: Ctrl+Space to the first byte ${KEY_MS[*]} ms (median $(median "${
     "10 000 cues shown after ${load_ms} ms (file replaced to list read, watched from the shell);" \
     "the clock up to ${tick_late} ms late meanwhile"
 quit_discarding
+# The list, its window and the settings read at start are kept for the next start.
+expect_eq "$(sed -n '/^\[Cues\]/,/^\[/p' "$SETTINGS" | grep -E '^(File|Loop|Open|Screen)=' | sort | tr '\n' ' ')" \
+    "File=$WORK/show.csv Loop=1 Open=1 Screen=4 " "the Cues group kept"
 echo "PASS [${SECONDS}s]"
