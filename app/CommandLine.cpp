@@ -8,8 +8,22 @@ std::optional<CCommandLine> ParseCommandLine(std::span<const char* const> args,
                                              std::string& strError) {
     CCommandLine options;
     bool bOptionsEnded = false;
+    bool bCuesFileNext = false;
     for (std::size_t index = 0; index < args.size(); ++index) {
         const std::string_view arg = args[index];
+        if (bCuesFileNext) {
+            bCuesFileNext = false;
+            if (options.m_strCuesFile) {
+                strError = "one cue list at a time";
+                return std::nullopt;
+            }
+            options.m_strCuesFile = std::string(arg);
+            continue;
+        }
+        if (!bOptionsEnded && arg == "--cues") {
+            bCuesFileNext = true;
+            continue;
+        }
         if (!bOptionsEnded && arg == "--") {
             bOptionsEnded = true;
             continue;
@@ -63,10 +77,15 @@ std::optional<CCommandLine> ParseCommandLine(std::span<const char* const> args,
         }
         options.m_strFile = std::string(arg);
     }
+    if (bCuesFileNext) {
+        strError = "--cues needs a file";
+        return std::nullopt;
+    }
     // Each answer is the whole run: combined with anything else, one would go unheeded.
     const int answers = options.m_bListPorts + options.m_bHelp + options.m_bVersion +
                         options.m_bRemoteToken + options.m_bAsRun;
-    if (answers > 1 || (answers == 1 && (options.m_strFile || options.m_bMonitor))) {
+    if (answers > 1 ||
+        (answers == 1 && (options.m_strFile || options.m_bMonitor || options.m_strCuesFile))) {
         strError = "--list-ports, --remote-token, --as-run, --help and --version each stand alone";
         return std::nullopt;
     }
@@ -78,7 +97,7 @@ std::optional<CCommandLine> ParseCommandLine(std::span<const char* const> args,
 }
 
 std::string CommandLineUsage() {
-    return "usage: tessora [--monitor] [FILE] | --list-ports | --remote-token | "
+    return "usage: tessora [--monitor] [--cues LIST] [FILE] | --list-ports | --remote-token | "
            "--as-run [DATE] [--csv] | --help | --version";
 }
 
@@ -87,6 +106,7 @@ std::string CommandLineHelp() {
            "\n"
            "  FILE          a screen set (.tso) to open once the window is up\n"
            "  --monitor     open the unit monitor (F2) with the window\n"
+           "  --cues LIST   open a cue list (CSV) and its window (F3) with the window\n"
            "  --list-ports  the serial devices here: stable path, kernel name, description,\n"
            "                and whether you may open them; map one in the settings' [Ports]\n"
            "  --remote-token  the remote control's token, made and kept in the settings\n"

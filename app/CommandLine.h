@@ -11,6 +11,8 @@ struct CCommandLine {
     std::optional<std::string> m_strFile;
     // Open the unit monitor with the main window.
     bool m_bMonitor = false;
+    // --cues FILE: a cue list to open and show once the main window is up.
+    std::optional<std::string> m_strCuesFile;
     // Answers that need no window: print and leave.
     bool m_bListPorts = false;
     bool m_bHelp = false;
@@ -22,8 +24,8 @@ struct CCommandLine {
     bool m_bCsv = false;
 };
 
-// Parses the arguments after the program name: --monitor and at most one file, or
-// --list-ports, --remote-token, --as-run [DATE] [--csv], --help (-h) or --version, each
+// Parses the arguments after the program name: --monitor, --cues FILE and at most one file,
+// or --list-ports, --remote-token, --as-run [DATE] [--csv], --help (-h) or --version, each
 // alone. "--" ends
 // the options, so a file whose name begins with "-" can follow it. On a bad command line
 // returns nothing and says why in strError.

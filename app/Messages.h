@@ -19,6 +19,12 @@ inline constexpr unsigned UWM_OPEN_START_FILE = WM_USER + 10;
 // F2 and --monitor: shows or hides the unit monitor.
 inline constexpr unsigned UWM_TOGGLE_MONITOR = WM_USER + 11;
 
+// The cue list: Ctrl+Space (wParam 0) or Return on a row (its cue) takes a cue; Ctrl+Down
+// (wParam 1) and Ctrl+Up (wParam 2) move the next marker; F3 shows or hides the list.
+inline constexpr unsigned UWM_CUE_TAKE = WM_USER + 12;
+inline constexpr unsigned UWM_CUE_MOVE = WM_USER + 13;
+inline constexpr unsigned UWM_TOGGLE_CUES = WM_USER + 14;
+
 // The once-a-second timer that keeps the clock on the picture running.
 inline constexpr unsigned IDT_STAMP = 1;
 // The once-a-minute look at whether the machine's clock is synchronised.

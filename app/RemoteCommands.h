@@ -17,6 +17,9 @@ public:
     explicit CRemoteControl(CWindowDoor& door) : m_control(door) {}
     ~CRemoteControl();
 
+    // The cue list the interface plays from now on.
+    void ServeCues(CueDeck& deck) { m_control.ServeCues(&deck); }
+
 private:
     remote::RemoteControl m_control;
     std::unique_ptr<remote::RemoteServer> m_server;

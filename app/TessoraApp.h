@@ -18,4 +18,6 @@ public:
     std::optional<std::string> m_strStartFile;
     // --monitor: the unit monitor opens with the main window.
     bool m_bStartMonitor = false;
+    // --cues: a cue list to open and show with the main window.
+    std::optional<std::string> m_strCuesFile;
 };

@@ -101,6 +101,7 @@ CTessoraDlg::CTessoraDlg(QWidget* parent)
         {UWM_OPEN_START_FILE, handler(&CTessoraDlg::OnOpenStartFile)},
         {UWM_TOGGLE_MONITOR, handler(&CTessoraDlg::OnToggleMonitor)},
     };
+    m_cues.AddCommands(m_keyMap, m_messageMap);
 }
 
 CTessoraDlg::~CTessoraDlg() = default;
@@ -146,6 +147,8 @@ bool CTessoraDlg::OnInitDialog() {
     // Up before the port box, which it answers as busy like any other box.
     m_pRemote = CRemoteControl::FromSettings(*this);
     m_pAsRun = AsRunLogFromSettings(*this);
+    if (m_pRemote) m_pRemote->ServeCues(m_cues.Deck());
+    m_cues.Start();
     // The port box runs a loop of its own, in which the page may well come in.
     bool pageIn = false;
     const QMetaObject::Connection pageWatch =
@@ -276,13 +279,14 @@ void CTessoraDlg::ComposeText(const TextLayout& layout) {
     ShowScreen();
 }
 
-void CTessoraDlg::SendScreen(WriteKind kind, WriteOrigin origin) {
+void CTessoraDlg::SendScreen(WriteKind kind, WriteOrigin origin, int cue) {
     UpdateData(true);
     const int screen = m_nScreen - 2;
     UnitWrite write;
     write.kind = kind;
     write.origin = origin;
     write.screen = m_nScreen - 1;
+    write.cue = cue;
     write.text = IsScreen(m_nScreen) ? m_doc.Text(screen) : std::string();
     write.dateCorner = m_doc.GetDateCorner(screen);
     write.timeCorner = m_doc.GetTimeCorner(screen);
@@ -292,8 +296,8 @@ void CTessoraDlg::SendScreen(WriteKind kind, WriteOrigin origin) {
     m_unit.Write(std::move(write), send.Writes());
 }
 
-LRESULT CTessoraDlg::OnSend(WPARAM, LPARAM lParam) {
-    SendScreen(WriteKind::Send, OriginOf(lParam));
+LRESULT CTessoraDlg::OnSend(WPARAM wParam, LPARAM lParam) {
+    SendScreen(WriteKind::Send, OriginOf(lParam), static_cast<int>(wParam));
     return 0;
 }
 

@@ -12,6 +12,7 @@
 
 #include "CaptionDisplay.h"
 #include "ClockWatch.h"
+#include "CueKeeper.h"
 #include "DHtmlDialog.h"
 #include "LineWatch.h"
 #include "MonitorKeeper.h"
@@ -41,6 +42,7 @@ public:
     void Send(WriteOrigin origin) override;
     void Clear(WriteOrigin origin) override;
     void ShowNotice(const std::string& text) override;
+    void SendCue(int cue) override;
     WindowState State() override;
     SendPreview NextSend() override { return PreviewNextSend(); }
     const CCaptionDisplay& UnitDisplay() override;
@@ -115,6 +117,7 @@ public:
     std::optional<std::string> m_strStartFile;
 
     CMonitorKeeper m_monitor;
+    CCueKeeper m_cues{*this, *this, [this] { return m_bMiniMode; }};
 
     bool OnInitDialog() override;
     void OnCancel() override;
@@ -154,7 +157,7 @@ private:
     std::map<int, std::function<void()>> m_changeListeners;
     int m_nextListenerKey = 1;
     // A Send of the current screen, as a Send or as the corner lists' resend.
-    void SendScreen(WriteKind kind, WriteOrigin origin);
+    void SendScreen(WriteKind kind, WriteOrigin origin, int cue = 0);
     // Who posted a command: the page is the strip while the window is one.
     WriteOrigin OriginOf(LPARAM lParam) const;
 };

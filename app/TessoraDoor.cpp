@@ -30,6 +30,12 @@ void CTessoraDlg::Send(WriteOrigin origin) {
     MonitorNeedsRefresh(true);
 }
 
+void CTessoraDlg::SendCue(int cue) {
+    // The cue's number rides in the message's wParam, which the page's Send leaves 0.
+    SendMessage(UWM_SEND, static_cast<WPARAM>(cue), static_cast<LPARAM>(WriteOrigin::Cue));
+    MonitorNeedsRefresh(true);
+}
+
 void CTessoraDlg::Clear(WriteOrigin origin) {
     SendMessage(UWM_CLEAR, 0, static_cast<LPARAM>(origin));
     MonitorNeedsRefresh(true);
@@ -63,10 +69,13 @@ void CTessoraDlg::PutScreen(int screen, const ScreenChange& change, WriteOrigin 
         }
     }
     if (!changed) return;
-    m_bDirty = true;
+    // A cue played is no change to save: the file still holds what it held. Text typed into
+    // the cue screen by hand is the cue list's to guard before it writes over it.
+    if (origin != WriteOrigin::Cue) m_bDirty = true;
     UpdateData(false);
-    // The page's corner lists resend the current screen when they change; so does this.
-    if (m_nScreen == screen + 1 && cornerChanged)
+    // The page's corner lists resend the current screen when they change; so does this. A
+    // cue's own Send follows at once.
+    if (m_nScreen == screen + 1 && cornerChanged && origin != WriteOrigin::Cue)
         SendMessage(UWM_STAMP_CHANGED, 0, static_cast<LPARAM>(origin));
     // A change that did not come from the page raises no page event for the monitor.
     MonitorNeedsRefresh(true);

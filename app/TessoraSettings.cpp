@@ -60,6 +60,7 @@ void CTessoraDlg::LoadSettings() {
         if (const std::optional<std::int32_t> value = store.ReadInt32(name)) *field = *value;
     }
     m_monitor.Load(store);
+    m_cues.Load(store);
     if (port && port->rfind("COM", 0) == 0) {
         const std::u16string wide = Utf16FromCp1252(*port);
         m_pPort->SetPort(wide.c_str());
@@ -77,4 +78,5 @@ void CTessoraDlg::SaveSettings() {
     store.WriteInt32("MinSizeWidth", m_nMinSizeWidth);
     store.WriteInt32("MinSizeHeight", m_nMinSizeHeight);
     m_monitor.Save(store);
+    m_cues.Save(store);
 }

@@ -70,6 +70,7 @@ int main(int argc, char* argv[]) {
     CTessoraApp theApp;
     theApp.m_strStartFile = options->m_strFile;
     theApp.m_bStartMonitor = options->m_bMonitor;
+    theApp.m_strCuesFile = options->m_strCuesFile;
     theApp.InitInstance();
     return 0;
 }

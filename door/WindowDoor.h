@@ -65,6 +65,11 @@ public:
     virtual void Clear(WriteOrigin origin) = 0;
     // Puts a one-off text on the message line, unless the too-long warning holds it.
     virtual void ShowNotice(const std::string& text) = 0;
+    // A Send for the cue list, its record carrying the cue's number.
+    virtual void SendCue(int cue) {
+        (void)cue;
+        Send(WriteOrigin::Cue);
+    }
 
     virtual WindowState State() = 0;
     // What Send would put on the unit now.

@@ -39,13 +39,13 @@ void OnAirRecord::Record(const UnitWrite& write) {
         switch (write.kind) {
             case WriteKind::Greeting:
             case WriteKind::Clear:
-                m_now = OnAir{true, write.screen, {}, 0, 0, write.origin, write.time};
+                m_now = OnAir{true, write.screen, {}, 0, 0, write.origin, write.time, 0};
                 break;
             case WriteKind::Send:
             case WriteKind::CornerResend:
                 m_now = OnAir{
                     false,        write.screen, write.text, write.dateCorner, write.timeCorner,
-                    write.origin, write.time};
+                    write.origin, write.time,   write.cue};
                 break;
             case WriteKind::Tick:
                 break;

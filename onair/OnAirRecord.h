@@ -27,6 +27,7 @@ struct UnitWrite {
     std::string text;
     int dateCorner = 0;
     int timeCorner = 0;
+    int cue = 0;  // the cue list's number, 0 when no cue
     // The bytes queued for the line, and whether the port took every one of them.
     std::string bytes;
     bool taken = true;
@@ -42,6 +43,8 @@ struct OnAir {
     int timeCorner = 0;
     WriteOrigin origin = WriteOrigin::Program;
     std::chrono::system_clock::time_point time;
+    // The cue list's number of what is on air, 0 when it came from no cue.
+    int cue = 0;
 };
 
 class OnAirRecord {

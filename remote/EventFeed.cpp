@@ -12,13 +12,26 @@ void EventFeed::Start(Sink sink) {
     m_writeKey = m_door.OnAir().Listen([this](const UnitWrite& write, const OnAir& now) {
         if (const std::optional<std::string> message = WriteMessage(write, now)) m_sink(*message);
     });
+    ListenToCues();
+}
+
+void EventFeed::WatchCues(CueDeck* deck) {
+    if (m_cues && m_cueKey != 0) m_cues->Unlisten(m_cueKey);
+    m_cueKey = 0;
+    m_cues = deck;
+    if (m_changeKey != 0) ListenToCues();
+}
+
+void EventFeed::ListenToCues() {
+    if (m_cues) m_cueKey = m_cues->Listen([this] { m_sink(CueMessage(*m_cues)); });
 }
 
 void EventFeed::Stop() {
     if (m_changeKey == 0) return;
     m_door.StopListening(m_changeKey);
     m_door.OnAir().Unlisten(m_writeKey);
-    m_changeKey = m_writeKey = 0;
+    if (m_cues && m_cueKey != 0) m_cues->Unlisten(m_cueKey);
+    m_changeKey = m_writeKey = m_cueKey = 0;
     m_last.reset();
     m_sink = nullptr;
 }

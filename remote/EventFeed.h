@@ -4,6 +4,7 @@
 #include <optional>
 #include <string>
 
+#include "CueDeck.h"
 #include "WindowDoor.h"
 
 namespace remote {
@@ -23,15 +24,20 @@ public:
     // Tells sink every message from now on; the state it compares with is taken now.
     void Start(Sink sink);
     void Stop();
+    // Tells "cue" after each change of this list or its markers.
+    void WatchCues(CueDeck* deck);
 
 private:
     void Look();
+    void ListenToCues();
 
     CWindowDoor& m_door;
     Sink m_sink;
     std::optional<WindowState> m_last;
     int m_changeKey = 0;
     int m_writeKey = 0;
+    CueDeck* m_cues = nullptr;
+    int m_cueKey = 0;
 };
 
 }  // namespace remote

@@ -7,6 +7,7 @@
 #include <chrono>
 
 #include "Cp1252.h"
+#include "CueJson.h"
 #include "RemoteApi.h"
 
 namespace remote {
@@ -69,6 +70,11 @@ std::optional<std::string> WriteMessage(const UnitWrite& write, const OnAir& now
                                            {"date", now.dateCorner},
                                            {"time", now.timeCorner},
                                            {"origin", WriteOriginName(now.origin)}}}});
+}
+
+std::string CueMessage(const CueDeck& deck) {
+    // The list's state is an object of its own; the message is that object with its type.
+    return R"({"type":"cue",)" + CueStateJson(deck, false).substr(1);
 }
 
 }  // namespace remote

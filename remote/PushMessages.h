@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "CueDeck.h"
 #include "OnAirRecord.h"
 #include "WindowDoor.h"
 
@@ -23,5 +24,8 @@ std::vector<std::string> ChangeMessages(const WindowState& before, const WindowS
 // corner resend, "cleared" for a Clear or the greeting. Nothing for a tick, or for a write
 // the port refused.
 std::optional<std::string> WriteMessage(const UnitWrite& write, const OnAir& now);
+
+// The cue list's state as a message: "cue", with the next cue and the one on air.
+std::string CueMessage(const CueDeck& deck);
 
 }  // namespace remote

@@ -15,6 +15,8 @@ namespace {
 constexpr std::string_view kPrefix = "/api/v1/";
 constexpr int kScreens = 4;
 constexpr int kCorners = 4;
+// More than any list a file the program takes can hold.
+constexpr int kHighestCue = 1000000000;
 
 Refusal Bad(std::string reason) {
     return Refusal{400, std::move(reason), {}};
@@ -119,6 +121,14 @@ std::variant<Request, Refusal> ParseRequest(std::string_view method, std::string
     } else if (rest == "clear") {
         request.action = Action::Clear;
         allow = "POST";
+    } else if (rest == "cues") {
+        request.action = Action::Cues;
+        allow = "GET";
+    } else if (rest == "cues/take" || rest == "cues/next" || rest == "cues/previous") {
+        request.action = rest == "cues/take"   ? Action::CueTake
+                         : rest == "cues/next" ? Action::CueNext
+                                               : Action::CuePrevious;
+        allow = "POST";
     } else if (rest.substr(0, 8) == "screens/") {
         std::string_view tail = rest.substr(8);
         const std::size_t slash = tail.find('/');
@@ -141,7 +151,9 @@ std::variant<Request, Refusal> ParseRequest(std::string_view method, std::string
     }
     if (method != allow) return WrongMethod(std::string(allow));
 
-    if (request.action == Action::Status || request.action == Action::Events) return request;
+    if (request.action == Action::Status || request.action == Action::Events ||
+        request.action == Action::Cues)
+        return request;
     auto parsed = ObjectOf(body, request.action != Action::PutScreen);
     if (auto* refusal = std::get_if<Refusal>(&parsed)) return *refusal;
     const QJsonObject& object = std::get<QJsonObject>(parsed);
@@ -152,6 +164,10 @@ std::variant<Request, Refusal> ParseRequest(std::string_view method, std::string
             auto screen = Whole(it.value(), "screen", 1, kScreens);
             if (auto* refusal = std::get_if<Refusal>(&screen)) return *refusal;
             request.screen = std::get<std::int32_t>(screen);
+        } else if (request.action == Action::CueTake && it.key() == QLatin1String("cue")) {
+            auto cue = Whole(it.value(), "cue", 1, kHighestCue);
+            if (auto* refusal = std::get_if<Refusal>(&cue)) return *refusal;
+            request.cue = std::get<std::int32_t>(cue);
         } else {
             return Bad("unknown field: " + it.key().toStdString());
         }
@@ -215,6 +231,7 @@ QJsonObject StatusObject(const Status& status) {
              {QStringLiteral("date"), status.onAir.content.date},
              {QStringLiteral("time"), status.onAir.content.time},
              {QStringLiteral("origin"), text(status.onAir.origin)},
+             {QStringLiteral("cue"), status.onAir.cue},
          }},
     };
 }

@@ -18,7 +18,24 @@ namespace remote {
 inline constexpr std::size_t kMaxBodyBytes = 64 * 1024;
 
 // Events is the push channel: a WebSocket the server upgrades to, never run as a command.
-enum class Action { Status, PutScreen, SelectScreen, Send, Clear, Events };
+enum class Action {
+    Status,
+    PutScreen,
+    SelectScreen,
+    Send,
+    Clear,
+    Cues,
+    CueTake,
+    CueNext,
+    CuePrevious,
+    Events
+};
+
+// The cue list's requests, answered with the list's state rather than the window's status.
+constexpr bool IsCueAction(Action action) {
+    return action == Action::Cues || action == Action::CueTake || action == Action::CueNext ||
+           action == Action::CuePrevious;
+}
 
 // The fields a PUT of a screen may change; text is UTF-8.
 struct ScreenEdit {
@@ -32,6 +49,8 @@ struct Request {
     // 1 to 4; 0 when the request names none (a Send without "screen").
     int screen = 0;
     ScreenEdit edit;
+    // A take's cue, from 1; 0 for the next one.
+    int cue = 0;
 };
 
 // A request that is not run: the HTTP status, a reason for the operator, and for 405 the
@@ -80,6 +99,7 @@ struct Status {
         int screen = 0;
         ScreenState content;
         std::string origin;
+        int cue = 0;  // the cue list's number, 0 when it came from no cue
     } onAir;
 };
 

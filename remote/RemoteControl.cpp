@@ -3,6 +3,7 @@
 #include <QString>
 
 #include "Cp1252.h"
+#include "CueJson.h"
 #include "DisplayText.h"
 #include "LineEnds.h"
 
@@ -27,6 +28,11 @@ void RemoteControl::Run(const Request& request) {
     switch (request.action) {
         case Action::Status:
         case Action::Events:
+        // The cue list's requests go to RunCues.
+        case Action::Cues:
+        case Action::CueTake:
+        case Action::CueNext:
+        case Action::CuePrevious:
             break;
         case Action::SelectScreen:
             m_door.SelectScreen(request.screen, kRemote);
@@ -57,6 +63,35 @@ void RemoteControl::Run(const Request& request) {
     }
 }
 
+std::variant<std::string, Refusal> RemoteControl::RunCues(const Request& request) {
+    if (!m_cues) return Refusal{409, "no cue list is open", {}};
+    if (request.action == Action::Cues) return CueStateJson(*m_cues, true);
+    if (!m_cues->Loaded()) return Refusal{409, "no cue list is open", {}};
+    using Take = CueDeck::TakeResult;
+    Take result = Take::Taken;
+    if (request.action == Action::CueTake)
+        result = request.cue != 0 ? m_cues->Take(request.cue) : m_cues->TakeNext();
+    else
+        m_cues->MoveNext(request.action == Action::CueNext ? 1 : -1);
+    switch (result) {
+        case Take::Taken:
+        case Take::NoList:
+            break;
+        case Take::NoCue:
+            if (request.cue == 0) return Refusal{409, "the list is at its end", {}};
+            return Refusal{400, "cue must be 1 to " + std::to_string(m_cues->Cues().size()), {}};
+        case Take::Busy:
+            return Refusal{409, "a dialog is open in the program", {}};
+        case Take::HandTyped:
+            return Refusal{409,
+                           "screen " + std::to_string(m_cues->Screen()) +
+                               " holds unsaved text typed by hand; take the cue in the window, "
+                               "which asks first, or save",
+                           {}};
+    }
+    return CueStateJson(*m_cues, false);
+}
+
 Status RemoteControl::CurrentStatus() {
     const WindowState state = m_door.State();
     Status status;
@@ -75,7 +110,7 @@ Status RemoteControl::CurrentStatus() {
     const OnAir& onAir = m_door.OnAir().Now();
     status.onAir = {onAir.cleared, onAir.screen,
                     ScreenState{Utf8(onAir.text), onAir.dateCorner, onAir.timeCorner},
-                    WriteOriginName(onAir.origin)};
+                    WriteOriginName(onAir.origin), onAir.cue};
     status.next = Rows(m_door.NextSend().display);
     status.unit = Rows(m_door.UnitDisplay());
     return status;
@@ -86,6 +121,11 @@ void RemoteControl::Push(PushSink sink) {
         m_feed.Start(std::move(sink));
     else
         m_feed.Stop();
+}
+
+void RemoteControl::ServeCues(CueDeck* deck) {
+    m_cues = deck;
+    m_feed.WatchCues(deck);
 }
 
 }  // namespace remote

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "CueDeck.h"
 #include "EventFeed.h"
 #include "RemoteServer.h"
 #include "WindowDoor.h"
@@ -16,10 +17,14 @@ public:
     void Run(const Request& request) override;
     Status CurrentStatus() override;
     void Push(PushSink sink) override;
+    std::variant<std::string, Refusal> RunCues(const Request& request) override;
+    // The cue list the interface plays and tells of; none until it is given.
+    void ServeCues(CueDeck* deck);
 
 private:
     CWindowDoor& m_door;
     EventFeed m_feed;
+    CueDeck* m_cues = nullptr;
 };
 
 }  // namespace remote

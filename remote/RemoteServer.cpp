@@ -255,6 +255,15 @@ private:
                    cors);
             return false;
         }
+        if (IsCueAction(command.action)) {
+            const std::variant<std::string, Refusal> answer = m_target.RunCues(command);
+            if (const auto* refused = std::get_if<Refusal>(&answer))
+                Answer(respond(), static_cast<StatusCode>(refused->status),
+                       ErrorJson(refused->reason), cors);
+            else
+                Answer(respond(), StatusCode::Ok, std::get<std::string>(answer), cors);
+            return false;
+        }
         if (command.action != Action::Status) m_target.Run(command);
         Answer(respond(), StatusCode::Ok, StatusJson(m_target.CurrentStatus()), cors);
         return false;

@@ -4,6 +4,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <variant>
 
 #include "Access.h"
 #include "RemoteApi.h"
@@ -23,6 +24,10 @@ public:
     // The push channel: tells sink each change from now on, until called with none.
     using PushSink = std::function<void(const std::string& message)>;
     virtual void Push(PushSink sink) = 0;
+    // Runs a cue list's request: the list's state as JSON, or why not.
+    virtual std::variant<std::string, Refusal> RunCues(const Request&) {
+        return Refusal{409, "no cue list is open", {}};
+    }
 };
 
 // The HTTP interface on 127.0.0.1 and ::1, and on a studio-network address when one is

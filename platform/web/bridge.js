@@ -98,12 +98,15 @@
     });
     var MODIFIERS = ['Control', 'Shift', 'Alt', 'AltGraph', 'Meta'];
 
-    // The chord a key press makes, as the host names it: "Ctrl+Return", "Ctrl+1", "F2".
+    // The chord a key press makes, as the host names it: "Ctrl+Return", "Ctrl+1", "F2",
+    // "Ctrl+Space", "Ctrl+Down".
     // Digits and letters are named by the key whatever the layout puts on it, so Ctrl+1 is
     // the digit row's first key on AZERTY too and Ctrl+N still works on a Cyrillic layout.
     function chordOf(e) {
         var key = e.key;
         if (key === 'Enter') key = 'Return';
+        else if (key === ' ') key = 'Space';
+        else if (/^Arrow/.test(key)) key = key.substring(5);
         else if (/^Digit[0-9]$/.test(e.code) && !/^[0-9]$/.test(key)) key = e.code.charAt(5);
         else if (/^Key[A-Z]$/.test(e.code) && !/^[a-zA-Z]$/.test(key)) key = e.code.charAt(3);
         else if (key.length === 1) key = key.toUpperCase();

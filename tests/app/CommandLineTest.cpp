@@ -43,6 +43,20 @@ TEST(CommandLine, NothingOrOneFile) {
     EXPECT_EQ(Parse({"--", "--monitor"})->m_strFile, "--monitor");
 }
 
+// The word after --cues is its list whatever it looks like; the screen set stays apart.
+TEST(CommandLine, CueListBesideAScreenSet) {
+    const std::optional<CCommandLine> both = Parse({"--cues", "show.csv", "show.tso"});
+    ASSERT_TRUE(both);
+    EXPECT_EQ(both->m_strCuesFile, "show.csv");
+    EXPECT_EQ(both->m_strFile, "show.tso");
+    const std::optional<CCommandLine> dashed = Parse({"show.tso", "--cues", "-list.csv"});
+    ASSERT_TRUE(dashed);
+    EXPECT_EQ(dashed->m_strCuesFile, "-list.csv");
+    EXPECT_EQ(dashed->m_strFile, "show.tso");
+    EXPECT_FALSE(Parse({"show.tso"})->m_strCuesFile);
+    EXPECT_EQ(Parse({"--", "--cues"})->m_strFile, "--cues");
+}
+
 TEST(CommandLine, OptionsAndSecondFilesAreRefusedWithTheReason) {
     const struct {
         std::vector<const char*> args;
@@ -64,6 +78,10 @@ TEST(CommandLine, OptionsAndSecondFilesAreRefusedWithTheReason) {
         {{"--as-run", "2026-12-09", "show.tso"},
          "--list-ports, --remote-token, --as-run, --help and --version each stand alone"},
         {{"--csv"}, "--csv goes with --as-run"},
+        {{"--cues"}, "--cues needs a file"},
+        {{"--cues", "a.csv", "--cues", "b.csv"}, "one cue list at a time"},
+        {{"--cues", "a.csv", "--list-ports"},
+         "--list-ports, --remote-token, --as-run, --help and --version each stand alone"},
     };
     for (const auto& c : cases) {
         std::string why;
@@ -71,7 +89,7 @@ TEST(CommandLine, OptionsAndSecondFilesAreRefusedWithTheReason) {
         EXPECT_EQ(why, c.why);
     }
     EXPECT_EQ(CommandLineUsage(),
-              "usage: tessora [--monitor] [FILE] | --list-ports | --remote-token | "
+              "usage: tessora [--monitor] [--cues LIST] [FILE] | --list-ports | --remote-token | "
               "--as-run [DATE] [--csv] | --help | --version");
 }
 

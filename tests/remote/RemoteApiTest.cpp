@@ -113,6 +113,23 @@ TEST(RemoteRequest, BadJsonUnknownFieldsAndWrongTypesAre400) {
               "a\tb\r\nc");
 }
 
+TEST(RemoteRequest, CueCallsTakeACueNumberAndNothingElse) {
+    EXPECT_EQ(Accepted("GET", "/api/v1/cues").action, Action::Cues);
+    const Request next = Accepted("POST", "/api/v1/cues/take");
+    EXPECT_EQ(next.action, Action::CueTake);
+    EXPECT_EQ(next.cue, 0);
+    EXPECT_EQ(Accepted("POST", "/api/v1/cues/take", R"({"cue": 12})").cue, 12);
+    EXPECT_EQ(Accepted("POST", "/api/v1/cues/next", "{}").action, Action::CueNext);
+    EXPECT_EQ(Accepted("POST", "/api/v1/cues/previous").action, Action::CuePrevious);
+    EXPECT_EQ(Refused("POST", "/api/v1/cues/take", R"({"cue": 0})").status, 400);
+    EXPECT_EQ(Refused("POST", "/api/v1/cues/take", R"({"cue": 1.5})").status, 400);
+    EXPECT_EQ(Refused("POST", "/api/v1/cues/next", R"({"cue": 2})").reason, "unknown field: cue");
+    EXPECT_EQ(Refused("POST", "/api/v1/cues/take", R"({"screen": 2})").status, 400);
+    EXPECT_EQ(Refused("GET", "/api/v1/cues/take").allow, "POST");
+    EXPECT_EQ(Refused("POST", "/api/v1/cues").allow, "GET");
+    EXPECT_EQ(Refused("POST", "/api/v1/cues/1").status, 404);
+}
+
 TEST(RemoteToken, OnlyTheExactBearerTokenPasses) {
     EXPECT_FALSE(Authorized("", ""));
     EXPECT_FALSE(Authorized("", "Bearer anything"));

@@ -191,5 +191,51 @@ TEST(RemoteControl, StatusSaysWhetherTheClockCanBeTrusted) {
     }
 }
 
+// The cue calls answer the list's state or a refusal the panel can show; a take reaches the
+// window as a put, a select and a Send of the cue screen.
+TEST(RemoteControl, CueCallsRunTheListOrSayWhyNot) {
+    FakeDoor door;
+    RemoteControl control(door);
+    const auto refusal = [&](const Request& request) {
+        const auto answer = control.RunCues(request);
+        const Refusal* refused = std::get_if<Refusal>(&answer);
+        return refused ? std::to_string(refused->status) + " " + refused->reason : "answered";
+    };
+    Request take{Action::CueTake, 0, {}};
+    EXPECT_EQ(refusal(take), "409 no cue list is open");
+    CueDeck deck(door);
+    control.ServeCues(&deck);
+    std::vector<std::string> told;
+    control.Push([&](const std::string& message) { told.push_back(message); });
+    const auto state = control.RunCues(Request{Action::Cues, 0, {}});
+    ASSERT_TRUE(std::holds_alternative<std::string>(state));
+    EXPECT_NE(std::get<std::string>(state).find(R"("count":0)"), std::string::npos);
+    EXPECT_EQ(refusal(Request{Action::CueNext, 0, {}}), "409 no cue list is open");
+
+    Cue cue;
+    cue.number = 1;
+    cue.text = "Gr\xFC\xDF";
+    cue.timeCorner = 2;
+    deck.Replace("/show.csv", {cue, cue}, false);
+    take.cue = 3;
+    EXPECT_EQ(refusal(take), "400 cue must be 1 to 2");
+    take.cue = 0;
+    const auto taken = control.RunCues(take);
+    ASSERT_TRUE(std::holds_alternative<std::string>(taken));
+    EXPECT_NE(std::get<std::string>(taken).find(R"("next":2,"next_text":"Grüß")"),
+              std::string::npos)
+        << std::get<std::string>(taken);
+    // The panel hears of the list, and of the take's markers.
+    ASSERT_FALSE(told.empty());
+    EXPECT_EQ(told.back().rfind(R"({"type":"cue",)", 0), 0u) << told.back();
+    EXPECT_NE(told.back().find(R"("next":2)"), std::string::npos) << told.back();
+    EXPECT_EQ(door.calls, (std::vector<std::string>{"put 4 [Gr\xFC\xDF] 0 2 (not remote)",
+                                                    "select 4 (not remote)", "send (not remote)"}));
+    EXPECT_EQ(refusal(take), "answered");
+    EXPECT_EQ(refusal(take), "409 the list is at its end");
+    door.busy = true;
+    EXPECT_EQ(refusal(Request{Action::CueTake, 1, {}, 1}), "409 a dialog is open in the program");
+}
+
 }  // namespace
 }  // namespace remote

@@ -1,0 +1,291 @@
+#include "CueKeeper.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QFutureWatcher>
+#include <QMargins>
+#include <QtConcurrent/QtConcurrentRun>
+#include <chrono>
+
+#include "Cp1252.h"
+#include "DialogTemplate.h"
+#include "MessageBox.h"
+#include "Messages.h"
+#include "SettingsStore.h"
+
+namespace {
+
+// The most a cue list's file may hold; larger ones are refused before they are read.
+constexpr qint64 kMaxCueFileBytes = 64 * 1024 * 1024;
+constexpr std::size_t kMaxSettingBytes = 4096;
+constexpr auto kRereadDelay = std::chrono::milliseconds(150);
+// A replaced file may be gone for a moment: it is looked for again for about five seconds.
+constexpr int kRereadTries = 30;
+const QMargins kAssumedFrame(4, 40, 4, 4);
+
+struct FileRead {
+    CueListRead list;
+    qint64 milliseconds = 0;
+};
+
+// As if typed into the text box: composed first, so "e" and a combining acute are the one
+// character Windows-1252 has.
+std::string TypedCp1252(std::string_view utf8) {
+    return Cp1252FromUtf16(QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()))
+                               .normalized(QString::NormalizationForm_C)
+                               .toStdU16String());
+}
+
+// Runs on a worker thread: touches nothing but its own copies.
+FileRead ReadFile(const QString& path) {
+    QElapsedTimer timer;
+    timer.start();
+    FileRead read;
+    const QFileInfo info(path);
+    QFile file(path);
+    if (!info.isFile()) {
+        read.list.error = "no such file";
+    } else if (info.size() > kMaxCueFileBytes) {
+        read.list.error = "the file holds more than 64 MiB, the most a cue list may";
+    } else if (!file.open(QIODevice::ReadOnly)) {
+        read.list.error = file.errorString().toStdString();
+    } else {
+        const QByteArray bytes = file.read(kMaxCueFileBytes + 1);
+        if (bytes.size() > kMaxCueFileBytes)
+            read.list.error = "the file holds more than 64 MiB, the most a cue list may";
+        else
+            read.list = ReadCueList(
+                std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())),
+                TypedCp1252);
+    }
+    read.milliseconds = timer.elapsed();
+    return read;
+}
+
+}  // namespace
+
+CCueKeeper::CCueKeeper(CDHtmlDialog& window, CWindowDoor& door, std::function<bool()> miniMode)
+    : m_window(window), m_door(door), m_miniMode(std::move(miniMode)), m_deck(door) {
+    m_listenKey = m_deck.Listen([this] {
+        if (m_pWnd) m_pWnd->MarkersChanged();
+    });
+    m_reread.setSingleShot(true);
+    m_reread.setInterval(kRereadDelay);
+    QObject::connect(&m_reread, &QTimer::timeout, &m_context, [this] { FileChanged(); });
+    QObject::connect(&m_watcher, &QFileSystemWatcher::fileChanged, &m_context, [this] {
+        m_nRereadTries = kRereadTries;
+        m_reread.start();
+    });
+}
+
+CCueKeeper::~CCueKeeper() {
+    m_deck.Unlisten(m_listenKey);
+}
+
+void CCueKeeper::AddCommands(std::vector<DHtmlKeyMapEntry>& keys,
+                             CDHtmlDialog::MessageMap& messages) {
+    const int pages[] = {IDR_HTML_TESSORA, IDR_HTML_MINI};
+    const auto key = [&](const char* chord, unsigned message, WPARAM wParam) {
+        keys.push_back({QString::fromLatin1(chord),
+                        {std::begin(pages), std::end(pages)},
+                        [this, message, wParam] {
+                            m_window.PostMessage(message, wParam,
+                                                 static_cast<LPARAM>(WriteOrigin::Key));
+                        }});
+    };
+    key("Ctrl+Space", UWM_CUE_TAKE, 0);
+    key("Ctrl+Down", UWM_CUE_MOVE, 1);
+    key("Ctrl+Up", UWM_CUE_MOVE, 2);
+    key("F3", UWM_TOGGLE_CUES, 0);
+    messages[UWM_CUE_TAKE] = [this](WPARAM w, LPARAM l) { return OnTake(w, l); };
+    messages[UWM_CUE_MOVE] = [this](WPARAM w, LPARAM l) { return OnMove(w, l); };
+    messages[UWM_TOGGLE_CUES] = [this](WPARAM, LPARAM) {
+        Show(!Shown());
+        return LRESULT{0};
+    };
+}
+
+LRESULT CCueKeeper::OnTake(WPARAM number, LPARAM) {
+    using Take = CueDeck::TakeResult;
+    const int cue = number != 0 ? static_cast<int>(number) : m_deck.Next();
+    Take result = m_deck.Take(cue);
+    if (result == Take::HandTyped) {
+        const std::string question =
+            "Screen " + std::to_string(m_deck.Screen()) +
+            " holds text typed by hand that is not saved. Replace it with cue " +
+            std::to_string(cue) + "?";
+        if (AfxMessageBox(question, MB_YESNO | MB_ICONQUESTION) == IDYES)
+            result = m_deck.Take(cue, true);
+    }
+    // What the file said stays; what the last key said goes with the next one.
+    if (result == Take::NoList)
+        Say(m_strFileMessage, QStringLiteral("No cue list is open: open one with Open List..."));
+    else if (result == Take::NoCue && number == 0)
+        Say(m_strFileMessage, QStringLiteral("The list is at its end: Ctrl+Up picks a cue again."));
+    else if (result == Take::Taken)
+        Say(m_strFileMessage, QString());
+    return 0;
+}
+
+LRESULT CCueKeeper::OnMove(WPARAM direction, LPARAM) {
+    m_deck.MoveNext(direction == 2 ? -1 : 1);
+    return 0;
+}
+
+void CCueKeeper::Say(const QString& fileMessage, const QString& takeMessage) {
+    m_strFileMessage = fileMessage;
+    m_strMessage = fileMessage;
+    if (!fileMessage.isEmpty() && !takeMessage.isEmpty()) m_strMessage += QLatin1Char('\n');
+    m_strMessage += takeMessage;
+    if (m_pWnd) m_pWnd->SetMessage(m_strMessage);
+}
+
+void CCueKeeper::EnsureWindow() {
+    if (m_pWnd) return;
+    m_pWnd = std::make_unique<CCueWnd>(&m_window, m_deck);
+    m_pWnd->SetMessage(m_strMessage);
+    m_pWnd->onTake = [this](int cue) {
+        m_window.PostMessage(UWM_CUE_TAKE, static_cast<WPARAM>(cue),
+                             static_cast<LPARAM>(WriteOrigin::Cue));
+    };
+    m_pWnd->onMove = [this](int step) {
+        m_window.PostMessage(UWM_CUE_MOVE, step < 0 ? 2 : 1, static_cast<LPARAM>(WriteOrigin::Cue));
+    };
+    m_pWnd->onToggle = [this] { m_window.PostMessage(UWM_TOGGLE_CUES); };
+    m_pWnd->onClosed = [this] { Show(false); };
+    m_pWnd->onOpen = [this] {
+        if (m_door.Busy()) return;
+        const QString path = QFileDialog::getOpenFileName(
+            m_pWnd.get(), QStringLiteral("Open Cue List"),
+            m_strFile.empty()
+                ? QDir::homePath()
+                : QFileInfo(QFile::decodeName(QByteArray::fromStdString(m_strFile))).absolutePath(),
+            QStringLiteral("Cue lists (*.csv *.txt);;All files (*)"));
+        if (!path.isEmpty()) Open(QFile::encodeName(path).toStdString());
+    };
+}
+
+void CCueKeeper::Show(bool show) {
+    m_bOpen = show;
+    if (!show) {
+        if (m_pWnd) {
+            m_pos = m_pWnd->geometry().topLeft();
+            m_pWnd->hide();
+        }
+        return;
+    }
+    if (!m_pWnd) {
+        EnsureWindow();
+        RECT main;
+        m_window.GetWindowRect(&main);
+        const QRect inner = m_window.geometry();
+        QRect outer(main.left, main.top, main.right - main.left, main.bottom - main.top);
+        if (outer == inner) outer = inner.marginsAdded(kAssumedFrame);
+        const QMargins frame(inner.left() - outer.left(), inner.top() - outer.top(),
+                             outer.right() - inner.right(), outer.bottom() - inner.bottom());
+        // Clear of the main window and of any other tool window beside it (the monitor); the
+        // full window steps aside as for the monitor, unless that one already placed it.
+        QRect taken = outer;
+        bool besideAnother = false;
+        for (QWidget* tool : m_window.findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+            if (tool != m_pWnd.get() && tool->isWindow() && tool->isVisible()) {
+                taken |= tool->frameGeometry();
+                besideAnother = true;
+            }
+        const bool mayMove = !besideAnother && !m_miniMode();
+        if (const std::optional<QPoint> aside = m_pWnd->PlaceBeside(taken, frame, m_pos, mayMove))
+            m_window.MoveWindow(main.left + aside->x() - outer.left(),
+                                main.top + aside->y() - outer.top(), main.right - main.left,
+                                main.bottom - main.top, true);
+    }
+    m_pWnd->show();
+}
+
+void CCueKeeper::Start() {
+    std::optional<std::string> file = std::move(m_strStartFile);
+    m_strStartFile.reset();
+    // A list named on the command line is shown with the window.
+    if (file) m_bOpen = true;
+    if (!file && !m_strFile.empty()) file = m_strFile;
+    if (file) Open(*file);
+    if (m_bOpen)
+        QObject::connect(
+            &m_window, &CDHtmlDialog::pageReady, &m_context, [this] { Show(true); },
+            Qt::SingleShotConnection);
+}
+
+void CCueKeeper::Open(const std::string& path, bool reload) {
+    const QString file =
+        QFileInfo(QFile::decodeName(QByteArray::fromStdString(path))).absoluteFilePath();
+    const int read = ++m_nReads;
+    auto* watcher = new QFutureWatcher<FileRead>(&m_context);
+    QObject::connect(
+        watcher, &QFutureWatcher<FileRead>::finished, &m_context,
+        [this, watcher, read, file, reload] {
+            watcher->deleteLater();
+            if (read != m_nReads) return;
+            FileRead result = watcher->result();
+            const std::string name = QFile::encodeName(file).toStdString();
+            if (!result.list.error.empty()) {
+                Say(QStringLiteral("Could not read %1: %2")
+                        .arg(file, QString::fromStdString(result.list.error)),
+                    QString());
+                CDHtmlDialog::AnnounceToDrivers(QStringLiteral("cues refused"));
+                return;
+            }
+            const int count = static_cast<int>(result.list.cues.size());
+            if (m_pWnd) m_pWnd->BeginReplace();
+            const std::string change = m_deck.Replace(name, std::move(result.list.cues), reload);
+            if (m_pWnd) m_pWnd->EndReplace();
+            m_strFile = name;
+            if (!m_watcher.files().contains(file)) {
+                if (!m_watcher.files().isEmpty()) m_watcher.removePaths(m_watcher.files());
+                m_watcher.addPath(file);
+            }
+            Say(QString::fromStdString(change), QString());
+            CDHtmlDialog::AnnounceToDrivers(
+                QStringLiteral("cues loaded %1 in %2 ms").arg(count).arg(result.milliseconds));
+        });
+    watcher->setFuture(QtConcurrent::run(ReadFile, file));
+}
+
+void CCueKeeper::FileChanged() {
+    if (m_strFile.empty()) return;
+    const QString file = QFile::decodeName(QByteArray::fromStdString(m_strFile));
+    // An editor that saves by replacing the file leaves the watch on the old one.
+    if (!QFileInfo::exists(file)) {
+        if (--m_nRereadTries > 0) m_reread.start();
+        return;
+    }
+    if (!m_watcher.files().contains(file)) m_watcher.addPath(file);
+    Open(m_strFile, true);
+}
+
+void CCueKeeper::Load(const SettingsStore& store) {
+    if (const std::optional<std::int32_t> screen = store.ReadInt32("Cues/Screen"))
+        if (*screen >= 1 && *screen <= 4) m_deck.SetScreen(*screen);
+    if (const std::optional<std::int32_t> loop = store.ReadInt32("Cues/Loop"))
+        m_deck.SetLoop(*loop != 0);
+    if (const std::optional<std::int32_t> open = store.ReadInt32("Cues/Open"))
+        m_bOpen = m_bOpen || *open != 0;
+    if (const std::optional<std::string> file = store.ReadText("Cues/File", kMaxSettingBytes))
+        m_strFile = *file;
+    const std::optional<std::int32_t> x = store.ReadInt32("Cues/X");
+    const std::optional<std::int32_t> y = store.ReadInt32("Cues/Y");
+    if (x && y) m_pos = QPoint(*x, *y);
+}
+
+void CCueKeeper::Save(SettingsStore& store) {
+    if (Shown()) m_pos = m_pWnd->geometry().topLeft();
+    store.WriteInt32("Cues/Screen", m_deck.Screen());
+    store.WriteInt32("Cues/Loop", m_deck.Loop() ? 1 : 0);
+    store.WriteInt32("Cues/Open", m_bOpen ? 1 : 0);
+    if (!m_deck.File().empty()) store.WriteText("Cues/File", m_deck.File());
+    if (m_pos) {
+        store.WriteInt32("Cues/X", m_pos->x());
+        store.WriteInt32("Cues/Y", m_pos->y());
+    }
+}

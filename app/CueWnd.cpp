@@ -1,0 +1,238 @@
+#include "CueWnd.h"
+
+#include <QAbstractTableModel>
+#include <QCloseEvent>
+#include <QFile>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QPushButton>
+#include <QScreen>
+#include <QShortcut>
+#include <QTableView>
+#include <QVBoxLayout>
+
+#include "Charset.h"
+#include "Corners.h"
+#include "MonitorPlace.h"
+
+namespace {
+
+constexpr char kTitle[] = "Tessora Cues";
+constexpr char kCutMark[] = "\u2702 ";    // as the monitor marks rows that are not sent
+constexpr char kLossyMark[] = "\u00BF ";  // characters the unit's set has not became "?"
+constexpr char kCornerNames[][13] = {"None", "Top Left", "Top Right", "Bottom Left",
+                                     "Bottom Right"};
+const QSize kSize(560, 420);
+
+enum Column { kNumber, kMark, kText, kDate, kTime, kNote, kColumns };
+
+QString CornerName(int corner) {
+    return QString::fromLatin1(IsCorner(corner) ? kCornerNames[corner] : kCornerNames[0]);
+}
+
+}  // namespace
+
+// The deck's cues as table rows, read where they are; nothing is copied.
+class CCueModel : public QAbstractTableModel {
+public:
+    explicit CCueModel(const CueDeck& deck, QObject* parent)
+        : QAbstractTableModel(parent), m_deck(deck) {}
+
+    using QAbstractTableModel::beginResetModel;
+    using QAbstractTableModel::endResetModel;
+
+    int rowCount(const QModelIndex& parent) const override {
+        return parent.isValid() ? 0 : static_cast<int>(m_deck.Cues().size());
+    }
+    int columnCount(const QModelIndex& parent) const override {
+        return parent.isValid() ? 0 : kColumns;
+    }
+
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override {
+        if (orientation != Qt::Horizontal || role != Qt::DisplayRole) return {};
+        static const char* const names[kColumns] = {"#", "", "Text", "Date", "Time", "Note"};
+        return QString::fromLatin1(names[section]);
+    }
+
+    QVariant data(const QModelIndex& index, int role) const override {
+        if (!index.isValid() || index.row() >= rowCount({})) return {};
+        const Cue& cue = m_deck.Cues()[static_cast<std::size_t>(index.row())];
+        const bool onAir = cue.number == m_deck.OnAir();
+        const bool next = cue.number == m_deck.Next();
+        switch (role) {
+            case Qt::DisplayRole:
+                switch (index.column()) {
+                    case kNumber:
+                        return cue.number;
+                    case kMark:
+                        return onAir  ? QStringLiteral("ON AIR")
+                               : next ? QStringLiteral("NEXT")
+                                      : QString();
+                    case kText:
+                        return (cue.cut ? QString::fromUtf8(kCutMark) : QString()) +
+                               (cue.lossy ? QString::fromUtf8(kLossyMark) : QString()) +
+                               FromAnsi(std::string(FirstLine(cue.text)));
+                    case kDate:
+                        return CornerName(cue.dateCorner);
+                    case kTime:
+                        return CornerName(cue.timeCorner);
+                    case kNote:
+                        return QString::fromStdString(cue.note);
+                }
+                return {};
+            case Qt::ToolTipRole:
+                if (index.column() != kText) return {};
+                return FromAnsi(cue.text) +
+                       (cue.cut ? QStringLiteral("\n\u2702 The unit will not show all of it.")
+                                : QString()) +
+                       (cue.lossy ? QStringLiteral("\n\u00BF Characters the unit cannot show "
+                                                   "became \"?\".")
+                                  : QString());
+            case Qt::BackgroundRole:
+                if (onAir) return QColor(0xB0, 0x00, 0x20);
+                if (next) return QColor(0xFF, 0xE0, 0x82);
+                return {};
+            case Qt::ForegroundRole:
+                if (onAir) return QColor(Qt::white);
+                if (cue.cut && index.column() == kText) return QColor(0xB0, 0x00, 0x20);
+                return {};
+        }
+        return {};
+    }
+
+    void RowsChanged() {
+        if (rowCount({}) > 0) emit dataChanged(index(0, 0), index(rowCount({}) - 1, kColumns - 1));
+    }
+
+private:
+    const CueDeck& m_deck;
+};
+
+CCueWnd::CCueWnd(QWidget* owner, const CueDeck& deck)
+    : QWidget(owner, Qt::Tool),
+      m_deck(deck),
+      m_pModel(new CCueModel(deck, this)),
+      m_pTable(new QTableView(this)),
+      m_pFile(new QLabel(this)),
+      m_pMessage(new QLabel(this)) {
+    setWindowTitle(QString::fromUtf8(kTitle));
+    setObjectName(QStringLiteral("TessoraCues"));
+    // Shown without taking the keyboard from the text box; a click in the list takes it.
+    setAttribute(Qt::WA_ShowWithoutActivating);
+
+    m_pTable->setModel(m_pModel);
+    m_pTable->setSelectionBehavior(QAbstractItemView::SelectRows);
+    m_pTable->setSelectionMode(QAbstractItemView::SingleSelection);
+    m_pTable->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_pTable->verticalHeader()->hide();
+    // Rows of one height: a list of a hundred thousand cues is laid out at once.
+    m_pTable->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    m_pTable->verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
+    m_pTable->horizontalHeader()->setSectionResizeMode(kText, QHeaderView::Stretch);
+    m_pTable->setColumnWidth(kNumber, 40);
+    m_pTable->setColumnWidth(kMark, 60);
+    m_pTable->setColumnWidth(kDate, 84);
+    m_pTable->setColumnWidth(kTime, 84);
+    m_pTable->setColumnWidth(kNote, 96);
+    m_pTable->setWordWrap(false);
+    // Return and a double-click both activate a row.
+    connect(m_pTable, &QAbstractItemView::activated, this, [this](const QModelIndex& index) {
+        if (index.isValid() && onTake) onTake(index.row() + 1);
+    });
+
+    m_pMessage->setTextFormat(Qt::PlainText);
+    m_pMessage->setWordWrap(true);
+    m_pMessage->setStyleSheet(QStringLiteral("color: #b00020;"));
+    m_pMessage->hide();
+    m_pFile->setTextFormat(Qt::PlainText);
+    auto* open = new QPushButton(QStringLiteral("Open List..."), this);
+    open->setFocusPolicy(Qt::NoFocus);
+    connect(open, &QPushButton::clicked, this, [this] {
+        if (onOpen) onOpen();
+    });
+    auto* top = new QHBoxLayout;
+    top->addWidget(m_pFile, 1);
+    top->addWidget(open);
+    auto* hint =
+        new QLabel(QStringLiteral("Ctrl+Space takes the next cue, Return or a double-click the one "
+                                  "selected; Ctrl+Down and Ctrl+Up move NEXT."),
+                   this);
+    hint->setWordWrap(true);
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(top);
+    layout->addWidget(m_pMessage);
+    layout->addWidget(m_pTable, 1);
+    layout->addWidget(hint);
+
+    const auto shortcut = [this](const char* keys, std::function<void()> run) {
+        auto* key = new QShortcut(QKeySequence(QString::fromLatin1(keys)), this);
+        key->setContext(Qt::WindowShortcut);
+        connect(key, &QShortcut::activated, this, std::move(run));
+    };
+    shortcut("Ctrl+Space", [this] {
+        if (onTake) onTake(0);
+    });
+    shortcut("Ctrl+Down", [this] {
+        if (onMove) onMove(1);
+    });
+    shortcut("Ctrl+Up", [this] {
+        if (onMove) onMove(-1);
+    });
+    shortcut("F3", [this] {
+        if (onToggle) onToggle();
+    });
+    resize(kSize);
+    EndReplace();
+}
+
+CCueWnd::~CCueWnd() = default;
+
+void CCueWnd::BeginReplace() {
+    m_pModel->beginResetModel();
+}
+
+void CCueWnd::EndReplace() {
+    m_pModel->endResetModel();
+    const QString file = QFile::decodeName(QByteArray::fromStdString(m_deck.File()));
+    const int count = static_cast<int>(m_deck.Cues().size());
+    m_pFile->setText(file.isEmpty() ? QStringLiteral("No cue list open")
+                                    : QStringLiteral("%1: %2 %3")
+                                          .arg(QFileInfo(file).fileName())
+                                          .arg(count)
+                                          .arg(count == 1 ? "cue" : "cues"));
+    m_pFile->setToolTip(file);
+    MarkersChanged();
+}
+
+void CCueWnd::MarkersChanged() {
+    m_pModel->RowsChanged();
+    const int next = m_deck.Next() > 0 ? m_deck.Next() : m_deck.OnAir();
+    if (next > 0) m_pTable->scrollTo(m_pModel->index(next - 1, kNumber));
+}
+
+void CCueWnd::SetMessage(const QString& message) {
+    m_strMessage = message;
+    m_pMessage->setText(message);
+    m_pMessage->setVisible(!message.isEmpty());
+}
+
+std::optional<QPoint> CCueWnd::PlaceBeside(const QRect& owner, const QMargins& frame,
+                                           std::optional<QPoint> stored, bool ownerMayMove) {
+    const QScreen* screen = QGuiApplication::screenAt(stored.value_or(owner.center()));
+    if (!screen) screen = QGuiApplication::primaryScreen();
+    if (!screen) return std::nullopt;
+    const std::optional<QPoint> storedOuter =
+        stored ? std::optional(*stored - QPoint(frame.left(), frame.top())) : std::nullopt;
+    const MonitorPlace place = PlaceMonitor(screen->availableGeometry(), owner,
+                                            {size().grownBy(frame)}, storedOuter, ownerMayMove);
+    setGeometry(place.monitor.marginsRemoved(frame));
+    return place.mainMovedTo;
+}
+
+void CCueWnd::closeEvent(QCloseEvent* event) {
+    event->accept();
+    if (onClosed) onClosed();
+}

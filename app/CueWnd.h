@@ -1,0 +1,55 @@
+#pragma once
+
+#include <QWidget>
+#include <functional>
+#include <optional>
+
+#include "CueDeck.h"
+
+class QLabel;
+class QTableView;
+class CCueModel;
+
+// "Tessora Cues": the cue list as rows (number, first line, corners, note), the cue on air
+// and the next one marked, a cue the unit would cut marked as the monitor marks cut rows. A
+// tool window beside the main one; closing it only hides it. Every command it offers is
+// handed to its owner.
+class CCueWnd : public QWidget {
+public:
+    CCueWnd(QWidget* owner, const CueDeck& deck);
+    ~CCueWnd() override;
+
+    // Around a change of the list itself; the markers alone need MarkersChanged.
+    void BeginReplace();
+    void EndReplace();
+    void MarkersChanged();
+    // The file's line above the list, and a message under it ("" for none).
+    void SetMessage(const QString& message);
+    const QString& Message() const { return m_strMessage; }
+
+    // Moves to the stored place (inner top left) or beside owner, an outer rectangle that
+    // holds the main window and whatever stands beside it; frame is the window manager's.
+    // Returns where the main window must step aside to (its outer top left), if it must and
+    // ownerMayMove.
+    std::optional<QPoint> PlaceBeside(const QRect& owner, const QMargins& frame,
+                                      std::optional<QPoint> stored, bool ownerMayMove);
+
+    // A row's cue to take (Return or a double-click), the next to take, a marker move (1 on,
+    // -1 back), the list to show no more, a file to open.
+    std::function<void(int)> onTake;
+    std::function<void(int)> onMove;
+    std::function<void()> onToggle;
+    std::function<void()> onOpen;
+    std::function<void()> onClosed;
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    const CueDeck& m_deck;
+    CCueModel* m_pModel;
+    QTableView* m_pTable;
+    QLabel* m_pFile;
+    QLabel* m_pMessage;
+    QString m_strMessage;
+};

@@ -1,0 +1,111 @@
+#include "CueDeck.h"
+
+#include <algorithm>
+
+#include "LineEnds.h"
+
+CueDeck::CueDeck(CWindowDoor& door) : m_door(door) {
+    m_recordKey =
+        m_door.OnAir().Listen([this](const UnitWrite& write, const ::OnAir&) { OnWrite(write); });
+}
+
+CueDeck::~CueDeck() {
+    m_door.OnAir().Unlisten(m_recordKey);
+}
+
+void CueDeck::OnWrite(const UnitWrite& write) {
+    // What is on air is the last write the line took other than the clock's: a screen sent
+    // by hand, even the cue screen, or a corner changed on it puts the cue off air.
+    if (!write.taken || write.kind == WriteKind::Tick) return;
+    const int onAir = write.cue;
+    if (onAir == m_onAir) return;
+    m_onAir = onAir;
+    Changed();
+}
+
+std::string CueDeck::Replace(std::string file, std::vector<Cue> cues, bool reload) {
+    const int before = static_cast<int>(m_cues.size());
+    const int after = static_cast<int>(cues.size());
+    reload = reload && file == m_file;
+    m_file = std::move(file);
+    m_cues = std::move(cues);
+    if (!reload) {
+        m_next = after > 0 ? 1 : 0;
+        m_onAir = 0;
+    } else {
+        // Past the end it stops, as a take of the last cue would; a list at its end that
+        // grew goes on with the first cue added.
+        if (m_next == 0 && before > 0 && after > before) m_next = before + 1;
+        if (m_next > after) m_next = m_loop && after > 0 ? 1 : 0;
+        if (m_onAir > after) m_onAir = 0;
+    }
+    Changed();
+    if (!reload || after == before) return {};
+    const int rows = after > before ? after - before : before - after;
+    return std::to_string(rows) + (rows == 1 ? " cue " : " cues ") +
+           (after > before ? "added" : "removed") + ", now " + std::to_string(after);
+}
+
+CueDeck::TakeResult CueDeck::Take(int number, bool replaceTyped) {
+    if (!Loaded()) return TakeResult::NoList;
+    if (number < 1 || number > static_cast<int>(m_cues.size())) return TakeResult::NoCue;
+    if (m_door.Busy()) return TakeResult::Busy;
+    const Cue& cue = m_cues[static_cast<std::size_t>(number - 1)];
+    if (!replaceTyped) {
+        // Unsaved text in the cue screen that no take put there was typed by hand.
+        const WindowState state = m_door.State();
+        const std::string shown =
+            BoxLineEnds(state.screens[static_cast<std::size_t>(m_screen - 1)].text);
+        if (state.modified && !shown.empty() && shown != m_lastPut) return TakeResult::HandTyped;
+    }
+    m_lastPut = cue.text;
+    m_door.PutScreen(m_screen, ScreenChange{cue.text, cue.dateCorner, cue.timeCorner},
+                     WriteOrigin::Cue);
+    m_door.SelectScreen(m_screen, WriteOrigin::Cue);
+    const int count = static_cast<int>(m_cues.size());
+    m_next = number < count ? number + 1 : m_loop ? 1 : 0;
+    // The send's record puts the cue on air, and tells the listeners.
+    const int onAirBefore = m_onAir;
+    m_door.SendCue(number);
+    if (m_onAir == onAirBefore) Changed();
+    return TakeResult::Taken;
+}
+
+bool CueDeck::MoveNext(int step) {
+    if (!Loaded() || m_cues.empty()) return false;
+    const int count = static_cast<int>(m_cues.size());
+    // From the end, back reaches the last cue and on stays at the end.
+    if (m_next == 0 && step > 0) return true;
+    int next = (m_next == 0 ? count + 1 : m_next) + step;
+    if (m_loop)
+        next = (next - 1 + count) % count + 1;
+    else
+        next = std::clamp(next, 1, count);
+    if (next == m_next) return true;
+    m_next = next;
+    Changed();
+    return true;
+}
+
+bool CueDeck::SetNext(int number) {
+    if (number < 1 || number > static_cast<int>(m_cues.size())) return false;
+    if (number != m_next) {
+        m_next = number;
+        Changed();
+    }
+    return true;
+}
+
+int CueDeck::Listen(std::function<void()> listener) {
+    m_listeners.emplace(m_nextKey, std::move(listener));
+    return m_nextKey++;
+}
+
+void CueDeck::Unlisten(int key) {
+    m_listeners.erase(key);
+}
+
+void CueDeck::Changed() {
+    const auto listeners = m_listeners;
+    for (const auto& [key, listener] : listeners) listener();
+}

@@ -1,0 +1,70 @@
+#pragma once
+
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "CueList.h"
+#include "WindowDoor.h"
+
+// A cue list being played: which cue goes next, which is on air, and taking a cue to air
+// through the window's door, as a remote PUT and Send would. Plain C++; listeners hear of
+// every change of the list and its markers.
+class CueDeck {
+public:
+    explicit CueDeck(CWindowDoor& door);
+    ~CueDeck();
+    CueDeck(const CueDeck&) = delete;
+    CueDeck& operator=(const CueDeck&) = delete;
+
+    // The screen cues go to, 1 to 4, and whether the next marker wraps at the end.
+    void SetScreen(int screen) { m_screen = screen; }
+    int Screen() const { return m_screen; }
+    void SetLoop(bool loop) { m_loop = loop; }
+    bool Loop() const { return m_loop; }
+
+    // A new list: the next marker on its first cue. A reload of the same file keeps both
+    // markers where they were by number, as far as the list still reaches; returns what
+    // changed in size for the operator ("" when nothing did).
+    std::string Replace(std::string file, std::vector<Cue> cues, bool reload);
+    bool Loaded() const { return !m_file.empty(); }
+    const std::string& File() const { return m_file; }
+    const std::vector<Cue>& Cues() const { return m_cues; }
+    // 1-based; 0 for none (the end reached, nothing on air).
+    int Next() const { return m_next; }
+    int OnAir() const { return m_onAir; }
+
+    enum class TakeResult { Taken, NoList, NoCue, Busy, HandTyped };
+    // Puts the cue's text and corners into the cue screen and sends it; the next marker
+    // moves on past it. Text typed into the cue screen by hand and not saved is not written
+    // over unless replaceTyped.
+    TakeResult Take(int number, bool replaceTyped = false);
+    TakeResult TakeNext(bool replaceTyped = false) { return Take(m_next, replaceTyped); }
+    // Moves the next marker by step (1 on, -1 back), stopping at the ends, or wrapping round
+    // them with Loop; false when there is no list.
+    bool MoveNext(int step);
+    // Picks the next cue; false when there is no such cue.
+    bool SetNext(int number);
+
+    // Called after each change of the list or its markers; returns a key for Unlisten.
+    int Listen(std::function<void()> listener);
+    void Unlisten(int key);
+
+private:
+    void Changed();
+    void OnWrite(const UnitWrite& write);
+
+    CWindowDoor& m_door;
+    int m_screen = 4;
+    bool m_loop = false;
+    std::string m_file;
+    std::vector<Cue> m_cues;
+    int m_next = 0;
+    int m_onAir = 0;
+    // The text the last take put into the cue screen, as the text box holds it.
+    std::string m_lastPut;
+    int m_recordKey = 0;
+    std::map<int, std::function<void()>> m_listeners;
+    int m_nextKey = 1;
+};

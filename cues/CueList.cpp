@@ -1,0 +1,149 @@
+#include "CueList.h"
+
+#include <algorithm>
+#include <array>
+#include <optional>
+
+#include "Cp1252.h"
+#include "CsvReader.h"
+#include "TextLayout.h"
+
+namespace {
+
+constexpr std::array<std::string_view, 5> kCornerNames = {"none", "topleft", "topright",
+                                                          "bottomleft", "bottomright"};
+
+// Lower case, with spaces, hyphens and underscores gone: "Top Left", "top-left", "TopLeft".
+std::string Folded(std::string_view name) {
+    std::string folded;
+    for (const char c : name) {
+        if (c == ' ' || c == '\t' || c == '-' || c == '_') continue;
+        folded += c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+    }
+    return folded;
+}
+
+std::size_t Count(std::string_view text, char c) {
+    return static_cast<std::size_t>(std::count(text.begin(), text.end(), c));
+}
+
+enum Column { kText, kDate, kTime, kNote, kColumns };
+constexpr std::array<std::string_view, kColumns> kColumnNames = {"text", "date", "time", "note"};
+
+}  // namespace
+
+std::string PlainCp1252FromUtf8(std::string_view utf8) {
+    std::u16string wide;
+    for (std::size_t i = 0; i < utf8.size();) {
+        const auto lead = static_cast<unsigned char>(utf8[i]);
+        const int length = lead < 0x80         ? 1
+                           : (lead >> 5) == 6  ? 2
+                           : (lead >> 4) == 14 ? 3
+                           : (lead >> 3) == 30 ? 4
+                                               : 0;
+        char32_t code = length == 1   ? lead
+                        : length == 2 ? lead & 0x1Fu
+                        : length == 3 ? lead & 0x0Fu
+                                      : lead & 0x07u;
+        bool ok = length > 0 && i + static_cast<std::size_t>(length) <= utf8.size();
+        for (int k = 1; ok && k < length; ++k) {
+            const auto next = static_cast<unsigned char>(utf8[i + static_cast<std::size_t>(k)]);
+            ok = (next & 0xC0) == 0x80;
+            code = code << 6 | (next & 0x3F);
+        }
+        if (!ok) {
+            wide += u'?';
+            ++i;
+            continue;
+        }
+        // Beyond the first plane Windows-1252 holds nothing: one "?" for the character.
+        wide += code > 0xFFFF ? u'?' : static_cast<char16_t>(code);
+        i += static_cast<std::size_t>(length);
+    }
+    return Cp1252FromUtf16(wide);
+}
+
+int CornerOf(std::string_view name) {
+    const std::size_t first = name.find_first_not_of(" \t");
+    if (first == std::string_view::npos) return 0;
+    name = name.substr(first, name.find_last_not_of(" \t") + 1 - first);
+    // A number is one digit as it stands: "-1" is no corner, and neither is "01".
+    if (name.find_first_of("0123456789") != std::string_view::npos)
+        return name.size() == 1 && name[0] <= '4' ? name[0] - '0' : -1;
+    const std::string folded = Folded(name);
+    for (std::size_t corner = 0; corner < kCornerNames.size(); ++corner)
+        if (folded == kCornerNames[corner]) return static_cast<int>(corner);
+    return -1;
+}
+
+std::string_view FirstLine(std::string_view text) {
+    return text.substr(0, text.find_first_of("\r\n"));
+}
+
+CueListRead ReadCueList(std::string_view csv, const Cp1252Converter& convert) {
+    CueListRead read;
+    CsvTable table = ReadCsv(csv);
+    if (!table.error.empty()) {
+        read.error = table.error;
+        return read;
+    }
+    if (table.records.empty()) {
+        read.error = "line 1: no header row naming a Text column";
+        return read;
+    }
+    const CsvRecord& header = table.records.front();
+    std::array<std::optional<std::size_t>, kColumns> at;
+    for (std::size_t field = 0; field < header.fields.size(); ++field) {
+        const std::string name = Folded(header.fields[field]);
+        for (std::size_t column = 0; column < kColumns; ++column) {
+            if (name != kColumnNames[column]) continue;
+            if (at[column]) {
+                read.error = "line " + std::to_string(header.line) + ": two columns are named " +
+                             header.fields[field];
+                return read;
+            }
+            at[column] = field;
+        }
+    }
+    if (!at[kText]) {
+        read.error = "line " + std::to_string(header.line) + ": no column is named Text";
+        return read;
+    }
+    read.cues.reserve(table.records.size() - 1);
+    for (std::size_t row = 1; row < table.records.size(); ++row) {
+        const CsvRecord& record = table.records[row];
+        const std::string where = "line " + std::to_string(record.line) + ": ";
+        if (record.fields.size() > header.fields.size()) {
+            read.error = where + std::to_string(record.fields.size()) +
+                         " fields, the header names " + std::to_string(header.fields.size());
+            read.cues.clear();
+            return read;
+        }
+        // A spreadsheet leaves empty cells at a row's end out.
+        const auto field = [&](Column column) -> std::string_view {
+            return at[column] && *at[column] < record.fields.size() ? record.fields[*at[column]]
+                                                                    : std::string_view();
+        };
+        Cue cue;
+        cue.number = static_cast<int>(read.cues.size()) + 1;
+        for (const auto& [column, corner] :
+             {std::pair{kDate, &cue.dateCorner}, std::pair{kTime, &cue.timeCorner}}) {
+            *corner = CornerOf(field(column));
+            if (*corner < 0) {
+                read.error = where + std::string(kColumnNames[column] == "date" ? "Date" : "Time") +
+                             " \"" + std::string(field(column)) +
+                             "\" is no corner: None, Top Left, Top Right, Bottom Left, Bottom "
+                             "Right or 0 to 4";
+                read.cues.clear();
+                return read;
+            }
+        }
+        const std::string_view text = field(kText);
+        cue.text = convert(text);
+        cue.lossy = Count(cue.text, '?') > Count(text, '?');
+        cue.cut = LayOutText(cue.text, cue.dateCorner, cue.timeCorner).tooLong;
+        cue.note = std::string(field(kNote));
+        read.cues.push_back(std::move(cue));
+    }
+    return read;
+}

@@ -1,0 +1,47 @@
+#pragma once
+
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// A show's captions in order, as read from a spreadsheet's CSV: a header row naming the
+// columns Text (required), Date, Time and Note in any order and case; other columns are
+// left alone. Plain C++.
+
+struct Cue {
+    // 1 for the first row under the header.
+    int number = 0;
+    // Windows-1252, lines ending at LF as the text box holds them.
+    std::string text;
+    int dateCorner = 0;
+    int timeCorner = 0;
+    // UTF-8, shown only in the list.
+    std::string note;
+    // Windows-1252 could not hold every character: those became "?".
+    bool lossy = false;
+    // The unit would not show all of the text.
+    bool cut = false;
+};
+
+struct CueListRead {
+    std::vector<Cue> cues;
+    // Empty when the whole file was taken; else why not, naming the line.
+    std::string error;
+};
+
+// UTF-8 to Windows-1252, a character it cannot hold becoming "?".
+using Cp1252Converter = std::function<std::string(std::string_view utf8)>;
+// Decodes UTF-8 as it stands; a malformed byte is one "?".
+std::string PlainCp1252FromUtf8(std::string_view utf8);
+
+// A corner as the page's lists name it ("None", "Top Left"...; case and spaces do not matter)
+// or as its number 0 to 4; empty is None. -1 for anything else.
+int CornerOf(std::string_view name);
+
+// The first line of a text, for a list or a button.
+std::string_view FirstLine(std::string_view text);
+
+// Reads a whole file's text. Any error refuses the whole list: no Text column, a broken
+// quote, a row with more fields than the header names, a corner that is none.
+CueListRead ReadCueList(std::string_view csv, const Cp1252Converter& convert = PlainCp1252FromUtf8);

@@ -1,0 +1,164 @@
+// A cue list played through a window's door: the calls it makes, its markers, and what it
+// guards.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "CueDeck.h"
+
+namespace {
+
+// A window that notes the commands, and records a cue's Send as the real one does.
+class FakeDoor : public CWindowDoor {
+public:
+    std::vector<std::string> calls;
+    WindowState state;
+    bool busy = false;
+
+    bool Busy() const override { return busy; }
+    void SelectScreen(int screen, WriteOrigin) override {
+        calls.push_back("select " + std::to_string(screen));
+    }
+    void PutScreen(int screen, const ScreenChange& change, WriteOrigin origin) override {
+        calls.push_back("put " + std::to_string(screen) + " " + change.text.value_or("-") + " " +
+                        std::to_string(change.dateCorner.value_or(-1)) +
+                        std::to_string(change.timeCorner.value_or(-1)) +
+                        (origin == WriteOrigin::Cue ? "" : " (not a cue)"));
+        state.screens[static_cast<std::size_t>(screen - 1)].text = *change.text;
+    }
+    void Send(WriteOrigin origin) override { Write(WriteKind::Send, origin, 0); }
+    void SendCue(int cue) override {
+        calls.push_back("send " + std::to_string(cue));
+        Write(WriteKind::Send, WriteOrigin::Cue, cue);
+    }
+    void Clear(WriteOrigin origin) override { Write(WriteKind::Clear, origin, 0); }
+    WindowState State() override { return state; }
+    SendPreview NextSend() override { return {}; }
+    const CCaptionDisplay& UnitDisplay() override { return m_unit; }
+    OnAirRecord& OnAir() override { return m_onAir; }
+    int ListenForChanges(std::function<void()>) override { return 0; }
+    void StopListening(int) override {}
+
+    void Write(WriteKind kind, WriteOrigin origin, int cue) {
+        UnitWrite write;
+        write.kind = kind;
+        write.origin = origin;
+        write.cue = cue;
+        m_onAir.Record(write);
+    }
+
+private:
+    CCaptionDisplay m_unit;
+    OnAirRecord m_onAir;
+};
+
+std::vector<Cue> Cues(int count) {
+    std::vector<Cue> cues;
+    for (int i = 1; i <= count; ++i) {
+        Cue cue;
+        cue.number = i;
+        cue.text = "Cue " + std::to_string(i);
+        cue.dateCorner = i % 5;
+        cue.timeCorner = 1;
+        cues.push_back(cue);
+    }
+    return cues;
+}
+
+TEST(CueDeck, TakesInOrderIntoTheCueScreenAndStopsOrWrapsAtTheEnd) {
+    FakeDoor door;
+    CueDeck deck(door);
+    int told = 0;
+    deck.Listen([&] { ++told; });
+    EXPECT_EQ(deck.TakeNext(), CueDeck::TakeResult::NoList);
+    deck.Replace("/show.csv", Cues(3), false);
+    EXPECT_EQ(deck.Next(), 1);
+    for (int i = 0; i < 3; ++i) EXPECT_EQ(deck.TakeNext(), CueDeck::TakeResult::Taken);
+    EXPECT_EQ(door.calls, (std::vector<std::string>{"put 4 Cue 1 11", "select 4", "send 1",
+                                                    "put 4 Cue 2 21", "select 4", "send 2",
+                                                    "put 4 Cue 3 31", "select 4", "send 3"}));
+    EXPECT_EQ(deck.OnAir(), 3);
+    EXPECT_EQ(deck.Next(), 0);
+    EXPECT_EQ(deck.TakeNext(), CueDeck::TakeResult::NoCue);
+    EXPECT_EQ(door.calls.size(), 9u);
+    EXPECT_GE(told, 4);
+
+    // Anything else sent puts the cue off air; a tick does not.
+    door.Write(WriteKind::Tick, WriteOrigin::Program, 0);
+    EXPECT_EQ(deck.OnAir(), 3);
+    door.Send(WriteOrigin::Page);
+    EXPECT_EQ(deck.OnAir(), 0);
+
+    // With Loop the last take leaves the first cue next; the markers wrap both ways.
+    deck.SetLoop(true);
+    deck.SetScreen(2);
+    EXPECT_EQ(deck.Take(3), CueDeck::TakeResult::Taken);
+    EXPECT_EQ(door.calls.back(), "send 3");
+    EXPECT_EQ(door.calls[door.calls.size() - 3], "put 2 Cue 3 31");
+    EXPECT_EQ(deck.Next(), 1);
+    deck.MoveNext(-1);
+    EXPECT_EQ(deck.Next(), 3);
+    deck.MoveNext(1);
+    EXPECT_EQ(deck.Next(), 1);
+    deck.SetLoop(false);
+    deck.MoveNext(-1);
+    EXPECT_EQ(deck.Next(), 1);
+    EXPECT_EQ(deck.Take(4), CueDeck::TakeResult::NoCue);
+    door.busy = true;
+    const std::size_t calls = door.calls.size();
+    EXPECT_EQ(deck.TakeNext(), CueDeck::TakeResult::Busy);
+    EXPECT_EQ(door.calls.size(), calls);
+}
+
+TEST(CueDeck, AReloadKeepsTheMarkersByNumberAndTellsWhatChanged) {
+    FakeDoor door;
+    CueDeck deck(door);
+    deck.Replace("/show.csv", Cues(5), false);
+    deck.Take(2);
+    deck.SetNext(4);
+    EXPECT_EQ(deck.Replace("/show.csv", Cues(7), true), "2 cues added, now 7");
+    EXPECT_EQ(deck.OnAir(), 2);
+    EXPECT_EQ(deck.Next(), 4);
+    EXPECT_EQ(deck.Replace("/show.csv", Cues(7), true), "");
+    // Shorter than the next marker: the list is at its end; the cue on air is gone.
+    EXPECT_EQ(deck.Replace("/show.csv", Cues(1), true), "6 cues removed, now 1");
+    EXPECT_EQ(deck.Next(), 0);
+    EXPECT_EQ(deck.OnAir(), 0);
+    // At its end, a list that grows goes on with the first cue added.
+    deck.Replace("/show.csv", Cues(3), true);
+    EXPECT_EQ(deck.Next(), 2);
+    deck.Take(3);
+    deck.MoveNext(1);
+    EXPECT_EQ(deck.Next(), 0);
+    deck.MoveNext(-1);
+    EXPECT_EQ(deck.Next(), 3);
+    // Another file starts over.
+    deck.Replace("/show.csv", Cues(5), true);
+    deck.Take(3);
+    EXPECT_EQ(deck.Replace("/other.csv", Cues(5), true), "");
+    EXPECT_EQ(deck.Next(), 1);
+    EXPECT_EQ(deck.OnAir(), 0);
+}
+
+TEST(CueDeck, UnsavedTextTypedIntoTheCueScreenIsNotWrittenOverUnasked) {
+    FakeDoor door;
+    CueDeck deck(door);
+    deck.Replace("/show.csv", Cues(3), false);
+    // Saved text in the cue screen is in its file: a take may replace it.
+    door.state.screens[3].text = "Credits";
+    EXPECT_EQ(deck.TakeNext(), CueDeck::TakeResult::Taken);
+    // The take's own text, line ends as the file has them, is no text typed by hand.
+    door.state.modified = true;
+    door.state.screens[3].text = "Cue 1";
+    EXPECT_EQ(deck.TakeNext(), CueDeck::TakeResult::Taken);
+    door.state.screens[3].text = "Cue 2 and a word typed\r\non air";
+    const std::size_t calls = door.calls.size();
+    EXPECT_EQ(deck.TakeNext(), CueDeck::TakeResult::HandTyped);
+    EXPECT_EQ(door.calls.size(), calls);
+    EXPECT_EQ(deck.Next(), 3);
+    EXPECT_EQ(deck.TakeNext(true), CueDeck::TakeResult::Taken);
+    EXPECT_EQ(door.calls.back(), "send 3");
+}
+
+}  // namespace

@@ -1,0 +1,114 @@
+// A spreadsheet's CSV read into cues, without a display.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "CsvReader.h"
+#include "CueList.h"
+
+namespace {
+
+std::vector<std::vector<std::string>> Fields(const CsvTable& table) {
+    std::vector<std::vector<std::string>> rows;
+    for (const CsvRecord& record : table.records) rows.push_back(record.fields);
+    return rows;
+}
+
+using Rows = std::vector<std::vector<std::string>>;
+
+TEST(CsvReader, QuotesLineBreaksAndSeparatorsAsSpreadsheetsWriteThem) {
+    // Quoted separators, doubled quotes, a line break inside quotes (CR LF kept as LF), an
+    // empty quoted field, a last line without its end, blank lines between records.
+    const CsvTable table =
+        ReadCsv("Text,Note\r\n\"Hello, \"\"World\"\"\",\"two\r\nlines\"\r\n\r\n\"\",x\"y\nlast,");
+    EXPECT_EQ(table.error, "");
+    EXPECT_EQ(
+        Fields(table),
+        (Rows{{"Text", "Note"}, {"Hello, \"World\"", "two\nlines"}, {"", "x\"y"}, {"last", ""}}));
+    // Records start on the line they begin on, counted through the quoted line break.
+    ASSERT_EQ(table.records.size(), 4u);
+    EXPECT_EQ(table.records[2].line, 5u);
+    EXPECT_EQ(table.records[3].line, 6u);
+
+    // A semicolon file (a spreadsheet in a comma-decimal locale), a BOM, lone CR line ends.
+    const CsvTable semi = ReadCsv("\xEF\xBB\xBFText;Date\r\"a;b\";1,5\rc;2");
+    EXPECT_EQ(semi.separator, ';');
+    EXPECT_EQ(Fields(semi), (Rows{{"Text", "Date"}, {"a;b", "1,5"}, {"c", "2"}}));
+}
+
+TEST(CsvReader, BrokenQuotesNameTheirLine) {
+    const CsvTable open = ReadCsv("Text\nok\n\"never\nclosed\n");
+    EXPECT_EQ(open.error, "line 3: a quote is opened and never closed");
+    const CsvTable after = ReadCsv("Text,Note\n\"a\"b,c\n");
+    EXPECT_EQ(after.error.rfind("line 2: text after a closing quote", 0), 0u) << after.error;
+}
+
+TEST(CueList, ColumnsByNameCornersAndNotes) {
+    const CueListRead read = ReadCueList(
+        "Note,TIME, text ,date,Segment\n"
+        "opener,top right,\"Good evening\nfrom Halvercrest\",Bottom-Left,A\n"
+        ",,Second\n"
+        "n,4,Third,0,B\n");
+    ASSERT_EQ(read.error, "");
+    ASSERT_EQ(read.cues.size(), 3u);
+    EXPECT_EQ(read.cues[0].number, 1);
+    EXPECT_EQ(read.cues[0].text, "Good evening\nfrom Halvercrest");
+    EXPECT_EQ(read.cues[0].dateCorner, 3);
+    EXPECT_EQ(read.cues[0].timeCorner, 2);
+    EXPECT_EQ(read.cues[0].note, "opener");
+    // Cells a spreadsheet leaves out at a row's end are empty: no corner, no note.
+    EXPECT_EQ(read.cues[1].text, "Second");
+    EXPECT_EQ(read.cues[1].dateCorner, 0);
+    EXPECT_EQ(read.cues[1].note, "");
+    EXPECT_EQ(read.cues[2].timeCorner, 4);
+    EXPECT_EQ(read.cues[2].number, 3);
+    EXPECT_EQ(FirstLine(read.cues[0].text), "Good evening");
+    for (const char* name : {"None", "", " top left ", "TopRight", "bottom_left", "4"})
+        EXPECT_GE(CornerOf(name), 0) << name;
+    for (const char* name : {"5", "-1", "Middle", "Top", "01"})
+        EXPECT_EQ(CornerOf(name), -1) << name;
+}
+
+TEST(CueList, TextTheUnitCannotHoldOrShowIsMarked) {
+    // UTF-8 to Windows-1252: the euro sign has a byte, a CJK character and an emoji do not.
+    const CueListRead read = ReadCueList(
+        "Text\n"
+        "W\xC3\xB6rld \xE2\x82\xAC 5?\n"
+        "\xE6\x97\xA5 \xF0\x9F\x98\x80\n" +
+        std::string("\"") + std::string(18, 'x') + std::string(17, '\n') + "\"\n");
+    ASSERT_EQ(read.error, "");
+    ASSERT_EQ(read.cues.size(), 3u);
+    EXPECT_EQ(read.cues[0].text, "W\xF6rld \x80 5?");
+    EXPECT_FALSE(read.cues[0].lossy);  // its "?" was typed
+    EXPECT_EQ(read.cues[1].text, "? ?");
+    EXPECT_TRUE(read.cues[1].lossy);
+    EXPECT_FALSE(read.cues[0].cut);
+    EXPECT_TRUE(read.cues[2].cut);  // more lines than the screen has rows
+}
+
+TEST(CueList, BadFilesAreRefusedWholeNamingTheLine) {
+    const struct {
+        const char* csv;
+        const char* error;
+    } cases[] = {
+        {"", "line 1: no header row naming a Text column"},
+        {"Caption,Date\nHello,0\n", "line 1: no column is named Text"},
+        {"\n\nText,text\n", "line 3: two columns are named text"},
+        {"Text,Date\nok,1\n\"a\nb\",2,extra\n", "line 3: 3 fields, the header names 2"},
+        {"Text,Date\nok,Middle\n",
+         "line 2: Date \"Middle\" is no corner: None, Top Left, Top Right, Bottom Left, Bottom "
+         "Right or 0 to 4"},
+        {"Text;Time\nok;9\n",
+         "line 2: Time \"9\" is no corner: None, Top Left, Top Right, Bottom Left, Bottom Right "
+         "or 0 to 4"},
+        {"Text\n\"open\n", "line 2: a quote is opened and never closed"},
+    };
+    for (const auto& c : cases) {
+        const CueListRead read = ReadCueList(c.csv);
+        EXPECT_EQ(read.error, c.error) << c.csv;
+        EXPECT_TRUE(read.cues.empty()) << c.csv;
+    }
+}
+
+}  // namespace
