@@ -27,7 +27,6 @@ struct UnitWrite {
     std::string text;
     int dateCorner = 0;
     int timeCorner = 0;
-    int cue = 0;  // the cue list's number, 0 when no cue
     // The bytes queued for the line, and whether the port took every one of them.
     std::string bytes;
     bool taken = true;
