@@ -39,6 +39,7 @@ public:
     OnAirRecord& OnAir() override { return m_onAir; }
     int ListenForChanges(std::function<void()>) override { return 0; }
     void StopListening(int) override {}
+    void ShowNotice(const std::string&) override {}
 
     void Write(WriteKind kind, WriteOrigin origin, int cue) {
         UnitWrite write;
