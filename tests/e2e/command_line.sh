@@ -99,7 +99,7 @@ for args in "a.tso b.tso" "--bogus" "-x a.tso"; do
     expect_eq "$status" 2 "exit code for [$args]"
     [ ! -s "$WORK/out" ] || fail "standard output for [$args]: $(cat "$WORK/out")"
     expect_eq "$(wc -l <"$WORK/err")" 1 "lines on standard error for [$args]"
-    grep -q 'usage: tessora \[--monitor\] \[--cues LIST\] \[FILE\] | --list-ports | --remote-token | --help | --version$' "$WORK/err" || fail "no usage for [$args]: $(cat "$WORK/err")"
+    grep -q 'usage: tessora \[--monitor\] \[--cues LIST\] \[FILE\] | --list-ports | --remote-token | --as-run \[DATE\] \[--csv\] | --help | --version$' "$WORK/err" || fail "no usage for [$args]: $(cat "$WORK/err")"
 done
 
 step "--list-ports, --help and --version answer with no display at all"
