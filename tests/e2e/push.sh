@@ -110,8 +110,10 @@ for i in $(seq 1 20); do
 done
 # Dropped when its pings go unanswered (or sooner, were its backlog to grow too long).
 wait_for 40 clients_are 2 || fail "the stopped client is still connected: $(ss -tnpH state established "( dport = :$PORT or sport = :$PORT )")"
-wait_for 10 has_message "$WORK/a.out" '.type == "on_air" and (.on_air.text | startswith("20\n"))' ||
+wait_for 10 has_message "$WORK/a.out" '.type == "on_air" and (.on_air.text | startswith("20\n"))' || {
+    cp "$WORK/a.out" "$ARTEFACTS/push-client-a.out" || true
     fail "the last Send was not told: $(jq -c 'select(.type != "state") | [.type, .kind, (.on_air.text // "" | .[0:3])]' "$WORK/a.out" | tail -n 30) $(cat "$WORK/a.err")"
+}
 expect_eq "$(messages "$WORK/a.out" '.type == "on_air"')" $((sends + 20)) "Sends told to a reader"
 
 wait_for 5 more_stamps_than "$stamps" com2 || fail "the clock stopped after the drop"
