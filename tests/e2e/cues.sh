@@ -101,8 +101,16 @@ for i in 1 2 3; do
     SEND_MS+=($(($(unit_byte_time com1 $((count + 1))) - (t - UNIT_T0))))
 done
 
-step "HTTP: take a cue by number, move the next marker back and on"
+step "HTTP: take a cue by number, move the next marker back and on; a panel is told"
+"$6" "ws://127.0.0.1:$PORT/api/v1/events?token=$TOKEN" >"$WORK/push.out" 2>/dev/null &
+# told JQ-SELECT: the push client has had a message that matches.
+told() { [ "$(jq -c "select($1)" "$WORK/push.out" 2>/dev/null | wc -l)" -gt 0 ]; }
+wait_for 10 told '.type == "state"' || fail "the push client got no state"
 expect_api 200 POST /api/v1/cues/take '{"cue": 12}'
+wait_for 10 told '.type == "cue" and .on_air == 12 and .next == 1' ||
+    fail "no cue message for the take: $(cat "$WORK/push.out")"
+told '.type == "on_air" and .on_air.origin == "cue" and .on_air.screen == 4' ||
+    fail "no on_air message from the cue: $(cat "$WORK/push.out")"
 wait_for 10 row_is 0 "Last cue, on" || fail "take of cue 12: row 00 [$(unit_row com1 0)]"
 row_is 1 "two lines" || fail "row 01: [$(unit_row com1 1)]"
 # With Loop the last cue leaves the first next.
