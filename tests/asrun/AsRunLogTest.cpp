@@ -10,6 +10,7 @@
 
 #include "AsRunLog.h"
 #include "AsRunText.h"
+#include "StandInDoor.h"
 #include "TempFolder.h"
 
 namespace {
@@ -17,29 +18,12 @@ namespace {
 using namespace std::chrono_literals;
 
 // A window with a port and an on-air record, and nothing else.
-class FakeDoor : public CWindowDoor {
+class FakeDoor : public StandInDoor {
 public:
-    bool Busy() const override { return false; }
-    void SelectScreen(int, WriteOrigin) override {}
-    void PutScreen(int, const ScreenChange&, WriteOrigin) override {}
-    void Send(WriteOrigin) override {}
-    void Clear(WriteOrigin) override {}
-    void ShowNotice(const std::string&) override {}
-    WindowState State() override {
-        WindowState state;
+    FakeDoor() {
         state.port = "COM2";
         state.device = "/dev/pts/7";
-        return state;
     }
-    SendPreview NextSend() override { return PreviewSend("", 0, 0, 0); }
-    const CCaptionDisplay& UnitDisplay() override { return m_unit; }
-    OnAirRecord& OnAir() override { return m_onAir; }
-    int ListenForChanges(std::function<void()>) override { return 0; }
-    void StopListening(int) override {}
-
-private:
-    CCaptionDisplay m_unit;
-    OnAirRecord m_onAir;
 };
 
 std::vector<QJsonObject> ReadDay(const std::filesystem::path& folder, const std::string& day) {

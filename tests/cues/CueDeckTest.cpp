@@ -6,17 +6,15 @@
 #include <vector>
 
 #include "CueDeck.h"
+#include "StandInDoor.h"
 
 namespace {
 
 // A window that notes the commands, and records a cue's Send as the real one does.
-class FakeDoor : public CWindowDoor {
+class FakeDoor : public StandInDoor {
 public:
     std::vector<std::string> calls;
-    WindowState state;
-    bool busy = false;
 
-    bool Busy() const override { return busy; }
     void SelectScreen(int screen, WriteOrigin) override {
         calls.push_back("select " + std::to_string(screen));
     }
@@ -33,25 +31,14 @@ public:
         Write(WriteKind::Send, WriteOrigin::Cue, cue);
     }
     void Clear(WriteOrigin origin) override { Write(WriteKind::Clear, origin, 0); }
-    WindowState State() override { return state; }
-    SendPreview NextSend() override { return {}; }
-    const CCaptionDisplay& UnitDisplay() override { return m_unit; }
-    OnAirRecord& OnAir() override { return m_onAir; }
-    int ListenForChanges(std::function<void()>) override { return 0; }
-    void StopListening(int) override {}
-    void ShowNotice(const std::string&) override {}
 
     void Write(WriteKind kind, WriteOrigin origin, int cue) {
         UnitWrite write;
         write.kind = kind;
         write.origin = origin;
         write.cue = cue;
-        m_onAir.Record(write);
+        OnAir().Record(write);
     }
-
-private:
-    CCaptionDisplay m_unit;
-    OnAirRecord m_onAir;
 };
 
 std::vector<Cue> Cues(int count) {

@@ -7,19 +7,17 @@
 
 #include "RemoteApi.h"
 #include "RemoteControl.h"
+#include "StandInDoor.h"
 
 namespace remote {
 namespace {
 
 // A window that only notes what it is asked, to check the remote reaches it through its door
 // alone and in its terms: screens 1 to 4, Windows-1252 texts as typed, the remote's origin.
-class FakeDoor : public CWindowDoor {
+class FakeDoor : public StandInDoor {
 public:
     std::vector<std::string> calls;
-    WindowState state;
-    bool busy = false;
 
-    bool Busy() const override { return busy; }
     void SelectScreen(int screen, WriteOrigin origin) override {
         Note("select " + std::to_string(screen), origin);
     }
@@ -31,28 +29,12 @@ public:
     }
     void Send(WriteOrigin origin) override { Note("send", origin); }
     void Clear(WriteOrigin origin) override { Note("clear", origin); }
-    void ShowNotice(const std::string&) override {}
-    WindowState State() override { return state; }
     SendPreview NextSend() override { return PreviewSend("Next", 0, 0, 0); }
-    const CCaptionDisplay& UnitDisplay() override { return m_unit; }
-    OnAirRecord& OnAir() override { return m_onAir; }
-    int ListenForChanges(std::function<void()> listener) override {
-        listeners[++m_lastKey] = std::move(listener);
-        return m_lastKey;
-    }
-    void StopListening(int key) override { listeners.erase(key); }
-    void Changed() {
-        for (auto& [key, listener] : listeners) listener();
-    }
-    std::map<int, std::function<void()>> listeners;
 
 private:
     void Note(const std::string& call, WriteOrigin origin) {
         calls.push_back(call + (origin == WriteOrigin::Remote ? "" : " (not remote)"));
     }
-    CCaptionDisplay m_unit;
-    OnAirRecord m_onAir;
-    int m_lastKey = 0;
 };
 
 TEST(RemoteControl, RequestsBecomeTheWindowsCommands) {
