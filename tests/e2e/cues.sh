@@ -112,7 +112,7 @@ wait_for 10 told '.type == "cue" and .on_air == 12 and .next == 1' ||
 told '.type == "on_air" and .on_air.origin == "cue" and .on_air.screen == 4' ||
     fail "no on_air message from the cue: $(cat "$WORK/push.out")"
 wait_for 10 row_is 0 "Last cue, on" || fail "take of cue 12: row 00 [$(unit_row com1 0)]"
-row_is 1 "two lines" || fail "row 01: [$(unit_row com1 1)]"
+wait_for 10 row_is 1 "two lines" || fail "row 01: [$(unit_row com1 1)]"
 # With Loop the last cue leaves the first next.
 expect_eq "$(field '[.on_air, .next] | tostring')" "[12,1]" "after the last cue"
 expect_api 200 POST /api/v1/cues/previous
