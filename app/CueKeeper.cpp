@@ -12,6 +12,7 @@
 
 #include "Cp1252.h"
 #include "DialogTemplate.h"
+#include "MainWindowFrame.h"
 #include "MessageBox.h"
 #include "Messages.h"
 #include "SettingsStore.h"
@@ -24,7 +25,6 @@ constexpr std::size_t kMaxSettingBytes = 4096;
 constexpr auto kRereadDelay = std::chrono::milliseconds(150);
 // A replaced file may be gone for a moment: it is looked for again for about five seconds.
 constexpr int kRereadTries = 30;
-const QMargins kAssumedFrame(4, 40, 4, 4);
 
 struct FileRead {
     CueListRead list;
@@ -179,16 +179,10 @@ void CCueKeeper::Show(bool show) {
     }
     if (!m_pWnd) {
         EnsureWindow();
-        RECT main;
-        m_window.GetWindowRect(&main);
-        const QRect inner = m_window.geometry();
-        QRect outer(main.left, main.top, main.right - main.left, main.bottom - main.top);
-        if (outer == inner) outer = inner.marginsAdded(kAssumedFrame);
-        const QMargins frame(inner.left() - outer.left(), inner.top() - outer.top(),
-                             outer.right() - inner.right(), outer.bottom() - inner.bottom());
+        const MainWindowFrame main = FrameOfMainWindow(m_window);
         // Clear of the main window and of any other tool window beside it (the monitor); the
         // full window steps aside as for the monitor, unless that one already placed it.
-        QRect taken = outer;
+        QRect taken = main.outer;
         bool besideAnother = false;
         for (QWidget* tool : m_window.findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
             if (tool != m_pWnd.get() && tool->isWindow() && tool->isVisible()) {
@@ -196,10 +190,9 @@ void CCueKeeper::Show(bool show) {
                 besideAnother = true;
             }
         const bool mayMove = !besideAnother && !m_miniMode();
-        if (const std::optional<QPoint> aside = m_pWnd->PlaceBeside(taken, frame, m_pos, mayMove))
-            m_window.MoveWindow(main.left + aside->x() - outer.left(),
-                                main.top + aside->y() - outer.top(), main.right - main.left,
-                                main.bottom - main.top, true);
+        if (const std::optional<QPoint> aside =
+                m_pWnd->PlaceBeside(taken, main.frame, m_pos, mayMove))
+            MoveMainWindow(m_window, main, *aside);
     }
     m_pWnd->show();
 }

@@ -3,13 +3,12 @@
 #include <chrono>
 
 #include "DHtmlDialog.h"
+#include "MainWindowFrame.h"
 #include "SettingsStore.h"
 
 namespace {
 
 constexpr auto kMonitorFrame = std::chrono::milliseconds(33);
-// A window manager's frame: a title bar and thin borders, generous rather than tight.
-const QMargins kAssumedFrame(4, 40, 4, 4);
 
 }  // namespace
 
@@ -35,21 +34,12 @@ void CMonitorKeeper::Show(bool show) {
         // Measured with its texts in: a warning under a grid makes it taller.
         m_bNextSendStale = true;
         Refresh();
-        RECT main;
-        m_window.GetWindowRect(&main);
-        const QRect inner = m_window.geometry();
-        QRect outer(main.left, main.top, main.right - main.left, main.bottom - main.top);
-        // A window just shown may not be framed yet: a frame as large as most is assumed.
-        if (outer == inner) outer = inner.marginsAdded(kAssumedFrame);
         // The monitor's frame will be the window manager's, as the main window's is.
-        const QMargins frame(inner.left() - outer.left(), inner.top() - outer.top(),
-                             outer.right() - inner.right(), outer.bottom() - inner.bottom());
+        const MainWindowFrame main = FrameOfMainWindow(m_window);
         // The strip stays where the operator put it; the full window may step aside.
         if (const std::optional<QPoint> aside =
-                m_pMonitor->PlaceBeside(outer, frame, m_pos, !m_sources.miniMode()))
-            m_window.MoveWindow(main.left + aside->x() - outer.left(),
-                                main.top + aside->y() - outer.top(), main.right - main.left,
-                                main.bottom - main.top, true);
+                m_pMonitor->PlaceBeside(main.outer, main.frame, m_pos, !m_sources.miniMode()))
+            MoveMainWindow(m_window, main, *aside);
     }
     m_bNextSendStale = true;
     Refresh();
