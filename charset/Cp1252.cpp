@@ -1,5 +1,6 @@
 #include "Cp1252.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 
@@ -81,4 +82,12 @@ std::string Utf8FromCp1252(std::string_view text) {
     out.reserve(text.size());
     for (const char byte : text) AppendUtf8(out, Cp1252Char(static_cast<unsigned char>(byte)));
     return out;
+}
+
+std::size_t DropControlCharacters(std::string& text) {
+    const auto isDropped = [](char c) {
+        const auto byte = static_cast<unsigned char>(c);
+        return (byte < 0x20 && byte != '\t' && byte != '\r' && byte != '\n') || byte == 0x7F;
+    };
+    return static_cast<std::size_t>(std::erase_if(text, isDropped));
 }

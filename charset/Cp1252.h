@@ -25,3 +25,9 @@ void AppendUtf8(std::string& out, char32_t character);
 
 // False for the five bytes Windows-1252 leaves undefined, which have no character to show.
 bool Cp1252Assigned(unsigned char byte);
+
+// Control characters the unit would act on rather than show (ESC, BEL, BS, VT, FF, DEL and
+// the rest below the space, NUL included) are dropped; TAB, CR and LF stay. Every way text
+// enters (typed or pasted, opened from a file, read from a cue list) passes through this.
+// Returns how many were dropped, so the caller can say so once.
+std::size_t DropControlCharacters(std::string& text);

@@ -34,6 +34,16 @@ TEST(Cp1252Test, CharactersItCannotHoldBecomeQuestionMarks) {
     for (const auto& c : cases) EXPECT_EQ(Cp1252FromUtf16(c.text), c.bytes) << c.bytes;
 }
 
+TEST(Cp1252Test, ControlCharactersTheUnitWouldActOnAreDropped) {
+    // ESC, BEL, BS, VT, FF, DEL and NUL go; TAB, CR, LF and the high bytes stay.
+    std::string text = std::string("a\x1B[2Jb") + '\x07' + '\x08' + '\x0B' + '\x0C' + '\x7F' +
+                       '\0' + "c\td\r\ne" + '\x80' + '\xFF';
+    EXPECT_EQ(DropControlCharacters(text), 7u);
+    EXPECT_EQ(text, std::string("a[2Jbc\td\r\ne") + '\x80' + '\xFF');
+    std::string clean = "Evening news\r\n\twith Sam";
+    EXPECT_EQ(DropControlCharacters(clean), 0u);
+}
+
 TEST(ExceptionsTest, ErrnoMapsToTheCauseTheOperatorSees) {
     const struct {
         int error;
