@@ -17,6 +17,8 @@ namespace {
 
 constexpr char kTitle[] = "Tessora Monitor";
 constexpr char kCutMark[] = "\u2702 ";  // a pair of scissors: this row is not sent
+// The text's braces are carried out by the unit, not shown: said so the operator knows.
+constexpr char kCommandsNote[] = "{ } The text holds unit commands: the unit carries them out.";
 // The grids' smallest font: below it the cells no longer read at a glance.
 constexpr int kLegiblePixels = 9;
 constexpr int kNoScreen = 1 << 20;
@@ -105,8 +107,10 @@ std::optional<QPoint> CMonitorWnd::PlaceBeside(const QRect& owner, const QMargin
 void CMonitorWnd::ShowNextSend(const SendPreview& preview) {
     m_pNext->SetDisplay(preview.display);
     QString dropped;
+    if (preview.unitCommands) dropped = QString::fromUtf8(kCommandsNote);
     if (preview.layout.tooLong) {
-        dropped = FromAnsi(std::string(kTooLongWarning));
+        if (!dropped.isEmpty()) dropped += QLatin1Char('\n');
+        dropped += FromAnsi(std::string(kTooLongWarning));
         for (const std::string& row : preview.layout.droppedRows)
             dropped += QLatin1Char('\n') + QString::fromUtf8(kCutMark) + FromAnsi(row);
         if (preview.layout.moreDropped)

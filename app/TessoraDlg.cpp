@@ -26,6 +26,9 @@ constexpr char kTitlePrefix[] = "Halvercrest Pexalune - ";
 constexpr char kUntitled[] = "untitled";
 
 constexpr std::int32_t kFarOff = 1 << 24;
+// The strip's size on first use.
+constexpr int kFirstStripWidth = 100;
+constexpr int kFirstStripHeight = 50;
 constexpr unsigned kClockReadMs = 60 * 1000;
 
 constexpr char kSelectedTab[] = "#666699";
@@ -245,7 +248,8 @@ LRESULT CTessoraDlg::OnToggleMiniMode(WPARAM, LPARAM) {
         UpdateData(true);
         GetWindowRect(&m_rcFull);
         LoadFromResource(IDR_HTML_MINI);
-        MoveWindow(m_nMinPosX, m_nMinPosY, m_nMinSizeWidth, m_nMinSizeHeight, true);
+        const QSize size = StripSize();
+        MoveWindow(m_nMinPosX, m_nMinPosY, size.width(), size.height(), true);
         // A stored place off every screen (another display set-up, a hand-edited value) would
         // hide the strip and its restore text: it shows on the nearest screen instead, and
         // the stored place stays as it is. Far beyond any screen is all the same.
@@ -253,8 +257,7 @@ LRESULT CTessoraDlg::OnToggleMiniMode(WPARAM, LPARAM) {
                             std::clamp(m_nMinPosY, -kFarOff, kFarOff));
         m_ptStripShown = OnTheScreens(stored, frameSize());
         if (m_ptStripShown != stored)
-            MoveWindow(m_ptStripShown.x(), m_ptStripShown.y(), m_nMinSizeWidth, m_nMinSizeHeight,
-                       true);
+            MoveWindow(m_ptStripShown.x(), m_ptStripShown.y(), size.width(), size.height(), true);
         m_bMiniMode = true;
     } else {
         RECT strip;
@@ -270,6 +273,20 @@ LRESULT CTessoraDlg::OnToggleMiniMode(WPARAM, LPARAM) {
         m_bMiniMode = false;
     }
     return 0;
+}
+
+QSize CTessoraDlg::StripSize() const {
+    // A stored size with no room for the restore text (0, negative, a few pixels) would be a
+    // sliver nobody can read or click: the strip shows at the first-use size instead, and the
+    // stored size stays as it is.
+    constexpr int kTextWidth = 48;
+    constexpr int kTextHeight = 16;
+    const QMargins frame = frameMargins();
+    const bool roomy =
+        qint64{m_nMinSizeWidth} >= frame.left() + frame.right() + kTextWidth &&
+        qint64{m_nMinSizeHeight} >= frame.top() + frame.bottom() + kTextHeight;
+    return roomy ? QSize(m_nMinSizeWidth, m_nMinSizeHeight)
+                 : QSize(kFirstStripWidth, kFirstStripHeight);
 }
 
 void CTessoraDlg::ComposeText(const TextLayout& layout) {
@@ -381,10 +398,17 @@ void CTessoraDlg::OpenFile(const std::string& path) {
         AfxMessageBox(kOpenFailed, MB_OK, reason);
         return;
     }
+    const ScreenRepairs repairs = TidyScreens(m_doc);
     SetWindowText(kTitlePrefix + FileTitle(path));
     m_bDirty = false;
     m_nScreen = 2;
     ShowScreen();
+    if (repairs.controls != 0) OnControlCharactersDropped();
+}
+
+void CTessoraDlg::OnControlCharactersDropped() {
+    // Posted: the command that read the text puts its own text on the message line first.
+    QTimer::singleShot(0, this, [this] { ShowNotice(std::string(kControlsLeftOut)); });
 }
 
 LRESULT CTessoraDlg::OnToggleMonitor(WPARAM, LPARAM) {

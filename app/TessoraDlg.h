@@ -133,6 +133,7 @@ protected:
     // A text the document could not find memory for is shown as the host shows any other
     // out-of-memory: an exclamation, over every window.
     void ReportException(std::exception_ptr error) override;
+    void OnControlCharactersDropped() override;
 
 private:
     // How a Save ended: the commands that offered it go on only after a written file.
@@ -158,6 +159,8 @@ private:
     int m_nextListenerKey = 1;
     // A Send of the current screen, as a Send or as the corner lists' resend.
     void SendScreen(WriteKind kind, WriteOrigin origin, int cue = 0);
+    // The strip's outer size: the stored one, unless it leaves no room for its text.
+    QSize StripSize() const;
     // Who posted a command: the page is the strip while the window is one.
     WriteOrigin OriginOf(LPARAM lParam) const;
 };

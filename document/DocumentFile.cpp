@@ -4,6 +4,7 @@
 #include <system_error>
 
 #include "Archive.h"
+#include "Cp1252.h"
 #include "File.h"
 
 namespace fs = std::filesystem;
@@ -53,4 +54,19 @@ bool LoadDocument(const std::string& path, CTessoraFile& doc, CFileException* op
     ar.Close();
     file.Close();
     return true;
+}
+
+ScreenRepairs TidyScreens(CTessoraFile& doc) {
+    ScreenRepairs repairs;
+    const auto tidyCorner = [&repairs](std::int32_t& corner) {
+        if (corner >= 0 && corner <= 4) return;
+        corner = 0;
+        ++repairs.corners;
+    };
+    for (int screen = 0; screen < CTessoraFile::kScreenCount; ++screen) {
+        repairs.controls += DropControlCharacters(doc.Text(screen));
+        tidyCorner(doc.DateCorner(screen));
+        tidyCorner(doc.TimeCorner(screen));
+    }
+    return repairs;
 }

@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <string>
+#include <string_view>
 
 #include "Exceptions.h"
 #include "TessoraFile.h"
@@ -29,3 +30,16 @@ inline constexpr std::size_t kLongestScreenText = std::size_t{1} << 20;
 // device) is refused as unopenable.
 [[nodiscard]] bool SaveDocument(const CTessoraFile& doc, const std::string& path,
                                 CFileException* openError = nullptr);
+
+// What a screen set read from a file is made to hold before it is shown or sent: control
+// characters the unit would act on dropped (TAB, CR and LF stay) and corners outside 0 to 4
+// read as None, so the page, the stamps and the panels see only the five corners. The file
+// on disk keeps its bytes until the operator saves.
+inline constexpr std::string_view kControlsLeftOut =
+    "Control characters were left out of the text: the unit would act on them.";
+struct ScreenRepairs {
+    std::size_t controls = 0;
+    int corners = 0;
+    bool Any() const { return controls != 0 || corners != 0; }
+};
+ScreenRepairs TidyScreens(CTessoraFile& doc);

@@ -12,6 +12,8 @@
 struct SendPreview {
     CCaptionDisplay display;
     TextLayout layout;
+    // The text holds the unit's own commands (a clear, a position), which the unit carries out.
+    bool unitCommands = false;
 };
 
 SendPreview PreviewSend(std::string_view text, int dateCorner, int timeCorner, std::time_t now);

@@ -19,6 +19,7 @@
 #include <new>
 
 #include "Charset.h"
+#include "Cp1252.h"
 #include "DialogTemplate.h"
 #include "MessageBox.h"
 #include "ResourceUrl.h"
@@ -304,8 +305,16 @@ void CDHtmlDialog::DDX_DHtml_ElementText(CDataExchange* pDX, const QString& id, 
     const bool isValue = dispId == DISPID_A_VALUE;
     if (pDX->m_bSaveAndValidate) {
         field = ToAnsi(isValue ? e->value : e->innerText);
-        // A NUL (pasted, say) would end the text early wherever it goes as a C string.
-        std::erase(field, '\0');
+        // Control characters (pasted, say) would end a text early as a C string (NUL) or be
+        // acted on by the unit (ESC, BEL...). The element is given the text without them, so
+        // it shows what goes out, and the window says so once.
+        if (DropControlCharacters(field) != 0) {
+            const QString kept = FromAnsi(field);
+            (isValue ? e->value : e->innerText) = kept;
+            writeProperty(id, isValue ? QStringLiteral("value") : QStringLiteral("innerText"),
+                          kept);
+            OnControlCharactersDropped();
+        }
         return;
     }
     const QString text = FromAnsi(field);

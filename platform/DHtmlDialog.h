@@ -120,6 +120,8 @@ protected:
     // Shows an error that escaped a command, as the message dispatch does.
     virtual void ReportException(std::exception_ptr error);
 
+    // Called when a text read from the page held control characters, which were dropped.
+    virtual void OnControlCharactersDropped() {}
     // Exchanges a text property (innerText or value) of an element with a field.
     void DDX_DHtml_ElementText(CDataExchange* pDX, const QString& id, int dispId,
                                std::string& field);
@@ -136,9 +138,11 @@ protected:
     bool event(QEvent* event) override;
     void timerEvent(QTimerEvent* event) override;
 
+    // The window manager's frame around the window, as it is now.
+    QMargins frameMargins() const;
+
 private:
     void createView();
-    QMargins frameMargins() const;
     void onPageLoaded(const QString& url, QHash<QString, PageElement> elements);
     void onPageLost();
     void announceDone(unsigned message);

@@ -4,6 +4,7 @@
 #include <chrono>
 #include <cstddef>
 #include <ctime>
+#include <filesystem>
 #include <iostream>
 #include <string>
 #include <thread>
@@ -108,12 +109,20 @@ int Run(const SendOptions& options) {
     CTessoraFile doc;
     if (!options.file.empty()) {
         CFileException openError;
+        std::string reason;
         try {
-            if (!LoadDocument(options.file, doc, &openError))
-                return Fail(kBadFile, openError.Text());
+            // The window's reasons for a file that is there: a folder, a pipe or a device
+            // named as such, a text too long for a screen with its length.
+            if (!LoadDocument(options.file, doc, &openError, &reason)) {
+                std::error_code unknown;
+                const bool there = std::filesystem::exists(options.file, unknown);
+                return Fail(kBadFile, there && !reason.empty() ? reason : openError.Text());
+            }
         } catch (const CException& e) {
             return Fail(kBadFile, "could not read " + options.file + ": " + e.Text());
         }
+        if (TidyScreens(doc).controls != 0)
+            std::cerr << "tessora-send: " << kControlsLeftOut << std::endl;
     }
 
     const auto [name, device] = ChooseLine(options);

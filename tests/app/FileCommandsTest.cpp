@@ -181,6 +181,26 @@ TEST_F(FileCommands, OpenAnsweredNoReplacesAllScreensAndShowsScreenOne) {
     EXPECT_EQ(tabColour(3), "#333399");
 }
 
+TEST_F(FileCommands, OpenLeavesOutControlCharactersAndStrayCornersButNotOnDisk) {
+    CTessoraFile hostile;
+    hostile.Text(0) = "News\x1B[2J at ten\x07";
+    hostile.DateCorner(0) = 7;
+    hostile.TimeCorner(0) = 3;
+    ASSERT_TRUE(SaveDocument(hostile, at("hostile.tso")));
+    choices = {at("hostile.tso")};
+    press("btnOpen");
+    w.runPostedMessages();
+    EXPECT_EQ(w.dlg->m_doc.Text(0), "News[2J at ten");
+    EXPECT_EQ(page->page["scrText"].value, "News[2J at ten");
+    EXPECT_EQ(page->page["cmbDate"].selectedIndex, 0) << "a corner of 7 reads as None";
+    EXPECT_EQ(page->page["cmbTime"].selectedIndex, 3);
+    EXPECT_EQ(w.dlg->m_strMessage, kControlsLeftOut);
+    EXPECT_FALSE(w.dlg->m_bDirty);
+    CTessoraFile onDisk;
+    ASSERT_TRUE(LoadDocument(at("hostile.tso"), onDisk));
+    EXPECT_EQ(onDisk, hostile) << "the file keeps its bytes until saved";
+}
+
 TEST_F(FileCommands, NewResetsTheSetAndShowsAnEmptyScreenOne) {
     typeTwoScreens();
     page->choose(QStringLiteral("cmbTime"), 4);

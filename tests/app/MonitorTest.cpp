@@ -67,6 +67,7 @@ TEST_F(MonitorOnALine, NextSendIsWhatSendPutsOnTheUnit) {
          1, 4},
         {"stamps sharing a corner", "Shared", 2, 2},
         {"too long, with the date", tooLong, 3, 0},
+        {"a position command in the text", "Placed {C0510by hand", 0, 0},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -91,6 +92,8 @@ TEST_F(MonitorOnALine, NextSendIsWhatSendPutsOnTheUnit) {
             EXPECT_NE(monitor().DroppedText().indexOf(QStringLiteral("too long")), -1);
             EXPECT_NE(monitor().DroppedText().indexOf(QStringLiteral("Line 19")), -1);
             EXPECT_EQ(monitor().DroppedText().indexOf(QStringLiteral("Line 14\n")), -1);
+        } else if (c.text.find("{C") != std::string::npos) {
+            EXPECT_NE(monitor().DroppedText().indexOf(QStringLiteral("unit commands")), -1);
         } else {
             EXPECT_EQ(monitor().DroppedText(), QString());
         }

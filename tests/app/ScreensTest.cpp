@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "AppTestSupport.h"
+#include "DocumentFile.h"
 #include "Messages.h"
 
 namespace {
@@ -125,6 +126,15 @@ TEST_F(Screens, EveryControlPostsItsCommandOnAnyPress) {
     EXPECT_TRUE(w.dlg->m_bMiniMode);
 }
 
+TEST_F(Screens, PastedControlCharactersNeverReachTheScreenAndAreToldOnce) {
+    page->type("scrText", QStringLiteral("Weather\u001B[5m now\u0007\tlater"));
+    w.dlg->UpdateData(true);
+    EXPECT_EQ(w.dlg->m_doc.Text(0), "Weather[5m now\tlater");
+    EXPECT_EQ(page->page["scrText"].value, "Weather[5m now\tlater") << "the box shows what goes out";
+    w.runPostedMessages();
+    EXPECT_EQ(w.dlg->m_strMessage, kControlsLeftOut);
+}
+
 class MiniMode : public Screens {};
 
 TEST_F(MiniMode, EnteringKeepsWhatWasTypedAndLoadsTheStrip) {
@@ -150,6 +160,21 @@ TEST_F(MiniMode, EnteringKeepsWhatWasTypedAndLoadsTheStrip) {
     EXPECT_EQ(page->page["cmbTime"].selectedIndex, 2);
     EXPECT_EQ(page->page["divDirty"].innerText, "dirty");
     EXPECT_EQ(tabColour(1), "#666699");
+}
+
+TEST_F(MiniMode, AStoredSizeWithNoRoomForTheRestoreTextShowsTheFirstUseSize) {
+    for (const int stored : {0, -5, 5}) {
+        w.dlg->m_nMinSizeWidth = stored;
+        w.dlg->m_nMinSizeHeight = stored;
+        w.dlg->OnToggleMiniMode(0, 0);
+        EXPECT_EQ(w.dlg->frameGeometry().size(), QSize(100, 50)) << stored;
+        w.dlg->OnToggleMiniMode(0, 0);
+        EXPECT_EQ(w.dlg->m_nMinSizeWidth, stored) << "the stored size stays";
+    }
+    w.dlg->m_nMinSizeWidth = 160;
+    w.dlg->m_nMinSizeHeight = 40;
+    w.dlg->OnToggleMiniMode(0, 0);
+    EXPECT_EQ(w.dlg->frameGeometry().size(), QSize(160, 40));
 }
 
 TEST_F(MiniMode, ACloseRequestOnTheStripRestoresTheFullWindow) {

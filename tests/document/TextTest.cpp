@@ -4,6 +4,7 @@
 #include <string>
 
 #include "Cp1252.h"
+#include "DocumentFile.h"
 #include "Exceptions.h"
 #include "LineEnds.h"
 
@@ -42,6 +43,22 @@ TEST(Cp1252Test, ControlCharactersTheUnitWouldActOnAreDropped) {
     EXPECT_EQ(text, std::string("a[2Jbc\td\r\ne") + '\x80' + '\xFF');
     std::string clean = "Evening news\r\n\twith Sam";
     EXPECT_EQ(DropControlCharacters(clean), 0u);
+}
+
+TEST(TidyScreensTest, WhatTheUnitWouldActOnIsLeftOutAndStrayCornersReadAsNone) {
+    CTessoraFile doc;
+    doc.Text(0) = "Evening\x1B[2J news\r\n\tat ten\x07";
+    doc.DateCorner(0) = 4;
+    doc.TimeCorner(1) = -5;
+    doc.DateCorner(3) = 5;
+    const ScreenRepairs repairs = TidyScreens(doc);
+    EXPECT_EQ(repairs.controls, 2u);
+    EXPECT_EQ(repairs.corners, 2);
+    EXPECT_EQ(doc.Text(0), "Evening[2J news\r\n\tat ten");
+    EXPECT_EQ(doc.DateCorner(0), 4);
+    EXPECT_EQ(doc.TimeCorner(1), 0);
+    EXPECT_EQ(doc.DateCorner(3), 0);
+    EXPECT_FALSE(TidyScreens(doc).Any());
 }
 
 TEST(ExceptionsTest, ErrnoMapsToTheCauseTheOperatorSees) {

@@ -97,6 +97,22 @@ run 3 "$WORK/short.tso" 2
     fail "a cut-short file: $ERR"
 run 3 "$WORK/missing.tso" 1
 [[ $ERR == *"missing.tso was not found."* ]] || fail "a missing file: $ERR"
+mkdir "$WORK/folder.tso"
+mkfifo "$WORK/pipe.tso"
+for kind in folder pipe; do
+    run 3 "$WORK/$kind.tso" 1
+    [[ $ERR == *"$kind.tso is a $kind, not a screen set file."* ]] || fail "a $kind: $ERR"
+done
+run 3 /dev/null 1
+[[ $ERR == *"/dev/null is a device, not a screen set file."* ]] || fail "a device: $ERR"
+{
+    # Corners 0 and 0, then a 32-bit length of 1 MiB and one byte.
+    printf '\0\0\0\0\0\0\0\0\xff\xff\xff\x01\x00\x10\x00'
+    head -c 1048577 /dev/zero | tr '\0' 'a'
+} >"$WORK/long.tso"
+run 3 "$WORK/long.tso" 1
+[[ $ERR == *"long.tso holds a screen text of 1048577 bytes; a screen may hold at most 1048576."* ]] ||
+    fail "a text over 1 MiB: $ERR"
 for screen in 0 5; do
     run 2 "$WORK/show.tso" "$screen"
     [[ $ERR == *"no screen '$screen': screens are 1 to 4"* ]] || fail "screen $screen: $ERR"
