@@ -1,5 +1,6 @@
 #include "CueKeeper.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -23,8 +24,6 @@ namespace {
 constexpr qint64 kMaxCueFileBytes = 64 * 1024 * 1024;
 constexpr std::size_t kMaxSettingBytes = 4096;
 constexpr auto kRereadDelay = std::chrono::milliseconds(150);
-// A replaced file may be gone for a moment: it is looked for again for about five seconds.
-constexpr int kRereadTries = 30;
 
 struct FileRead {
     CueListRead list;
@@ -37,6 +36,18 @@ std::string TypedCp1252(std::string_view utf8) {
     return Cp1252FromUtf16(QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()))
                                .normalized(QString::NormalizationForm_C)
                                .toStdU16String());
+}
+
+// What a file is now, to tell a change of it from a change of something else in its folder:
+// where a link leads, the size and the times. Empty when there is no such file.
+QString MarkOf(const QString& file) {
+    const QFileInfo info(file);
+    if (!info.exists()) return {};
+    return QStringLiteral("%1 %2 %3 %4")
+        .arg(info.canonicalFilePath())
+        .arg(info.size())
+        .arg(info.lastModified().toMSecsSinceEpoch())
+        .arg(info.metadataChangeTime().toMSecsSinceEpoch());
 }
 
 // Runs on a worker thread: touches nothing but its own copies.
@@ -75,10 +86,10 @@ CCueKeeper::CCueKeeper(CDHtmlDialog& window, CWindowDoor& door, std::function<bo
     m_reread.setSingleShot(true);
     m_reread.setInterval(kRereadDelay);
     QObject::connect(&m_reread, &QTimer::timeout, &m_context, [this] { FileChanged(); });
-    QObject::connect(&m_watcher, &QFileSystemWatcher::fileChanged, &m_context, [this] {
-        m_nRereadTries = kRereadTries;
-        m_reread.start();
-    });
+    QObject::connect(&m_watcher, &QFileSystemWatcher::fileChanged, &m_context,
+                     [this] { m_reread.start(); });
+    QObject::connect(&m_watcher, &QFileSystemWatcher::directoryChanged, &m_context,
+                     [this] { FolderChanged(); });
 }
 
 CCueKeeper::~CCueKeeper() {
@@ -214,14 +225,18 @@ void CCueKeeper::Open(const std::string& path, bool reload) {
     const QString file =
         QFileInfo(QFile::decodeName(QByteArray::fromStdString(path))).absoluteFilePath();
     const int read = ++m_nReads;
+    const QString mark = MarkOf(file);
     auto* watcher = new QFutureWatcher<FileRead>(&m_context);
     QObject::connect(
         watcher, &QFutureWatcher<FileRead>::finished, &m_context,
-        [this, watcher, read, file, reload] {
+        [this, watcher, read, file, reload, mark] {
             watcher->deleteLater();
             if (read != m_nReads) return;
-            FileRead result = watcher->result();
+            // Taken, not copied: a copy of a long list would hold the window up.
+            FileRead result = watcher->future().takeResult();
             const std::string name = QFile::encodeName(file).toStdString();
+            // A file read again is not read once more until it changes, taken or not.
+            if (file == m_strWatched) m_strMark = mark;
             if (!result.list.error.empty()) {
                 Say(QStringLiteral("Could not read %1: %2")
                         .arg(file, QString::fromStdString(result.list.error)),
@@ -231,30 +246,66 @@ void CCueKeeper::Open(const std::string& path, bool reload) {
             }
             const int count = static_cast<int>(result.list.cues.size());
             if (m_pWnd) m_pWnd->BeginReplace();
-            const std::string change = m_deck.Replace(name, std::move(result.list.cues), reload);
+            std::vector<Cue> old;
+            const std::string change =
+                m_deck.Replace(name, std::move(result.list.cues), reload, &old);
             if (m_pWnd) m_pWnd->EndReplace();
+            // A long list is let go of on a worker thread too.
+            if (!old.empty()) (void)QtConcurrent::run([old = std::move(old)] {});
             m_strFile = name;
-            if (!m_watcher.files().contains(file)) {
-                if (!m_watcher.files().isEmpty()) m_watcher.removePaths(m_watcher.files());
-                m_watcher.addPath(file);
+            if (file != m_strWatched) {
+                Watch(file);
+                m_strMark = mark;
             }
-            Say(QString::fromStdString(change), QString());
+            QString said = QString::fromStdString(change);
+            if (const std::size_t dropped = result.list.controlsDropped; dropped > 0)
+                said += (said.isEmpty() ? QString() : QStringLiteral("; ")) +
+                        QStringLiteral("%1 control %2 dropped: the unit would act on them")
+                            .arg(dropped)
+                            .arg(dropped == 1 ? "character" : "characters");
+            Say(said, QString());
             CDHtmlDialog::AnnounceToDrivers(
                 QStringLiteral("cues loaded %1 in %2 ms").arg(count).arg(result.milliseconds));
         });
     watcher->setFuture(QtConcurrent::run(ReadFile, file));
 }
 
+void CCueKeeper::Watch(const QString& file) {
+    if (!m_watcher.files().isEmpty()) m_watcher.removePaths(m_watcher.files());
+    if (!m_watcher.directories().isEmpty()) m_watcher.removePaths(m_watcher.directories());
+    m_strWatched = file;
+    m_bMissing = false;
+    m_watcher.addPath(QFileInfo(file).absolutePath());
+    if (QFileInfo::exists(file)) m_watcher.addPath(file);
+}
+
+void CCueKeeper::FolderChanged() {
+    // Something else in the folder changed, or the file itself was replaced, removed, put
+    // back, or a link to it pointed elsewhere.
+    if (m_strWatched.isEmpty() || MarkOf(m_strWatched) == m_strMark) return;
+    m_reread.start();
+}
+
 void CCueKeeper::FileChanged() {
-    if (m_strFile.empty()) return;
-    const QString file = QFile::decodeName(QByteArray::fromStdString(m_strFile));
-    // An editor that saves by replacing the file leaves the watch on the old one.
+    if (m_strWatched.isEmpty()) return;
+    const QString file = m_strWatched;
     if (!QFileInfo::exists(file)) {
-        if (--m_nRereadTries > 0) m_reread.start();
+        // The folder's watch tells when it is back.
+        m_strMark.clear();
+        if (m_bMissing) return;
+        m_bMissing = true;
+        Say(QStringLiteral("%1 is missing; the list read last stays")
+                .arg(QFileInfo(file).fileName()),
+            QString());
+        CDHtmlDialog::AnnounceToDrivers(QStringLiteral("cues missing"));
         return;
     }
-    if (!m_watcher.files().contains(file)) m_watcher.addPath(file);
-    Open(m_strFile, true);
+    m_bMissing = false;
+    // A watch follows the file a link led to when it was set, and ends with a file removed.
+    m_watcher.removePath(file);
+    m_watcher.addPath(file);
+    m_strMark = MarkOf(file);
+    Open(QFile::encodeName(file).toStdString(), true);
 }
 
 void CCueKeeper::Load(const SettingsStore& store) {

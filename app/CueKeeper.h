@@ -53,6 +53,10 @@ private:
     // The window's message: what the file's last reading said, then what the last take did.
     void Say(const QString& fileMessage, const QString& takeMessage);
     void FileChanged();
+    void FolderChanged();
+    // Watches the file (the one a link points to now) and its folder, which tells when the
+    // file is replaced, removed, put back or a link to it is pointed elsewhere.
+    void Watch(const QString& file);
     void EnsureWindow();
 
     CDHtmlDialog& m_window;
@@ -67,9 +71,13 @@ private:
     QString m_strMessage;
     QString m_strFileMessage;
     QFileSystemWatcher m_watcher;
+    // The file watched, what it was when last read (where a link led, size, times), and
+    // whether it was found missing.
+    QString m_strWatched;
+    QString m_strMark;
+    bool m_bMissing = false;
     // An editor writes a file in steps, or replaces it: one read after it is done.
     QTimer m_reread;
-    int m_nRereadTries = 0;
     QObject m_context;
     int m_listenKey = 0;
 };

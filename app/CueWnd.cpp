@@ -23,11 +23,23 @@ namespace {
 constexpr char kTitle[] = "Tessora Cues";
 constexpr char kCutMark[] = "\u2702 ";    // as the monitor marks rows that are not sent
 constexpr char kLossyMark[] = "\u00BF ";  // characters the unit's set has not became "?"
+constexpr char kCommandsMark[] = "{} ";   // the unit's own commands, sent as they stand
+// A row shows the start of a cue and its tooltip a little more: a screen's text of up to
+// 1 MiB laid out whole would hold the window up.
+constexpr qsizetype kMostShown = 200;
+constexpr qsizetype kMostInTooltip = 2000;
 constexpr char kCornerNames[][13] = {"None", "Top Left", "Top Right", "Bottom Left",
                                      "Bottom Right"};
 const QSize kSize(560, 420);
 
 enum Column { kNumber, kMark, kText, kDate, kTime, kNote, kColumns };
+
+// At most `most` characters of text, "…" in place of the rest.
+QString Shortened(QString text, qsizetype most) {
+    if (text.size() <= most) return text;
+    text.truncate(most);
+    return text + QChar(0x2026);
+}
 
 QString CornerName(int corner) {
     return QString::fromLatin1(IsCorner(corner) ? kCornerNames[corner] : kCornerNames[0]);
@@ -74,23 +86,33 @@ public:
                     case kText:
                         return (cue.cut ? QString::fromUtf8(kCutMark) : QString()) +
                                (cue.lossy ? QString::fromUtf8(kLossyMark) : QString()) +
-                               FromAnsi(std::string(FirstLine(cue.text)));
+                               (cue.commands ? QString::fromUtf8(kCommandsMark) : QString()) +
+                               Shortened(FromAnsi(std::string(
+                                             FirstLine(cue.text).substr(0, kMostShown + 1))),
+                                         kMostShown);
                     case kDate:
                         return CornerName(cue.dateCorner);
                     case kTime:
                         return CornerName(cue.timeCorner);
                     case kNote:
-                        return QString::fromStdString(cue.note);
+                        return Shortened(QString::fromStdString(std::string(
+                                             std::string_view(cue.note).substr(0, 4 * kMostShown))),
+                                         kMostShown);
                 }
                 return {};
             case Qt::ToolTipRole:
                 if (index.column() != kText) return {};
-                return FromAnsi(cue.text) +
+                return Shortened(FromAnsi(cue.text.substr(0, kMostInTooltip + 1)), kMostInTooltip) +
                        (cue.cut ? QStringLiteral("\n\u2702 The unit will not show all of it.")
                                 : QString()) +
                        (cue.lossy ? QStringLiteral("\n\u00BF Characters the unit cannot show "
                                                    "became \"?\".")
-                                  : QString());
+                                  : QString()) +
+                       (cue.commands
+                            ? QStringLiteral("\n{} The text holds the unit's own commands "
+                                             "({A19 clears, {C and a column and row move); "
+                                             "they go to the unit as they stand.")
+                            : QString());
             case Qt::BackgroundRole:
                 if (onAir) return QColor(0xB0, 0x00, 0x20);
                 if (next) return QColor(0xFF, 0xE0, 0x82);

@@ -26,11 +26,10 @@ bool Blank(const CsvRecord& record) {
 
 }  // namespace
 
-CsvTable ReadCsv(std::string_view text) {
+std::string ReadCsvRecords(std::string_view text, std::size_t maxFields,
+                           const std::function<bool(CsvRecord&)>& take) {
     if (text.substr(0, kBom.size()) == kBom) text.remove_prefix(kBom.size());
-    CsvTable table;
-    table.separator = SeparatorOf(text);
-    const char separator = table.separator;
+    const char separator = SeparatorOf(text);
 
     std::size_t line = 1;
     CsvRecord record{line, {std::string()}};
@@ -38,9 +37,11 @@ CsvTable ReadCsv(std::string_view text) {
     bool quoted = false;
     bool closed = false;
     std::size_t quoteLine = 0;
+    // False when take wants no more.
     const auto endRecord = [&] {
-        if (!Blank(record)) table.records.push_back(std::move(record));
+        const bool more = Blank(record) || take(record);
         record = CsvRecord{line, {std::string()}};
+        return more;
     };
     for (std::size_t i = 0; i < text.size(); ++i) {
         const char c = text[i];
@@ -60,17 +61,19 @@ CsvTable ReadCsv(std::string_view text) {
             continue;
         }
         if (c == separator) {
+            if (record.fields.size() >= maxFields)
+                return "line " + std::to_string(record.line) + ": more than " +
+                       std::to_string(maxFields) + " fields, the most a row may hold";
             record.fields.emplace_back();
             quoted = closed = false;
         } else if (lineEnd) {
             ++line;
-            endRecord();
+            if (!endRecord()) return {};
             quoted = closed = false;
         } else if (closed) {
-            table.error = "line " + std::to_string(line) +
-                          ": text after a closing quote; a quote inside a quoted field is "
-                          "written twice";
-            return table;
+            return "line " + std::to_string(line) +
+                   ": text after a closing quote; a quote inside a quoted field is written "
+                   "twice";
         } else if (c == '"' && record.fields.back().empty()) {
             quoted = true;
             quoteLine = line;
@@ -79,10 +82,19 @@ CsvTable ReadCsv(std::string_view text) {
             record.fields.back() += c;
         }
     }
-    if (quoted && !closed) {
-        table.error = "line " + std::to_string(quoteLine) + ": a quote is opened and never closed";
-        return table;
-    }
+    if (quoted && !closed)
+        return "line " + std::to_string(quoteLine) + ": a quote is opened and never closed";
     endRecord();
+    return {};
+}
+
+CsvTable ReadCsv(std::string_view text) {
+    CsvTable table;
+    table.separator =
+        SeparatorOf(text.substr(0, kBom.size()) == kBom ? text.substr(kBom.size()) : text);
+    table.error = ReadCsvRecords(text, std::string::npos, [&](CsvRecord& record) {
+        table.records.push_back(std::move(record));
+        return true;
+    });
     return table;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -28,3 +29,10 @@ struct CsvTable {
 // separator or a line end, stops the reading with an error naming the line; the records
 // before it are kept.
 CsvTable ReadCsv(std::string_view text);
+
+// The same reading, each record handed to take as soon as it is read, so that no more than
+// one is held at a time; take returns false to stop there. A record of more than maxFields
+// fields stops the reading with an error naming its line. Returns the error, "" when the text
+// read whole or take stopped it.
+std::string ReadCsvRecords(std::string_view text, std::size_t maxFields,
+                           const std::function<bool(CsvRecord&)>& take);

@@ -23,11 +23,13 @@ void CueDeck::OnWrite(const UnitWrite& write) {
     Changed();
 }
 
-std::string CueDeck::Replace(std::string file, std::vector<Cue> cues, bool reload) {
+std::string CueDeck::Replace(std::string file, std::vector<Cue> cues, bool reload,
+                             std::vector<Cue>* old) {
     const int before = static_cast<int>(m_cues.size());
     const int after = static_cast<int>(cues.size());
     reload = reload && file == m_file;
     m_file = std::move(file);
+    if (old) *old = std::move(m_cues);
     m_cues = std::move(cues);
     if (!reload) {
         m_next = after > 0 ? 1 : 0;

@@ -26,8 +26,10 @@ public:
 
     // A new list: the next marker on its first cue. A reload of the same file keeps both
     // markers where they were by number, as far as the list still reaches; returns what
-    // changed in size for the operator ("" when nothing did).
-    std::string Replace(std::string file, std::vector<Cue> cues, bool reload);
+    // changed in size for the operator ("" when nothing did). The list replaced goes to old
+    // when given, for the caller to let go of where it costs nothing.
+    std::string Replace(std::string file, std::vector<Cue> cues, bool reload,
+                        std::vector<Cue>* old = nullptr);
     bool Loaded() const { return !m_file.empty(); }
     const std::string& File() const { return m_file; }
     const std::vector<Cue>& Cues() const { return m_cues; }

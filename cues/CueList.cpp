@@ -6,7 +6,9 @@
 
 #include "Cp1252.h"
 #include "CsvReader.h"
+#include "DocumentFile.h"
 #include "TextLayout.h"
+#include "UnitCommands.h"
 
 namespace {
 
@@ -80,44 +82,55 @@ std::string_view FirstLine(std::string_view text) {
     return text.substr(0, text.find_first_of("\r\n"));
 }
 
+std::string Excerpt(std::string_view utf8, std::size_t characters) {
+    std::size_t at = 0;
+    for (std::size_t seen = 0; at < utf8.size(); ++at) {
+        // A character starts at every byte that does not continue one.
+        if ((static_cast<unsigned char>(utf8[at]) & 0xC0) == 0x80) continue;
+        if (seen++ == characters) return std::string(utf8.substr(0, at)) + "\u2026";
+    }
+    return std::string(utf8);
+}
+
 CueListRead ReadCueList(std::string_view csv, const Cp1252Converter& convert) {
     CueListRead read;
-    CsvTable table = ReadCsv(csv);
-    if (!table.error.empty()) {
-        read.error = table.error;
-        return read;
-    }
-    if (table.records.empty()) {
-        read.error = "line 1: no header row naming a Text column";
-        return read;
-    }
-    const CsvRecord& header = table.records.front();
+    // Set once the header is read.
+    std::optional<CsvRecord> header;
     std::array<std::optional<std::size_t>, kColumns> at;
-    for (std::size_t field = 0; field < header.fields.size(); ++field) {
-        const std::string name = Folded(header.fields[field]);
-        for (std::size_t column = 0; column < kColumns; ++column) {
-            if (name != kColumnNames[column]) continue;
-            if (at[column]) {
-                read.error = "line " + std::to_string(header.line) + ": two columns are named " +
-                             header.fields[field];
-                return read;
-            }
-            at[column] = field;
-        }
-    }
-    if (!at[kText]) {
-        read.error = "line " + std::to_string(header.line) + ": no column is named Text";
-        return read;
-    }
-    read.cues.reserve(table.records.size() - 1);
-    for (std::size_t row = 1; row < table.records.size(); ++row) {
-        const CsvRecord& record = table.records[row];
+    // False when the record stops the reading with read.error set.
+    const auto take = [&](CsvRecord& record) -> bool {
         const std::string where = "line " + std::to_string(record.line) + ": ";
-        if (record.fields.size() > header.fields.size()) {
+        for (std::string& field : record.fields)
+            read.controlsDropped += DropControlCharacters(field);
+        if (!header) {
+            for (std::size_t field = 0; field < record.fields.size(); ++field) {
+                const std::string name = Folded(record.fields[field]);
+                for (std::size_t column = 0; column < kColumns; ++column) {
+                    if (name != kColumnNames[column]) continue;
+                    if (at[column]) {
+                        read.error =
+                            where + "two columns are named " + Excerpt(record.fields[field]);
+                        return false;
+                    }
+                    at[column] = field;
+                }
+            }
+            if (!at[kText]) {
+                read.error = where + "no column is named Text";
+                return false;
+            }
+            header = std::move(record);
+            return true;
+        }
+        if (record.fields.size() > header->fields.size()) {
             read.error = where + std::to_string(record.fields.size()) +
-                         " fields, the header names " + std::to_string(header.fields.size());
-            read.cues.clear();
-            return read;
+                         " fields, the header names " + std::to_string(header->fields.size());
+            return false;
+        }
+        if (read.cues.size() == kMostCues) {
+            read.error = where + "more than " + std::to_string(kMostCues) +
+                         " cues, the most a list may hold";
+            return false;
         }
         // A spreadsheet leaves empty cells at a row's end out.
         const auto field = [&](Column column) -> std::string_view {
@@ -130,20 +143,35 @@ CueListRead ReadCueList(std::string_view csv, const Cp1252Converter& convert) {
              {std::pair{kDate, &cue.dateCorner}, std::pair{kTime, &cue.timeCorner}}) {
             *corner = CornerOf(field(column));
             if (*corner < 0) {
-                read.error = where + std::string(kColumnNames[column] == "date" ? "Date" : "Time") +
-                             " \"" + std::string(field(column)) +
+                read.error = where + std::string(column == kDate ? "Date" : "Time") + " \"" +
+                             Excerpt(field(column)) +
                              "\" is no corner: None, Top Left, Top Right, Bottom Left, Bottom "
                              "Right or 0 to 4";
-                read.cues.clear();
-                return read;
+                return false;
             }
         }
+        const auto tooLong = [&](const char* cell) {
+            read.error = where + "the " + cell + " holds more than " +
+                         std::to_string(kLongestScreenText) + " bytes, the most a screen may";
+            return false;
+        };
         const std::string_view text = field(kText);
+        // A character is at most four bytes of UTF-8 and at least one of Windows-1252, so
+        // a longer cell is too long without converting it.
+        if (text.size() > 4 * kLongestScreenText) return tooLong("text");
         cue.text = convert(text);
+        if (cue.text.size() > kLongestScreenText) return tooLong("text");
+        if (field(kNote).size() > kLongestScreenText) return tooLong("note");
         cue.lossy = Count(cue.text, '?') > Count(text, '?');
         cue.cut = LayOutText(cue.text, cue.dateCorner, cue.timeCorner).tooLong;
+        cue.commands = HoldsUnitCommands(cue.text);
         cue.note = std::string(field(kNote));
         read.cues.push_back(std::move(cue));
-    }
+        return true;
+    };
+    const std::string error = ReadCsvRecords(csv, kMostFields, take);
+    if (read.error.empty()) read.error = error;
+    if (read.error.empty() && !header) read.error = "line 1: no header row naming a Text column";
+    if (!read.error.empty()) read.cues.clear();
     return read;
 }

@@ -22,12 +22,21 @@ struct Cue {
     bool lossy = false;
     // The unit would not show all of the text.
     bool cut = false;
+    // The text holds the unit's own commands (a clear, a position), sent as they stand.
+    bool commands = false;
 };
+
+// The most a list may hold: cues, fields in a row, and bytes in a cue's text or note (as
+// in a screen's text), so that any list accepted stays small in memory and quick to show.
+inline constexpr std::size_t kMostCues = 100000;
+inline constexpr std::size_t kMostFields = 1000;
 
 struct CueListRead {
     std::vector<Cue> cues;
     // Empty when the whole file was taken; else why not, naming the line.
     std::string error;
+    // Control characters dropped from the cells (all but TAB, CR and LF).
+    std::size_t controlsDropped = 0;
 };
 
 // UTF-8 to Windows-1252, a character it cannot hold becoming "?".
@@ -42,6 +51,11 @@ int CornerOf(std::string_view name);
 // The first line of a text, for a list or a button.
 std::string_view FirstLine(std::string_view text);
 
+// A value as a message quotes it: at most `characters` UTF-8 characters, then "…" when
+// there was more.
+std::string Excerpt(std::string_view utf8, std::size_t characters = 40);
+
 // Reads a whole file's text. Any error refuses the whole list: no Text column, a broken
-// quote, a row with more fields than the header names, a corner that is none.
+// quote, a row with more fields than the header names, a corner that is none, more than
+// kMostCues cues or kMostFields fields in a row, a text or note over a screen's most.
 CueListRead ReadCueList(std::string_view csv, const Cp1252Converter& convert = PlainCp1252FromUtf8);

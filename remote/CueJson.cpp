@@ -44,6 +44,7 @@ std::string CueStateJson(const CueDeck& deck, bool withRows) {
                 {QStringLiteral("note"), QString::fromStdString(cue.note)},
                 {QStringLiteral("lossy"), cue.lossy},
                 {QStringLiteral("cut"), cue.cut},
+                {QStringLiteral("commands"), cue.commands},
             });
         object.insert(QStringLiteral("rows"), rows);
     }

@@ -6,6 +6,7 @@
 
 #include "CsvReader.h"
 #include "CueList.h"
+#include "DocumentFile.h"
 
 namespace {
 
@@ -109,6 +110,85 @@ TEST(CueList, BadFilesAreRefusedWholeNamingTheLine) {
         EXPECT_EQ(read.error, c.error) << c.csv;
         EXPECT_TRUE(read.cues.empty()) << c.csv;
     }
+}
+
+TEST(CueList, ListsBeyondTheCapsAreRefusedNamingTheLine) {
+    const std::string most(kLongestScreenText, 'x');
+    const auto row = [](std::string cell) { return "\"" + cell + "\"\n"; };
+    // A screen's most is taken, in text and note; a UTF-8 cell longer than that in bytes is
+    // taken when Windows-1252 holds it in fewer.
+    std::string e(2 * (kLongestScreenText / 2), ' ');
+    for (std::size_t i = 0; i < e.size(); i += 2) e.replace(i, 2, "\xC3\xA9");
+    const CueListRead fits = ReadCueList("Text,Note\n" + row(most) + row(e) + "n," + row(most));
+    ASSERT_EQ(fits.error, "");
+    EXPECT_EQ(fits.cues[0].text.size(), kLongestScreenText);
+    EXPECT_EQ(fits.cues[1].text, std::string(kLongestScreenText / 2, '\xE9'));
+
+    const std::string over = "more than 1048576 bytes, the most a screen may";
+    const struct {
+        std::string csv;
+        std::string error;
+    } cases[] = {
+        {"Text\nok\n" + row(most + "x"), "line 3: the text holds " + over},
+        {"Text\nok\n" + row(std::string(4 * kLongestScreenText + 1, '\xE9')),
+         "line 3: the text holds " + over},
+        {"Note,Text\n" + row(most + "x"), "line 2: the note holds " + over},
+        {"Text" + std::string(kMostFields, ',') + "\nok\n",
+         "line 1: more than 1000 fields, the most a row may hold"},
+    };
+    for (const auto& c : cases) {
+        const CueListRead read = ReadCueList(c.csv);
+        EXPECT_EQ(read.error, c.error);
+        EXPECT_TRUE(read.cues.empty());
+    }
+
+    std::string rows = "Text\n";
+    for (std::size_t i = 0; i < kMostCues; ++i) rows += "a\n";
+    EXPECT_EQ(ReadCueList(rows).cues.size(), kMostCues);
+    const CueListRead tooMany = ReadCueList(rows + "\nb\n");
+    EXPECT_EQ(tooMany.error, "line 100003: more than 100000 cues, the most a list may hold");
+    EXPECT_TRUE(tooMany.cues.empty());
+}
+
+TEST(CueList, AMessageQuotesOnlyTheStartOfABadValue) {
+    const CueListRead read = ReadCueList("Text,Date\nok," + std::string(100'000, 'x') + "\n");
+    EXPECT_EQ(read.error, "line 2: Date \"" + std::string(40, 'x') +
+                              "\u2026\" is no corner: None, Top Left, Top Right, Bottom Left, "
+                              "Bottom Right or 0 to 4");
+    // Characters, not bytes: a character is never cut in two.
+    std::string accents;
+    for (int i = 0; i < 41; ++i) accents += "\xC3\xA9";
+    EXPECT_EQ(Excerpt(accents), accents.substr(0, 80) + "\u2026");
+    EXPECT_EQ(Excerpt(accents.substr(0, 80)), accents.substr(0, 80));
+    EXPECT_EQ(Excerpt("short"), "short");
+}
+
+TEST(CueList, ControlCharactersAreDroppedFromEveryCellAndCounted) {
+    const CueListRead read = ReadCueList(
+        "Te\x01xt,Date,Note\n"
+        "\"a\x1B[31mb\x07\tc\r\nd\x0B\x0C\x7F\",To\x08p Left,n\x1Bo\n"
+        "clean,,\n");
+    ASSERT_EQ(read.error, "");
+    ASSERT_EQ(read.cues.size(), 2u);
+    EXPECT_EQ(read.cues[0].text, "a[31mb\tc\nd");
+    EXPECT_EQ(read.cues[0].dateCorner, 1);
+    EXPECT_EQ(read.cues[0].note, "no");
+    EXPECT_EQ(read.controlsDropped, 8u);
+}
+
+TEST(CueList, TextHoldingTheUnitsCommandsIsMarkedAndKept) {
+    // A control character between the brace and the rest is dropped first: the unit would
+    // read what is left as a command.
+    const CueListRead read = ReadCueList(
+        "Text\n{A19\n\"row {C0005 moved\"\nplain { brace\n{A\x1B"
+        "19\n");
+    ASSERT_EQ(read.error, "");
+    ASSERT_EQ(read.cues.size(), 4u);
+    EXPECT_EQ(read.cues[0].text, "{A19");
+    EXPECT_TRUE(read.cues[0].commands);
+    EXPECT_TRUE(read.cues[1].commands);
+    EXPECT_FALSE(read.cues[2].commands);
+    EXPECT_TRUE(read.cues[3].commands);
 }
 
 }  // namespace
