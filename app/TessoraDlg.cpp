@@ -282,9 +282,8 @@ QSize CTessoraDlg::StripSize() const {
     constexpr int kTextWidth = 48;
     constexpr int kTextHeight = 16;
     const QMargins frame = frameMargins();
-    const bool roomy =
-        qint64{m_nMinSizeWidth} >= frame.left() + frame.right() + kTextWidth &&
-        qint64{m_nMinSizeHeight} >= frame.top() + frame.bottom() + kTextHeight;
+    const bool roomy = qint64{m_nMinSizeWidth} >= frame.left() + frame.right() + kTextWidth &&
+                       qint64{m_nMinSizeHeight} >= frame.top() + frame.bottom() + kTextHeight;
     return roomy ? QSize(m_nMinSizeWidth, m_nMinSizeHeight)
                  : QSize(kFirstStripWidth, kFirstStripHeight);
 }
