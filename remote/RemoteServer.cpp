@@ -24,10 +24,17 @@ namespace {
 
 using StatusCode = QHttpServerResponder::StatusCode;
 
+constexpr int kListenBacklog = 1024;
+
 class Listener : public QTcpServer {
 public:
     Listener(QObject* parent, std::shared_ptr<ConnectionSlots> pool)
-        : QTcpServer(parent), m_slots(std::move(pool)) {}
+        : QTcpServer(parent), m_slots(std::move(pool)) {
+        // Hundreds of clients may connect at once; the kernel's queue must hold them until
+        // they reach the waiting line, where a newcomer with the token is never dropped for
+        // one without it.
+        setListenBacklogSize(kListenBacklog);
+    }
 
 protected:
     void incomingConnection(qintptr descriptor) override {
@@ -271,7 +278,7 @@ private:
 
     RemoteTarget& m_target;
     AccessRules m_rules;
-    std::shared_ptr<ConnectionSlots> m_slots = std::make_shared<ConnectionSlots>();
+    std::shared_ptr<ConnectionSlots> m_slots = std::make_shared<ConnectionSlots>(m_rules);
     PushChannel m_push;
     QAbstractSocket::SocketError m_lastError = QAbstractSocket::UnknownSocketError;
 };
