@@ -89,14 +89,22 @@ bool ConnectionSlots::ShowsToken(qintptr descriptor) const {
 }
 
 bool ConnectionSlots::FreeASlot() {
-    SocketGuard* idlest = nullptr;
-    for (SocketGuard* guard : m_guards)
-        if (!guard->Authorised() && guard->HeldMs() >= kHoldMs &&
-            (!idlest || guard->IdleMs() > idlest->IdleMs()))
-            idlest = guard;
-    if (!idlest) return false;
-    idlest->Evict();
-    return true;
+    for (;;) {
+        SocketGuard* idlest = nullptr;
+        for (SocketGuard* guard : m_guards)
+            if (!guard->Authorised() && guard->HeldMs() >= kHoldMs &&
+                (!idlest || guard->IdleMs() > idlest->IdleMs()))
+                idlest = guard;
+        if (!idlest) return false;
+        // Under a flood the program may come to a request the kernel already holds only after
+        // its moment is up: one that carries the token keeps its slot.
+        if (ShowsToken(idlest->Descriptor())) {
+            idlest->ShowedToken();
+            continue;
+        }
+        idlest->Evict();
+        return true;
+    }
 }
 
 void ConnectionSlots::AdmitWaiting() {
@@ -183,6 +191,10 @@ void SocketGuard::Refuse(const char* answer, std::size_t size) {
     m_socket->setReadBufferSize(1);
     m_socket->write(answer, static_cast<qint64>(size));
     m_socket->disconnectFromHost();
+}
+
+qintptr SocketGuard::Descriptor() const {
+    return m_socket->socketDescriptor();
 }
 
 void SocketGuard::RequestDone(bool authorised) {

@@ -80,6 +80,9 @@ public:
     // A whole request was read; authorised when it carried the token.
     void RequestDone(bool authorised);
     bool Authorised() const { return m_authorised; }
+    // What the connection sent and the program has yet to read carries the token.
+    void ShowedToken() { m_authorised = true; }
+    qintptr Descriptor() const;
     qint64 IdleMs() const { return m_lastActivity.elapsed(); }
     qint64 HeldMs() const { return m_held.elapsed(); }
     // Gives up the slot and closes the connection.
