@@ -28,17 +28,14 @@ constexpr qint64 kHoldMs = 100;
 // A waiting connection's first bytes looked at for the token: more than a panel's head.
 constexpr std::size_t kPeekBytes = 8192;
 
-const char kTooLarge[] =
-    "HTTP/1.1 413 Payload Too Large\r\nContent-Type: application/json\r\n"
-    "Content-Length: 33\r\nConnection: close\r\n\r\n{\"error\":\"the body is too large\"}";
-const char kMalformed[] =
-    "HTTP/1.1 400 Bad Request\r\nContent-Type: application/json\r\n"
-    "Content-Length: 47\r\nConnection: close\r\n\r\n"
-    "{\"error\":\"the request's framing is not well formed\"}";
-const char kWrongHost[] =
-    "HTTP/1.1 421 Misdirected Request\r\nContent-Type: application/json\r\n"
-    "Content-Length: 72\r\nConnection: close\r\n\r\n"
-    "{\"error\":\"the request's target names no address this interface answers to\"}";
+// A refusal the guard answers itself, before the HTTP server reads the request; the
+// connection closes after it.
+QByteArray CannedRefusal(const char* statusLine, std::string_view reason) {
+    const QByteArray body = QByteArray::fromStdString(ErrorJson(reason));
+    return QByteArray("HTTP/1.1 ") + statusLine +
+           "\r\nContent-Type: application/json\r\nContent-Length: " +
+           QByteArray::number(body.size()) + "\r\nConnection: close\r\n\r\n" + body;
+}
 
 }  // namespace
 
@@ -185,11 +182,11 @@ void SocketGuard::WatchPushed() {
     });
 }
 
-void SocketGuard::Refuse(const char* answer, std::size_t size) {
+void SocketGuard::Refuse(const QByteArray& answer) {
     m_refused = true;
     disconnect(m_socket, &QTcpSocket::readyRead, nullptr, nullptr);
     m_socket->setReadBufferSize(1);
-    m_socket->write(answer, static_cast<qint64>(size));
+    m_socket->write(answer);
     m_socket->disconnectFromHost();
 }
 
@@ -216,16 +213,19 @@ void SocketGuard::onReadyRead() {
     m_received += came;
     // Nothing more of a refused connection reaches the HTTP server's reader: what came is
     // dropped with the socket, and the answer goes out before the connection ends.
-    if (m_received > kMaxRequestBytes) return Refuse(kTooLarge, sizeof kTooLarge - 1);
+    if (m_received > kMaxRequestBytes)
+        return Refuse(CannedRefusal("413 Payload Too Large", "the body is too large"));
     // This runs before the HTTP server reads what came, so a request is looked at whole
     // before any of it can run.
     const QByteArray bytes = m_socket->peek(came);
     if (!m_framing.Feed(
             std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size()))))
-        return Refuse(kMalformed, sizeof kMalformed - 1);
+        return Refuse(CannedRefusal("400 Bad Request", "the request's framing is not well formed"));
     for (const std::string& target : m_framing.TakeTargets())
         if (!TargetAllowed(m_pool->m_rules, target))
-            return Refuse(kWrongHost, sizeof kWrongHost - 1);
+            return Refuse(
+                CannedRefusal("421 Misdirected Request",
+                              "the request's target names no address this interface answers to"));
 }
 
 }  // namespace remote

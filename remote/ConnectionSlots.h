@@ -99,7 +99,7 @@ private:
     void Release();
     // Answers with a canned refusal and closes: nothing more of the connection reaches the
     // HTTP server's reader.
-    void Refuse(const char* answer, std::size_t size);
+    void Refuse(const QByteArray& answer);
 
     QTcpSocket* m_socket;
     // Each guard keeps the pool of slots, so the last one to go, even after the server,

@@ -117,6 +117,31 @@ TEST_F(RemoteServerTest, MalformedFramingIsRefusedAndNothingRuns) {
     EXPECT_EQ(door.calls, (std::vector<std::string>{"select 2", "send", "select 2", "send"}));
 }
 
+// Requests that follow one another on a kept connection are each framed where they begin,
+// though the HTTP server has read part of the stream already.
+TEST_F(RemoteServerTest, KeptConnectionsAreFramedRequestByRequest) {
+    std::unique_ptr<QTcpSocket> socket = Connect();
+    QByteArray got;
+    QObject::connect(socket.get(), &QTcpSocket::readyRead, [&] { got += socket->readAll(); });
+    const auto status = [&](const QByteArray& request) {
+        got.clear();
+        socket->write(request);
+        EXPECT_TRUE(WaitFor([&] {
+            return AnswerWhole(got) || socket->state() == QAbstractSocket::UnconnectedState;
+        }));
+        return got.startsWith("HTTP/1.1 ") ? got.mid(9, 3).toInt() : 0;
+    };
+    EXPECT_EQ(status(kSend + "Content-Length: 12\r\n\r\n{\"screen\":3}"), 200);
+    EXPECT_EQ(status(kSend +
+                     "Transfer-Encoding: chunked\r\n\r\n4\r\n{\"sc\r\n8\r\nreen\":4}\r\n0\r\n\r\n"),
+              200);
+    EXPECT_EQ(status(kSend + "Content-Length: 12\r\nContent-Length: 12\r\n\r\n{\"screen\":2}"),
+              400);
+    EXPECT_TRUE(got.endsWith("{\"error\":\"the request's framing is not well formed\"}"))
+        << got.constData();
+    EXPECT_EQ(door.calls, (std::vector<std::string>{"select 3", "send", "select 4", "send"}));
+}
+
 // The authority in an absolute-form target is the request's host.
 TEST_F(RemoteServerTest, AnAbsoluteTargetIsCheckedAsTheHost) {
     const QByteArray rest = " HTTP/1.1\r\nHost: 127.0.0.1\r\nAuthorization: Bearer s3cret\r\n\r\n";

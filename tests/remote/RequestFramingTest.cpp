@@ -52,8 +52,8 @@ TEST(RequestFraming, MalformedOrAmbiguousFramingIsRefused) {
           " Content-Length: 12\r\n", "X-Folded: a\r\n b\r\n"})
         EXPECT_FALSE(Framed(kHead + headers + "\r\n{\"screen\":2}")) << headers;
     const std::string chunked = kHead + "Transfer-Encoding: chunked\r\n\r\n";
-    for (const char* body : {"zz\r\n", "-c\r\n", "\r\n", "1fffffffffffffffff\r\n",
-                                    "0x0c\r\n", "c\r\n{\"screen\":2}XX\r\n0\r\n\r\n"})
+    for (const char* body : {"zz\r\n", "-c\r\n", "\r\n", "1fffffffffffffffff\r\n", "0x0c\r\n",
+                             "c\r\n{\"screen\":2}XX\r\n0\r\n\r\n"})
         EXPECT_FALSE(Framed(chunked + body)) << body;
     EXPECT_TRUE(Framed(chunked + "00000000000000000000c\r\n{\"screen\":2}\r\n0\r\n\r\n"));
     EXPECT_FALSE(Framed("GET\r\n\r\n"));
