@@ -140,6 +140,18 @@ TEST_F(RemoteServerTest, KeptConnectionsAreFramedRequestByRequest) {
     EXPECT_TRUE(got.endsWith("{\"error\":\"the request's framing is not well formed\"}"))
         << got.constData();
     EXPECT_EQ(door.calls, (std::vector<std::string>{"select 3", "send", "select 4", "send"}));
+    // A request that comes a byte at a time is framed as it comes.
+    got.clear();
+    socket = Connect();
+    QObject::connect(socket.get(), &QTcpSocket::readyRead, [&] { got += socket->readAll(); });
+    const QByteArray trickled = kSend + "Content-Length: 12\r\n\r\n{\"screen\":1}";
+    for (char c : trickled) {
+        socket->write(&c, 1);
+        socket->waitForBytesWritten(1000);
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 2);
+    }
+    EXPECT_TRUE(WaitFor([&] { return AnswerWhole(got); }));
+    EXPECT_TRUE(got.startsWith("HTTP/1.1 200")) << got.constData();
 }
 
 // The authority in an absolute-form target is the request's host.
