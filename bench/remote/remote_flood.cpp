@@ -6,7 +6,9 @@
 //  - reconnect flood: N clients without the token connect, send a request and connect again
 //    as soon as they are answered or cut off, while a panel makes calls with the token, each
 //    on a fresh connection; the calls that fail (at connect, cut off, or not 200) are counted.
-//   remote_flood [clients] [seconds]
+//   remote_flood [clients] [seconds]            (400 and 20 unless given)
+// From a release build with the benchmarks on (-DTESSORA_BENCH=ON), target remote_flood.
+// FLOOD_DEBUG=1 prints each failed call of the panel on standard error.
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <netinet/in.h>
