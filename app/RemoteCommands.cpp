@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "Charset.h"
 #include "DHtmlDialog.h"
@@ -50,7 +51,13 @@ std::unique_ptr<CRemoteControl> CRemoteControl::FromSettings(CWindowDoor& door) 
     }
     for (const std::string& name : store.ReadList("Remote/Hosts"))
         rules.hosts.push_back(QString::fromStdString(name).toLower().toStdString());
-    rules.origins = store.ReadList("Remote/Origins");
+    std::vector<std::string> dropped;
+    rules.origins = remote::UsableOrigins(store.ReadList("Remote/Origins"), dropped);
+    for (const std::string& origin : dropped)
+        std::fprintf(stderr,
+                     "tessora: Remote/Origins: \"%s\" left out: sandboxed frames, data: and "
+                     "file: pages all send it, so it names no page\n",
+                     origin.c_str());
     const std::string address = setting("Remote/Address");
 
     auto control = std::make_unique<CRemoteControl>(door);

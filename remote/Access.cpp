@@ -40,7 +40,33 @@ bool HostAllowed(const AccessRules& rules, std::string_view host) {
            std::find(rules.hosts.begin(), rules.hosts.end(), lowered) != rules.hosts.end();
 }
 
+bool TargetAllowed(const AccessRules& rules, std::string_view target) {
+    if (!target.empty() && target.front() == '/') return true;
+    if (target == "*") return true;
+    const std::size_t schemeEnd = target.find("://");
+    if (schemeEnd == std::string_view::npos) return false;
+    const std::string scheme = Lowered(target.substr(0, schemeEnd));
+    if (scheme != "http") return false;
+    const std::string_view rest = target.substr(schemeEnd + 3);
+    const std::string_view authority = rest.substr(0, rest.find_first_of("/?#"));
+    return authority.find('@') == std::string_view::npos && HostAllowed(rules, authority);
+}
+
+std::vector<std::string> UsableOrigins(const std::vector<std::string>& listed,
+                                       std::vector<std::string>& dropped) {
+    std::vector<std::string> usable;
+    for (const std::string& origin : listed) {
+        if (Lowered(Trimmed(origin)) == "null")
+            dropped.push_back(origin);
+        else
+            usable.push_back(origin);
+    }
+    return usable;
+}
+
 bool OriginListed(const AccessRules& rules, std::string_view origin) {
+    // Whatever the rules hold, "null" is no page anyone can be told apart by.
+    if (origin == "null") return false;
     return std::find(rules.origins.begin(), rules.origins.end(), origin) != rules.origins.end();
 }
 

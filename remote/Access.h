@@ -40,7 +40,18 @@ struct Incoming {
 // of a loopback address, no trailing dot, no other port.
 bool HostAllowed(const AccessRules& rules, std::string_view host);
 
+// Whether a request target names this interface: a path, or "*", or in absolute form
+// (http://host/path) an authority that HostAllowed takes, with no user in it. The authority
+// in such a target is the request's host, whatever its Host header says.
+bool TargetAllowed(const AccessRules& rules, std::string_view target);
+
 bool OriginListed(const AccessRules& rules, std::string_view origin);
+
+// The Origins setting as the rules take it: "null" is the Origin of sandboxed frames and of
+// data: and file: pages, any of which a stranger can make; listing it would let them all in.
+// Each entry dropped is added to dropped.
+std::vector<std::string> UsableOrigins(const std::vector<std::string>& listed,
+                                       std::vector<std::string>& dropped);
 
 // Whether a Content-Type is application/json, parameters such as a charset allowed.
 bool IsJsonContentType(std::string_view contentType);

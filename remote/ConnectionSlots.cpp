@@ -1,10 +1,12 @@
 #include "ConnectionSlots.h"
 
+#include <sys/socket.h>
 #include <unistd.h>
 
 #include <QTcpSocket>
 #include <algorithm>
 
+#include "PushChannel.h"
 #include "RemoteApi.h"
 
 namespace remote {
@@ -23,13 +25,21 @@ constexpr int kKeepAliveMs = 10000;
 // to be read.
 constexpr qint64 kHoldMs = 100;
 
-const char kTooLarge[] =
-    "HTTP/1.1 413 Payload Too Large\r\nContent-Type: application/json\r\n"
-    "Content-Length: 33\r\nConnection: close\r\n\r\n{\"error\":\"the body is too large\"}";
+// A waiting connection's first bytes looked at for the token: more than a panel's head.
+constexpr std::size_t kPeekBytes = 8192;
+
+// A refusal the guard answers itself, before the HTTP server reads the request; the
+// connection closes after it.
+QByteArray CannedRefusal(const char* statusLine, std::string_view reason) {
+    const QByteArray body = QByteArray::fromStdString(ErrorJson(reason));
+    return QByteArray("HTTP/1.1 ") + statusLine +
+           "\r\nContent-Type: application/json\r\nContent-Length: " +
+           QByteArray::number(body.size()) + "\r\nConnection: close\r\n\r\n" + body;
+}
 
 }  // namespace
 
-ConnectionSlots::ConnectionSlots() {
+ConnectionSlots::ConnectionSlots(AccessRules rules) : m_rules(std::move(rules)) {
     m_retry.setSingleShot(true);
     QObject::connect(&m_retry, &QTimer::timeout, [this] { AdmitWaiting(); });
 }
@@ -44,9 +54,20 @@ void ConnectionSlots::Close() {
 }
 
 void ConnectionSlots::Arrive(qintptr descriptor, Take take) {
-    if (m_closed || static_cast<int>(m_waiting.size()) >= kMaxWaiting) {
+    if (m_closed) {
         ::close(static_cast<int>(descriptor));
         return;
+    }
+    if (static_cast<int>(m_waiting.size()) >= kMaxWaiting) {
+        const auto tokenless =
+            std::find_if(m_waiting.begin(), m_waiting.end(),
+                         [this](const auto& waiting) { return !ShowsToken(waiting.first); });
+        if (tokenless == m_waiting.end()) {
+            ::close(static_cast<int>(descriptor));
+            return;
+        }
+        ::close(static_cast<int>(tokenless->first));
+        m_waiting.erase(tokenless);
     }
     m_waiting.emplace_back(descriptor, std::move(take));
     AdmitWaiting();
@@ -56,15 +77,31 @@ void ConnectionSlots::Watch(const std::shared_ptr<ConnectionSlots>& pool, QTcpSo
     new SocketGuard(socket, pool);
 }
 
+bool ConnectionSlots::ShowsToken(qintptr descriptor) const {
+    char head[kPeekBytes];
+    const ssize_t got =
+        ::recv(static_cast<int>(descriptor), head, sizeof head, MSG_PEEK | MSG_DONTWAIT);
+    return got > 0 &&
+           HeadShowsToken(std::string_view(head, static_cast<std::size_t>(got)), m_rules.token);
+}
+
 bool ConnectionSlots::FreeASlot() {
-    SocketGuard* idlest = nullptr;
-    for (SocketGuard* guard : m_guards)
-        if (!guard->Authorised() && guard->HeldMs() >= kHoldMs &&
-            (!idlest || guard->IdleMs() > idlest->IdleMs()))
-            idlest = guard;
-    if (!idlest) return false;
-    idlest->Evict();
-    return true;
+    for (;;) {
+        SocketGuard* idlest = nullptr;
+        for (SocketGuard* guard : m_guards)
+            if (!guard->Authorised() && guard->HeldMs() >= kHoldMs &&
+                (!idlest || guard->IdleMs() > idlest->IdleMs()))
+                idlest = guard;
+        if (!idlest) return false;
+        // Under a flood the program may come to a request the kernel already holds only after
+        // its moment is up: one that carries the token keeps its slot.
+        if (ShowsToken(idlest->Descriptor())) {
+            idlest->ShowedToken();
+            continue;
+        }
+        idlest->Evict();
+        return true;
+    }
 }
 
 void ConnectionSlots::AdmitWaiting() {
@@ -78,8 +115,13 @@ void ConnectionSlots::AdmitWaiting() {
             m_retry.start(static_cast<int>(std::max<qint64>(wait, 1)));
             return;
         }
-        auto [descriptor, take] = std::move(m_waiting.front());
-        m_waiting.pop_front();
+        // A connection that has shown the token goes first: a panel never waits behind a
+        // line of clients without it, each of which holds the slot it gets its moment.
+        auto next = std::find_if(m_waiting.begin(), m_waiting.end(),
+                                 [this](const auto& waiting) { return ShowsToken(waiting.first); });
+        if (next == m_waiting.end()) next = m_waiting.begin();
+        auto [descriptor, take] = std::move(*next);
+        m_waiting.erase(next);
         take(descriptor);
     }
 }
@@ -126,6 +168,30 @@ void SocketGuard::Upgraded() {
     Release();
     m_deadline.stop();
     disconnect(m_socket, &QTcpSocket::readyRead, this, nullptr);
+    // The HTTP server cuts every tie to the socket before it hands it on to the push channel:
+    // the watch starts again after that.
+    QMetaObject::invokeMethod(this, &SocketGuard::WatchPushed, Qt::QueuedConnection);
+}
+
+void SocketGuard::WatchPushed() {
+    m_socket->setReadBufferSize(PushChannel::kReadBytes);
+    connect(m_socket, &QTcpSocket::readyRead, this, [this] {
+        // A ping is answered as it is read: a client that pings and never reads the answers
+        // piles them up here as surely as unread messages.
+        if (m_socket->bytesToWrite() > PushChannel::kMaxBacklogBytes) m_socket->abort();
+    });
+}
+
+void SocketGuard::Refuse(const QByteArray& answer) {
+    m_refused = true;
+    disconnect(m_socket, &QTcpSocket::readyRead, nullptr, nullptr);
+    m_socket->setReadBufferSize(1);
+    m_socket->write(answer);
+    m_socket->disconnectFromHost();
+}
+
+qintptr SocketGuard::Descriptor() const {
+    return m_socket->socketDescriptor();
 }
 
 void SocketGuard::RequestDone(bool authorised) {
@@ -143,15 +209,23 @@ void SocketGuard::onReadyRead() {
         m_inRequest = true;
         m_deadline.start(kRequestMs);
     }
-    m_received += m_socket->bytesAvailable();
-    if (m_received <= kMaxRequestBytes) return;
-    m_refused = true;
-    // Nothing more of this connection reaches the HTTP server's reader: what came is
+    const qint64 came = m_socket->bytesAvailable();
+    m_received += came;
+    // Nothing more of a refused connection reaches the HTTP server's reader: what came is
     // dropped with the socket, and the answer goes out before the connection ends.
-    disconnect(m_socket, &QTcpSocket::readyRead, nullptr, nullptr);
-    m_socket->setReadBufferSize(1);
-    m_socket->write(kTooLarge, sizeof kTooLarge - 1);
-    m_socket->disconnectFromHost();
+    if (m_received > kMaxRequestBytes)
+        return Refuse(CannedRefusal("413 Payload Too Large", "the body is too large"));
+    // This runs before the HTTP server reads what came, so a request is looked at whole
+    // before any of it can run.
+    const QByteArray bytes = m_socket->peek(came);
+    if (!m_framing.Feed(
+            std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size()))))
+        return Refuse(CannedRefusal("400 Bad Request", "the request's framing is not well formed"));
+    for (const std::string& target : m_framing.TakeTargets())
+        if (!TargetAllowed(m_pool->m_rules, target))
+            return Refuse(
+                CannedRefusal("421 Misdirected Request",
+                              "the request's target names no address this interface answers to"));
 }
 
 }  // namespace remote

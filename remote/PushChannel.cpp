@@ -6,8 +6,6 @@
 namespace remote {
 namespace {
 
-// Far more than the messages of a busy show: a client this far behind has stopped reading.
-constexpr qint64 kMaxBacklogBytes = 4 * 1024 * 1024;
 constexpr int kPingMs = 5000;
 // A client that has not answered a ping for this long is gone.
 constexpr qint64 kPongMs = 15000;
@@ -29,6 +27,7 @@ void PushChannel::Add(std::unique_ptr<QWebSocket> socket) {
     QWebSocket* raw = socket.get();
     raw->setMaxAllowedIncomingFrameSize(kMaxIncomingBytes);
     raw->setMaxAllowedIncomingMessageSize(kMaxIncomingBytes);
+    raw->setReadBufferSize(kReadBytes);
     connect(raw, &QWebSocket::disconnected, this, [this, raw] { Drop(raw); });
     connect(raw, &QWebSocket::pong, this, [this, raw] {
         for (Client& client : m_clients)

@@ -20,6 +20,12 @@ namespace remote {
 class PushChannel : public QObject {
 public:
     static constexpr int kMaxClients = 32;
+    // Far more than the messages of a busy show: a client this far behind, messages and
+    // answers to its pings alike, has stopped reading.
+    static constexpr qint64 kMaxBacklogBytes = 4 * 1024 * 1024;
+    // What is read of a client at a time, so the answers to what one read brings stay small
+    // beside the backlog.
+    static constexpr qint64 kReadBytes = 16 * 1024;
 
     explicit PushChannel(RemoteTarget& target);
     ~PushChannel() override;

@@ -1,5 +1,6 @@
 #include "RemoteServer.h"
 
+#include <sys/socket.h>
 #include <unistd.h>
 
 #include <QAbstractHttpServer>
@@ -8,6 +9,7 @@
 #include <QHttpServerResponder>
 #include <QLoggingCategory>
 #include <QNetworkInterface>
+#include <QSocketNotifier>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QUrlQuery>
@@ -24,17 +26,40 @@ namespace {
 
 using StatusCode = QHttpServerResponder::StatusCode;
 
+constexpr int kListenBacklog = 1024;
+constexpr int kAcceptsPerTurn = 16;
+
+// Takes connections a few at a time, each turn of the event loop: clients that reconnect as
+// fast as they are closed would otherwise keep the accepting going on, and no request that
+// already came, a panel's among them, would be read meanwhile.
 class Listener : public QTcpServer {
 public:
     Listener(QObject* parent, std::shared_ptr<ConnectionSlots> pool)
-        : QTcpServer(parent), m_slots(std::move(pool)) {}
+        : QTcpServer(parent), m_slots(std::move(pool)) {
+        // Hundreds of clients may connect at once; the kernel's queue must hold them until
+        // they reach the waiting line, where a newcomer with the token is never dropped for
+        // one without it.
+        setListenBacklogSize(kListenBacklog);
+    }
 
-protected:
-    void incomingConnection(qintptr descriptor) override {
-        m_slots->Arrive(descriptor, [this](qintptr taken) { Take(taken); });
+    bool Listen(const QHostAddress& address, quint16 port) {
+        if (!listen(address, port)) return false;
+        pauseAccepting();
+        m_ready = std::make_unique<QSocketNotifier>(socketDescriptor(), QSocketNotifier::Read);
+        connect(m_ready.get(), &QSocketNotifier::activated, this, [this] { AcceptSome(); });
+        return true;
     }
 
 private:
+    void AcceptSome() {
+        for (int i = 0; i < kAcceptsPerTurn; ++i) {
+            const int descriptor =
+                ::accept4(static_cast<int>(socketDescriptor()), nullptr, nullptr, SOCK_CLOEXEC);
+            if (descriptor < 0) return;
+            m_slots->Arrive(descriptor, [this](qintptr taken) { Take(taken); });
+        }
+    }
+
     void Take(qintptr descriptor) {
         auto* socket = new QTcpSocket(this);
         if (!socket->setSocketDescriptor(descriptor)) {
@@ -44,11 +69,14 @@ private:
         }
         ConnectionSlots::Watch(m_slots, socket);
         addPendingConnection(socket);
-        // Also when taken from the waiting line, outside the server's own accepting.
         emit newConnection();
+        // Taking the connection turned Qt's own accepting back on: this listener accepts.
+        pauseAccepting();
     }
 
     std::shared_ptr<ConnectionSlots> m_slots;
+    // Goes before the listening socket does.
+    std::unique_ptr<QSocketNotifier> m_ready;
 };
 
 QByteArray MethodName(QHttpServerRequest::Method method) {
@@ -127,7 +155,7 @@ public:
 
     bool ListenOn(const QHostAddress& address, QString& error) {
         auto* listener = new Listener(this, m_slots);
-        if (!listener->listen(address, m_rules.port)) {
+        if (!listener->Listen(address, m_rules.port)) {
             error = listener->errorString();
             m_lastError = listener->serverError();
             delete listener;
@@ -271,7 +299,7 @@ private:
 
     RemoteTarget& m_target;
     AccessRules m_rules;
-    std::shared_ptr<ConnectionSlots> m_slots = std::make_shared<ConnectionSlots>();
+    std::shared_ptr<ConnectionSlots> m_slots = std::make_shared<ConnectionSlots>(m_rules);
     PushChannel m_push;
     QAbstractSocket::SocketError m_lastError = QAbstractSocket::UnknownSocketError;
 };

@@ -37,6 +37,34 @@ TEST(RemoteAccess, HostNamesOnlyThisInterface) {
     EXPECT_FALSE(HostAllowed(rules, "studio-pc.evil.example"));
 }
 
+// A target in absolute form names the host itself; a good Host header does not make up for
+// a foreign one there.
+TEST(RemoteAccess, AbsoluteTargetsNameThisInterface) {
+    const AccessRules rules = Rules();
+    for (const char* target : {"/api/v1/status", "*", "http://127.0.0.1:8420/api/v1/status",
+                               "HTTP://localhost/api/v1/status", "http://[::1]:8420"})
+        EXPECT_TRUE(TargetAllowed(rules, target)) << target;
+    for (const char* target :
+         {"http://evil.example/api/v1/status", "http://evil.example:8420/api/v1/status",
+          "http://127.0.0.1@evil.example/", "http://evil.example@127.0.0.1/", "https://127.0.0.1/",
+          "127.0.0.1:8420", "api/v1/status", "", "http:///api/v1/status",
+          "http://127.0.0.1:80/api/v1/status"})
+        EXPECT_FALSE(TargetAllowed(rules, target)) << target;
+}
+
+// Sandboxed frames, data: and file: pages all send "null": listed, it would let them all in.
+TEST(RemoteAccess, NullIsNoOrigin) {
+    std::vector<std::string> dropped;
+    const std::vector<std::string> usable = UsableOrigins(
+        {"http://panel.local:8000", "null", "NULL", "http://127.0.0.1:8000"}, dropped);
+    EXPECT_EQ(usable,
+              (std::vector<std::string>{"http://panel.local:8000", "http://127.0.0.1:8000"}));
+    EXPECT_EQ(dropped, (std::vector<std::string>{"null", "NULL"}));
+    AccessRules rules = Rules();
+    rules.origins.push_back("null");
+    EXPECT_FALSE(OriginListed(rules, "null"));
+}
+
 TEST(RemoteAccess, JsonBodiesOnly) {
     for (const char* type : {"application/json", "Application/JSON",
                              "application/json; charset=utf-8", " application/json ;charset=UTF-8"})
