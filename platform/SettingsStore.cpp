@@ -1,7 +1,12 @@
 #include "SettingsStore.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <QFile>
 #include <QSettings>
+#include <filesystem>
 
 #include "Charset.h"
 #include "SettingsLines.h"
@@ -22,10 +27,39 @@ SettingsLines ReadLines(const QByteArray& bytes) {
     return ReadSettingsLines(std::string_view(bytes.constData(), bytes.size()));
 }
 
+// The file and its copy hold the remote token: they are for their owner's eyes only.
+constexpr mode_t kFileMode = 0600;
+constexpr mode_t kFolderMode = 0700;
+
 void Keep(const QString& path) {
-    const QString kept = path + QStringLiteral(".bak");
-    QFile::remove(kept);
-    QFile::copy(path, kept);
+    const QByteArray bytes = FileBytes(path);
+    const std::string kept = (path + QStringLiteral(".bak")).toStdString();
+    ::unlink(kept.c_str());
+    const int fd =
+        ::open(kept.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, kFileMode);
+    if (fd < 0) return;
+    for (qsizetype at = 0; at < bytes.size();) {
+        const ssize_t written = ::write(fd, bytes.constData() + at, bytes.size() - at);
+        if (written <= 0) break;
+        at += written;
+    }
+    ::close(fd);
+}
+
+// The folders the program makes are its owner's alone; the file is made, or taken back, as
+// its owner's before the store writes it, and the store keeps a file's mode when it rewrites.
+void MakePrivate(const QString& path) {
+    const std::filesystem::path file = path.toStdString();
+    std::filesystem::path folder;
+    for (const std::filesystem::path& part : file.parent_path()) {
+        folder /= part;
+        ::mkdir(folder.c_str(), kFolderMode);
+    }
+    const int fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_NONBLOCK | O_CLOEXEC, kFileMode);
+    if (fd < 0) return;
+    struct stat info {};
+    if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode)) ::fchmod(fd, kFileMode);
+    ::close(fd);
 }
 
 // Called before each write, which rewrites the whole file from what could be read of it. A
@@ -33,6 +67,7 @@ void Keep(const QString& path) {
 void KeepUnreadableFile() {
     const QString path = openStore().fileName();
     if (ReadLines(FileBytes(path)).rewriteLosesLines) Keep(path);
+    MakePrivate(path);
 }
 
 }  // namespace
