@@ -22,7 +22,34 @@ std::optional<std::chrono::sys_days> DayOfName(const std::string& name) {
     return ParseDay(std::string_view(name).substr(0, 10));
 }
 
+// What a path that is no regular file is, in words; "" for a regular file or nothing.
+std::string KindOf(const std::filesystem::path& path) {
+    struct stat info {};
+    if (::lstat(path.c_str(), &info) != 0 || S_ISREG(info.st_mode)) return {};
+    if (S_ISLNK(info.st_mode)) return "it is a link, not a day file";
+    if (S_ISDIR(info.st_mode)) return "it is a folder, not a day file";
+    if (S_ISFIFO(info.st_mode)) return "it is a FIFO, not a day file";
+    if (S_ISCHR(info.st_mode) || S_ISBLK(info.st_mode)) return "it is a device, not a day file";
+    return "it is no regular file";
+}
+
 }  // namespace
+
+int OpenDayFile(const std::filesystem::path& path, int flags, int mode, std::string& why) {
+    // O_NONBLOCK: a FIFO or a device opens at once, to be refused below, rather than hang.
+    const int fd = ::open(path.c_str(), flags | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, mode);
+    struct stat info {};
+    if (fd >= 0 && ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode)) {
+        ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+        return fd;
+    }
+    const int error = fd < 0 ? errno : EINVAL;
+    if (fd >= 0) ::close(fd);
+    why = KindOf(path);
+    if (why.empty()) why = std::strerror(error);
+    errno = error;
+    return -1;
+}
 
 std::filesystem::path AsRunFolder() {
     // A relative XDG_STATE_HOME is to be ignored, as the base directory rules say.

@@ -38,6 +38,11 @@ private:
     bool m_bFailing = false;
 };
 
+// Opens a day file (flags as open(2)'s, mode for O_CREAT) only as a regular file: never
+// through a link, never waiting on a FIFO or a device. Gives the descriptor, or -1 with why
+// in words ("it is a folder", strerror's text).
+int OpenDayFile(const std::filesystem::path& path, int flags, int mode, std::string& why);
+
 // Removes the day files of folder dated more than keepDays days before today; nothing else in
 // it is touched, and keepDays below 1 keeps every day. Returns how many went.
 int RemoveOldDays(const std::filesystem::path& folder, std::chrono::sys_days today, int keepDays);
