@@ -36,7 +36,14 @@ std::string KindOf(const std::filesystem::path& path) {
 }  // namespace
 
 int OpenDayFile(const std::filesystem::path& path, int flags, int mode, std::string& why) {
-    // O_NONBLOCK: a FIFO or a device opens at once, to be refused below, rather than hang.
+    // A device is not even opened: opening one may act on it (a serial line's DTR).
+    why = KindOf(path);
+    if (!why.empty()) {
+        errno = EINVAL;
+        return -1;
+    }
+    // O_NONBLOCK: should a FIFO or a device take the name meanwhile, it opens at once, to be
+    // refused below, rather than hang.
     const int fd = ::open(path.c_str(), flags | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, mode);
     struct stat info {};
     if (fd >= 0 && ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode)) {
