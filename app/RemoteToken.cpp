@@ -20,6 +20,9 @@ std::string RemoteToken(bool& made) {
     token = remote::NewToken();
     if (token.empty()) return {};
     store.WriteText("Remote/Token", token);
+    // A settings file not read as written is left as it is: a token it does not keep would
+    // be one no panel could be given.
+    if (store.ReadText("Remote/Token", kMaxTokenBytes) != token) return {};
     made = true;
     return token;
 }

@@ -42,6 +42,7 @@ public:
     void Send(WriteOrigin origin) override;
     void Clear(WriteOrigin origin) override;
     void ShowNotice(const std::string& text) override;
+    void DropNotice(const std::string& text) override;
     void SendCue(int cue) override;
     WindowState State() override;
     SendPreview NextSend() override { return PreviewNextSend(); }

@@ -47,6 +47,11 @@ void CTessoraDlg::ShowNotice(const std::string& text) {
     m_line.ShowMessage(text);
 }
 
+void CTessoraDlg::DropNotice(const std::string& text) {
+    // Whatever has taken the line's place since (a warning, the line's state) stays.
+    if (m_strMessage == text) m_line.ShowMessage("");
+}
+
 void CTessoraDlg::PutScreen(int screen, const ScreenChange& change, WriteOrigin origin) {
     // What the operator typed last is taken first, so it is not written over unseen.
     UpdateData(true);

@@ -14,8 +14,8 @@ namespace {
 constexpr char kPortObjectFailed[] = "CPort failed to initialize";
 constexpr char kSettingsMisread[] = "Some settings could not be read - please check settings!";
 constexpr char kMisreadSettings[] =
-    " Until the file is mended, a port that [Ports] does not map opens no device (not "
-    "/dev/ttyS<n>). The file as it was is kept in ";
+    " Until the file is mended, the program does not write it, and a port that [Ports] does "
+    "not map opens no device (not /dev/ttyS<n>). The file as it was is kept in ";
 constexpr std::size_t kMaxPortNameBytes = 255;
 
 // The operator's mapping of port names to devices, looked up by the exact name; a name it

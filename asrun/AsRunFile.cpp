@@ -22,7 +22,41 @@ std::optional<std::chrono::sys_days> DayOfName(const std::string& name) {
     return ParseDay(std::string_view(name).substr(0, 10));
 }
 
+// What a path that is no regular file is, in words; "" for a regular file or nothing.
+std::string KindOf(const std::filesystem::path& path) {
+    struct stat info {};
+    if (::lstat(path.c_str(), &info) != 0 || S_ISREG(info.st_mode)) return {};
+    if (S_ISLNK(info.st_mode)) return "it is a link, not a day file";
+    if (S_ISDIR(info.st_mode)) return "it is a folder, not a day file";
+    if (S_ISFIFO(info.st_mode)) return "it is a FIFO, not a day file";
+    if (S_ISCHR(info.st_mode) || S_ISBLK(info.st_mode)) return "it is a device, not a day file";
+    return "it is no regular file";
+}
+
 }  // namespace
+
+int OpenDayFile(const std::filesystem::path& path, int flags, int mode, std::string& why) {
+    // A device is not even opened: opening one may act on it (a serial line's DTR).
+    why = KindOf(path);
+    if (!why.empty()) {
+        errno = EINVAL;
+        return -1;
+    }
+    // O_NONBLOCK: should a FIFO or a device take the name meanwhile, it opens at once, to be
+    // refused below, rather than hang.
+    const int fd = ::open(path.c_str(), flags | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, mode);
+    struct stat info {};
+    if (fd >= 0 && ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode)) {
+        ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+        return fd;
+    }
+    const int error = fd < 0 ? errno : EINVAL;
+    if (fd >= 0) ::close(fd);
+    why = KindOf(path);
+    if (why.empty()) why = std::strerror(error);
+    errno = error;
+    return -1;
+}
 
 std::filesystem::path AsRunFolder() {
     // A relative XDG_STATE_HOME is to be ignored, as the base directory rules say.
@@ -41,8 +75,11 @@ std::filesystem::path AsRunFolder() {
     return base / "Halvercrest" / "Tessora" / "as-run";
 }
 
-AsRunFile::AsRunFile(std::filesystem::path folder, std::function<void(const std::string&)> onFailed)
-    : m_folder(std::move(folder)), m_onFailed(std::move(onFailed)) {}
+AsRunFile::AsRunFile(std::filesystem::path folder, std::function<void(const std::string&)> onFailed,
+                     std::function<void()> onWrittenAgain)
+    : m_folder(std::move(folder)),
+      m_onFailed(std::move(onFailed)),
+      m_onWrittenAgain(std::move(onWrittenAgain)) {}
 
 AsRunFile::~AsRunFile() {
     Close();
@@ -54,16 +91,29 @@ void AsRunFile::Close() {
     m_openDay.clear();
 }
 
+// Whether the open file is still the one its path names: not deleted, moved away or
+// replaced, nor its folder.
+bool AsRunFile::StillThere() const {
+    struct stat open {};
+    struct stat named {};
+    return ::fstat(m_fd, &open) == 0 && open.st_nlink > 0 && ::lstat(m_path.c_str(), &named) == 0 &&
+           open.st_dev == named.st_dev && open.st_ino == named.st_ino;
+}
+
 bool AsRunFile::Open(const std::string& day) {
-    if (m_fd >= 0 && m_openDay == day) return true;
+    if (m_fd >= 0 && m_openDay == day) {
+        if (StillThere()) return true;
+        std::fprintf(stderr, "tessora: as-run log: %s: gone while written, made again\n",
+                     m_path.c_str());
+    }
     Close();
     m_path = m_folder / (day + ".jsonl");
-    constexpr int kFlags = O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC;
-    m_fd = ::open(m_path.c_str(), kFlags, 0666);
+    constexpr int kFlags = O_WRONLY | O_CREAT | O_APPEND;
+    m_fd = OpenDayFile(m_path, kFlags, 0666, m_why);
     if (m_fd < 0 && errno == ENOENT) {
         std::error_code error;
         std::filesystem::create_directories(m_folder, error);
-        m_fd = ::open(m_path.c_str(), kFlags, 0666);
+        m_fd = OpenDayFile(m_path, kFlags, 0666, m_why);
     }
     if (m_fd < 0) return false;
     m_openDay = day;
@@ -72,7 +122,7 @@ bool AsRunFile::Open(const std::string& day) {
 
 bool AsRunFile::Append(const std::string& day, std::string_view line) {
     if (!Open(day)) {
-        Failed(errno);
+        Failed(m_why);
         return false;
     }
     const ssize_t written = ::write(m_fd, line.data(), line.size());
@@ -87,20 +137,20 @@ bool AsRunFile::Append(const std::string& day, std::string_view line) {
             }
         }
         Close();
-        Failed(error);
+        Failed(std::strerror(error));
         return false;
     }
     if (m_bFailing) {
         m_bFailing = false;
         std::fprintf(stderr, "tessora: as-run log: %s: written again\n", m_path.c_str());
+        if (m_onWrittenAgain) m_onWrittenAgain();
     }
     return true;
 }
 
-void AsRunFile::Failed(int error) {
+void AsRunFile::Failed(const std::string& reason) {
     if (m_bFailing) return;
     m_bFailing = true;
-    const std::string reason = std::strerror(error);
     std::fprintf(stderr, "tessora: as-run log: %s: %s\n", m_path.c_str(), reason.c_str());
     if (m_onFailed) m_onFailed(reason);
 }

@@ -45,9 +45,14 @@ std::string AsRunLine(const UnitWrite& write, const std::string& port, const std
 }
 
 CAsRunLog::CAsRunLog(CWindowDoor& door, std::filesystem::path folder)
-    : m_door(door), m_file(std::move(folder), [this](const std::string& reason) {
-          m_door.ShowNotice("As-run log not written: " + reason);
-      }) {
+    : m_door(door),
+      m_file(
+          std::move(folder),
+          [this](const std::string& reason) {
+              m_notice = "As-run log not written: " + reason;
+              m_door.ShowNotice(m_notice);
+          },
+          [this] { m_door.DropNotice(m_notice); }) {
     m_listenKey =
         m_door.OnAir().Listen([this](const UnitWrite& write, const OnAir&) { Hear(write); });
 }

@@ -9,7 +9,8 @@
 
 // The as-run log: a JSON line for every greeting, Send, Clear and corner resend the window's
 // on-air record hears, refused ones too, and one for each jump of the clock. The ticks
-// themselves write nothing. A log that cannot be written is said once on the message line.
+// themselves write nothing. A log that cannot be written is said once on the message line,
+// and the notice goes when it is written again.
 class CAsRunLog {
 public:
     CAsRunLog(CWindowDoor& door, std::filesystem::path folder);
@@ -22,6 +23,8 @@ private:
     void HearTick(const UnitWrite& write);
 
     CWindowDoor& m_door;
+    // The notice on the message line while the log is not written.
+    std::string m_notice;
     AsRunFile m_file;
     ClockWatch m_clock;
     int m_listenKey = 0;

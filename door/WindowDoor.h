@@ -65,6 +65,8 @@ public:
     virtual void Clear(WriteOrigin origin) = 0;
     // Puts a one-off text on the message line, unless the too-long warning holds it.
     virtual void ShowNotice(const std::string& text) = 0;
+    // Takes a notice off the message line again, if it is still what the line shows.
+    virtual void DropNotice(const std::string& text) { (void)text; }
     // A Send for the cue list, its record carrying the cue's number.
     virtual void SendCue(int cue) {
         (void)cue;

@@ -18,6 +18,11 @@ public:
     // A comma-separated value, item by item, each trimmed and in UTF-8; empty items left out.
     // The file may hold it quoted or not (unquoted, the store itself splits it at commas).
     std::vector<std::string> ReadList(const char* name) const;
+    // Each write changes the value's own line of the file and nothing else: every other line,
+    // comments and values the program does not know, stays as the operator wrote it. The file
+    // is its owner's alone (0600). A file not read as written (see CheckFile) is not written
+    // at all until it is mended; a change that would have any other value read otherwise
+    // keeps the file as it was in Tessora.conf.bak first.
     void WriteText(const char* name, const std::string& value);
     void WriteInt32(const char* name, std::int32_t value);
 

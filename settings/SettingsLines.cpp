@@ -1,6 +1,6 @@
 #include "SettingsLines.h"
 
-#include <set>
+#include <algorithm>
 #include <utility>
 #include <vector>
 
@@ -60,19 +60,14 @@ std::vector<std::string_view> Lines(std::string_view file) {
 SettingsLines ReadSettingsLines(std::string_view file) {
     SettingsLines result;
     const auto misread = [&](std::size_t index, std::string why) {
-        result.rewriteLosesLines = true;
         if (!result.misread) result.misread = {static_cast<int>(index + 1), std::move(why)};
     };
     const std::vector<std::string_view> lines = Lines(file);
     std::string_view group = "General";
-    std::set<std::pair<std::string_view, std::string_view>> names;
     for (std::size_t i = 0; i < lines.size(); ++i) {
         const std::string_view text = Trimmed(lines[i]);
         if (text.empty()) continue;
-        if (text.front() == ';') {
-            result.rewriteLosesLines = true;
-            continue;
-        }
+        if (text.front() == ';') continue;
         if (EndsInBackslash(lines[i]) && i + 1 < lines.size()) {
             misread(i,
                     "it ends in a backslash, which joins line " + std::to_string(i + 2) + " to it");
@@ -97,9 +92,40 @@ SettingsLines ReadSettingsLines(std::string_view file) {
             misread(i, "a setting with no name");
         } else if (value.quoteLeftOpen) {
             misread(i, "a quote is left open, which takes the lines after it into its value");
-        } else if (value.comment || !names.emplace(group, name).second) {
-            result.rewriteLosesLines = true;
         }
     }
     return result;
+}
+
+std::string WithSetting(std::string_view file, std::string_view group, std::string_view name,
+                        std::string_view value) {
+    const std::string line = std::string(name) + "=" + std::string(value);
+    std::string_view current = "General";
+    // Where the setting's line is (without its line end), and where the group's last line ends.
+    std::optional<std::pair<std::size_t, std::size_t>> found;
+    std::optional<std::size_t> groupEnd;
+    for (std::size_t at = 0; at < file.size();) {
+        std::size_t end = std::min(file.find('\n', at), file.size());
+        const std::size_t next = std::min(end + 1, file.size());
+        if (end > at && file[end - 1] == '\r') --end;
+        const std::string_view text = Trimmed(file.substr(at, end - at));
+        if (!text.empty() && text.front() == '[') {
+            current = text.substr(1, text.find(']') - 1);
+            if (current == group) groupEnd = next;
+        } else if (!text.empty() && text.front() != ';' && current == group) {
+            groupEnd = next;
+            const auto equals = text.find('=');
+            if (equals != std::string_view::npos && Trimmed(text.substr(0, equals)) == name)
+                found = {at, end};
+        }
+        at = next;
+    }
+    std::string out(file);
+    if (found) return out.replace(found->first, found->second - found->first, line);
+    if (groupEnd) {
+        const bool lineEnded = *groupEnd > 0 && file[*groupEnd - 1] == '\n';
+        return out.insert(*groupEnd, (lineEnded ? "" : "\n") + line + "\n");
+    }
+    if (!out.empty()) out += out.back() == '\n' ? "\n" : "\n\n";
+    return out + "[" + std::string(group) + "]\n" + line + "\n";
 }

@@ -13,9 +13,13 @@ struct SettingsLines {
         std::string why;
     };
     std::optional<Misread> misread;
-    // Rewriting the file from what was read would lose a line: one misread, a comment, a
-    // name given twice in a group.
-    bool rewriteLosesLines = false;
 };
 
 SettingsLines ReadSettingsLines(std::string_view file);
+
+// The file with the setting name of group ("General" for the top level) set to value, as the
+// reader takes the file's text (escaped, quoted where it needs to be): the line that sets it
+// (the last, which the reader takes) is replaced, or else a line is added after the group's
+// last or, with the group, at the end. Every other line stays as it was, byte for byte.
+std::string WithSetting(std::string_view file, std::string_view group, std::string_view name,
+                        std::string_view value);

@@ -1,12 +1,15 @@
 // Send, Clear, corner changes and the clock ticks, checked byte for byte at the line.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <ctime>
+#include <filesystem>
 #include <optional>
 #include <string>
 
 #include "AppTestSupport.h"
+#include "AsRunText.h"
 #include "Messages.h"
 #include "ScreenWrites.h"
 
@@ -217,6 +220,24 @@ TEST(AsRunNotice, AnUnwritableLogIsSaidOnTheMessageLineAndSendsGoOn) {
     }
     EXPECT_NE(queued.find("row 16"), std::string::npos);
     EXPECT_EQ(line.received(kGreetedLine.size() + queued.size()), kGreetedLine + queued);
+}
+
+// The notice leaves the message line once the log is written again.
+TEST(AsRunNotice, TheNoticeGoesWhenTheLogIsWrittenAgain) {
+    const std::filesystem::path day =
+        std::filesystem::path(std::getenv("XDG_STATE_HOME")) / "Halvercrest/Tessora/as-run" /
+        (AsRunTimeOf(std::chrono::system_clock::now()).day + ".jsonl");
+    std::filesystem::create_directories(day);
+    FakeLine line;
+    MainWindowFixture w;
+    ASSERT_TRUE(w.startOnLine(line));
+    EXPECT_EQ(w.dlg->m_strMessage, "As-run log not written: it is a folder, not a day file");
+    std::filesystem::remove(day);
+    w.view->type("scrText", "Hello");
+    w.view->fire("btnSend", "mousedown");
+    w.runPostedMessages();
+    EXPECT_EQ(w.dlg->m_strMessage, "");
+    EXPECT_TRUE(std::filesystem::is_regular_file(day));
 }
 
 }  // namespace

@@ -9,8 +9,10 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <set>
 #include <sstream>
+#include <vector>
 
 #include "AsRunFile.h"
 #include "AsRunText.h"
@@ -126,6 +128,61 @@ TEST(AsRunFile, FullDiskWarnsOnceKeepsWholeLinesAndRecovers) {
         EXPECT_EQ(FileText(logs / "2026-12-09.jsonl"), first + big + first);
     }
     EXPECT_EQ(notices, 1);
+}
+
+// The day file deleted, or its folder moved away, while the program runs: the next line is
+// in a new file where the path says, said once each time, and the lines after it follow.
+TEST(AsRunFile, ADayFileGoneWhileOpenIsMadeAgain) {
+    TempFolder folder;
+    const fs::path day = folder.path / "2026-12-09.jsonl";
+    int notices = 0;
+    AsRunFile file(folder.path, [&](const std::string&) { ++notices; });
+    ::testing::internal::CaptureStderr();
+    ASSERT_TRUE(file.Append("2026-12-09", "{\"n\":1}\n"));
+    fs::remove(day);
+    EXPECT_TRUE(file.Append("2026-12-09", "{\"n\":2}\n"));
+    EXPECT_TRUE(file.Append("2026-12-09", "{\"n\":3}\n"));
+    EXPECT_EQ(FileText(day), "{\"n\":2}\n{\"n\":3}\n");
+    const fs::path moved = folder.path.string() + ".moved";
+    fs::rename(folder.path, moved);
+    EXPECT_TRUE(file.Append("2026-12-09", "{\"n\":4}\n"));
+    EXPECT_EQ(FileText(day), "{\"n\":4}\n");
+    EXPECT_EQ(FileText(moved / "2026-12-09.jsonl"), "{\"n\":2}\n{\"n\":3}\n");
+    fs::remove_all(moved);
+    const std::string said = ::testing::internal::GetCapturedStderr();
+    EXPECT_EQ(said, "tessora: as-run log: " + day.string() + ": gone while written, made again\n" +
+                        "tessora: as-run log: " + day.string() +
+                        ": gone while written, made again\n");
+    EXPECT_EQ(notices, 0);
+}
+
+// A day file that is a FIFO or a link is no file to write: refused at once, with the
+// reason, and nothing written where the link points.
+TEST(AsRunFile, AFifoOrALinkAsTheDayFileIsRefused) {
+    TempFolder folder;
+    fs::create_directories(folder.path);
+    const fs::path day = folder.path / "2026-12-09.jsonl";
+    const fs::path outside = folder.path.string() + ".outside";
+    std::ofstream(outside) << "mine\n";
+    const auto fifo = [&] { ::mkfifo(day.c_str(), 0600); };
+    const auto link = [&] { fs::create_symlink(outside, day); };
+    const struct {
+        std::function<void()> make;
+        const char* why;
+    } cases[] = {{fifo, "it is a FIFO, not a day file"}, {link, "it is a link, not a day file"}};
+    for (const auto& c : cases) {
+        fs::remove(day);
+        c.make();
+        std::vector<std::string> reasons;
+        ::testing::internal::CaptureStderr();
+        AsRunFile file(folder.path, [&](const std::string& why) { reasons.push_back(why); });
+        EXPECT_FALSE(file.Append("2026-12-09", "{}\n"));
+        EXPECT_FALSE(file.Append("2026-12-09", "{}\n"));
+        ::testing::internal::GetCapturedStderr();
+        EXPECT_EQ(reasons, std::vector<std::string>{c.why});
+    }
+    EXPECT_EQ(FileText(outside), "mine\n");
+    fs::remove(outside);
 }
 
 }  // namespace

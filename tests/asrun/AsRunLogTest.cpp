@@ -154,4 +154,29 @@ TEST(AsRunLog, ClockJumpsAreToldOnceAndOrdinaryTicksNever) {
         R"("kind":"clock","local":"2026-10-25T02:00:00.000+01:00","utc":"2026-10-25T01:00:00.000Z"})");
 }
 
+// The window is told when the log cannot be written, and the notice goes as soon as a line is
+// written again.
+TEST(AsRunLog, TheNoticeGoesWhenTheLogIsWrittenAgain) {
+    struct NoticeDoor : FakeDoor {
+        std::vector<std::string> told;
+        void ShowNotice(const std::string& text) override { told.push_back("show " + text); }
+        void DropNotice(const std::string& text) override { told.push_back("drop " + text); }
+    } door;
+    TempFolder folder;
+    const auto now = std::chrono::system_clock::now();
+    const std::filesystem::path day = folder.path / (AsRunTimeOf(now).day + ".jsonl");
+    std::filesystem::create_directories(day);
+    CAsRunLog log(door, folder.path);
+    ::testing::internal::CaptureStderr();
+    door.OnAir().Record(Write(WriteKind::Clear, kProgram, 1, now));
+    door.OnAir().Record(Write(WriteKind::Clear, kProgram, 1, now));
+    std::filesystem::remove(day);
+    door.OnAir().Record(Write(WriteKind::Clear, kProgram, 1, now));
+    door.OnAir().Record(Write(WriteKind::Clear, kProgram, 1, now));
+    ::testing::internal::GetCapturedStderr();
+    const std::string notice = "As-run log not written: it is a folder, not a day file";
+    EXPECT_EQ(door.told, (std::vector<std::string>{"show " + notice, "drop " + notice}));
+    EXPECT_EQ(ReadDay(folder.path, AsRunTimeOf(now).day).size(), 2u);
+}
+
 }  // namespace
