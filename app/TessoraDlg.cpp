@@ -273,9 +273,8 @@ LRESULT CTessoraDlg::OnToggleMiniMode(WPARAM, LPARAM) {
 }
 
 void CTessoraDlg::ComposeText(const TextLayout& layout) {
-    m_strMessage = layout.tooLong ? kTooLongWarning : "";
-    // Without the warning, the line's or the clock's text is back at once.
-    m_line.Refresh();
+    // Without the warning, the line's own text, a notice or the clock's is back at once.
+    m_line.SetSendText(layout.tooLong ? std::string(kTooLongWarning) : std::string());
     ShowScreen();
 }
 
