@@ -62,6 +62,13 @@ protected:
     bool lineIs(CPort::LineState state) {
         return WaitUntil([&] { return port->State() == state; });
     }
+    // The ticks until the line is back: its old device may still be winding down.
+    bool comesBack() {
+        return WaitUntil([&] {
+            line.Watch();
+            return port->State() == CPort::LineState::Live;
+        });
+    }
 
     NamedLine unit;
     std::string device = unit.path();
@@ -127,8 +134,7 @@ TEST_F(MessageLine, LineBackShowsOnlyWhileTheLineIsLive) {
     ASSERT_TRUE(lineIs(CPort::LineState::Lost));
     line.Watch();
     unit.plug();
-    line.Watch();
-    ASSERT_EQ(port->State(), CPort::LineState::Live);
+    ASSERT_TRUE(comesBack());
     const std::string back = "Line back: " + unit.shown();
     EXPECT_EQ(message, back);
 
@@ -139,7 +145,7 @@ TEST_F(MessageLine, LineBackShowsOnlyWhileTheLineIsLive) {
     send(false);
     EXPECT_EQ(message, "Line lost: " + unit.shown());
     unit.plug();
-    line.Watch();
+    ASSERT_TRUE(comesBack());
     EXPECT_EQ(message, back);
     for (int tick = 0; tick < 3; ++tick) line.Watch();
     EXPECT_EQ(message, "") << "the line back stays three ticks, and the notice it replaced is gone";
