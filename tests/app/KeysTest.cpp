@@ -96,6 +96,8 @@ TEST(KeyPresses, AHeldKeyIsPressedOnceWhateverTheWindowSystemSays) {
     EXPECT_TRUE(keys.Press(kReturn, 1450, false)) << "pressed again after a real release";
     keys.Forget();
     EXPECT_TRUE(keys.Press(kReturn, 5000, false)) << "let go while the window was not looking";
+    keys.Release(kReturn, 0, false);
+    EXPECT_TRUE(keys.Press(kReturn, 0, false)) << "pressed again by a tool that gives no time";
 }
 
 }  // namespace
