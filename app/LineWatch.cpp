@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <utility>
 
+#include "Charset.h"
 #include "Cp1252.h"
 #include "DHtmlDialog.h"
 
@@ -19,6 +20,12 @@ void Announce(const char* what, const std::string& device) {
         QStringLiteral("line %1 %2").arg(QLatin1String(what), QString::fromStdString(device)));
 }
 
+// A device path comes from the system and the settings in UTF-8 (a network line's host
+// name may be any name); the message line and the monitor are Windows-1252.
+std::string Shown(const std::string& device) {
+    return ToAnsi(QString::fromStdString(device));
+}
+
 }  // namespace
 
 bool CLineWatch::NoticeLost() {
@@ -32,20 +39,22 @@ bool CLineWatch::NoticeLost() {
 void CLineWatch::Watch() {
     if (!m_port) return;
     if (!NoticeLost()) {
-        if (m_backTicks > 0 && --m_backTicks == 0) ShowMessage("");
+        if (m_backTicks > 0 && --m_backTicks == 0 && m_notice == m_backText) m_notice.clear();
+        Refresh();
         return;
     }
     // The device opens without waiting on anything: a replugged adapter is back at once.
     // Open gives a lost line its device again, and a closed one its name.
     if (m_port->State() != CPort::LineState::Live && m_port->Open() != 0) {
-        ShowMessage(kLineLost + m_port->DevicePath());
+        Refresh();
         return;
     }
     const std::string& device = m_port->DevicePath();
     m_bLost = false;
-    m_backTicks = kLineBackTicks;
     Announce("back", device);
-    ShowMessage(kLineBack + device);
+    ShowNotice(kLineBack + Shown(device));
+    m_backText = m_notice;
+    m_backTicks = kLineBackTicks;
     // The unit still shows what it had: only a port it was never greeted on is greeted.
     if (std::exchange(m_bGreetWhenBack, false)) m_greet();
 }
@@ -59,19 +68,26 @@ void CLineWatch::Resume(bool greetWhenBack) {
     Watch();
 }
 
-void CLineWatch::ShowMessage(const std::string& text) {
-    m_lineText = text;
-    // The line's state is more urgent than the standing text, which shows when it goes.
-    const std::string shown = text.empty() ? m_standing() : text;
-    // The too-long warning is the send's to set and clear; these texts only fill an empty
-    // line or replace their own.
-    if (!m_message.empty() && m_message != m_lineMessage) {
-        m_lineMessage.clear();
-        return;
-    }
-    m_lineMessage = shown;
+void CLineWatch::ShowNotice(const std::string& text) {
+    m_notice = text;
+    m_backText.clear();
+    Refresh();
+}
+
+void CLineWatch::SetSendText(const std::string& text) {
+    m_sendText = text;
+    Refresh();
+}
+
+void CLineWatch::Refresh() {
+    // Read afresh each time: a line that went down since says so at once, and "back" never
+    // stands over a line that is down again.
+    std::string shown = Text();
+    if (shown.empty()) shown = m_sendText;
+    if (shown.empty()) shown = m_notice;
+    if (shown.empty()) shown = m_standing();
     if (m_message == shown) return;
-    m_message = shown;
+    m_message = std::move(shown);
     m_show();
 }
 
@@ -81,9 +97,9 @@ std::string CLineWatch::Text() const {
         case CPort::LineState::Live:
             return {};
         case CPort::LineState::Lost:
-            return kLineLost + m_port->DevicePath();
+            return kLineLost + Shown(m_port->DevicePath());
         case CPort::LineState::Closed:
-            if (m_bLost) return kLineLost + m_port->DevicePath();
+            if (m_bLost) return kLineLost + Shown(m_port->DevicePath());
             break;
     }
     std::u16string name;

@@ -14,8 +14,11 @@ namespace {
 constexpr std::size_t kMaxSettingBytes = 4096;
 constexpr int kHighestPort = 65535;
 
-void SayOff(const std::string& reason) {
+// reason is UTF-8. The operator at the window hears of it too: the message line is
+// Windows-1252.
+void SayOff(CWindowDoor& door, const std::string& reason) {
     std::fprintf(stderr, "tessora: remote control off: %s\n", reason.c_str());
+    door.ShowNotice(ToAnsi(QString::fromStdString("Remote control off: " + reason)));
 }
 
 }  // namespace
@@ -27,12 +30,13 @@ std::unique_ptr<CRemoteControl> CRemoteControl::FromSettings(CWindowDoor& door) 
     const std::optional<std::int32_t> port = store.ReadInt32("Remote/Port");
     if (!port) {
         const std::optional<std::string> text = store.ReadText("Remote/Port", kMaxSettingBytes);
-        if (text && !text->empty()) SayOff("Remote/Port is no number: " + *text);
+        if (text && !text->empty())
+            SayOff(door, "Remote/Port is no number: " + FromAnsi(*text).toStdString());
         return nullptr;
     }
     if (*port == 0) return nullptr;
     if (*port < 0 || *port > kHighestPort) {
-        SayOff("Remote/Port " + std::to_string(*port) + " is not from 1 to 65535");
+        SayOff(door, "Remote/Port " + std::to_string(*port) + " is not from 1 to 65535");
         return nullptr;
     }
     remote::AccessRules rules;
@@ -46,7 +50,7 @@ std::unique_ptr<CRemoteControl> CRemoteControl::FromSettings(CWindowDoor& door) 
     bool madeToken = false;
     rules.token = RemoteToken(madeToken);
     if (rules.token.empty()) {
-        SayOff("no token could be made for it");
+        SayOff(door, "no token could be made for it");
         return nullptr;
     }
     for (const std::string& name : store.ReadList("Remote/Hosts"))
@@ -64,7 +68,7 @@ std::unique_ptr<CRemoteControl> CRemoteControl::FromSettings(CWindowDoor& door) 
     std::string error;
     control->m_server = remote::RemoteServer::Listen(control->m_control, rules, address, error);
     if (!control->m_server) {
-        SayOff("cannot listen on " + error);
+        SayOff(door, "cannot listen on " + error);
         return nullptr;
     }
     if (madeToken)

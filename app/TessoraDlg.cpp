@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "AsRunStart.h"
+#include "Charset.h"
 #include "DialogTemplate.h"
 #include "DocumentFile.h"
 #include "Exceptions.h"
@@ -24,6 +25,7 @@ constexpr char kSaveFailed[] = "Could not save to file!";
 constexpr char kOpenFailed[] = "Could not open file!";
 constexpr char kTitlePrefix[] = "Halvercrest Pexalune - ";
 constexpr char kUntitled[] = "untitled";
+constexpr char kSendNotMade[] = "Send not made: ";
 
 constexpr std::int32_t kFarOff = 1 << 24;
 // The strip's size on first use.
@@ -36,6 +38,16 @@ constexpr char kPlainTab[] = "#333399";
 
 bool IsScreen(std::int32_t screen) {
     return screen >= 2 && screen <= 5;
+}
+
+// Why a Send did not go to the unit, for the message line (Windows-1252).
+std::string SendRefusal(std::error_code why) {
+    if (why == std::errc::no_buffer_space)
+        return std::string(kSendNotMade) + "the line is still busy with the last one";
+    if (why == std::errc::not_connected) return std::string(kSendNotMade) + "the line is down";
+    if (why == std::errc::message_size)
+        return std::string(kSendNotMade) + "the text is too long for one write to the line";
+    return kSendNotMade + ToAnsi(QString::fromStdString(why.message()));
 }
 
 }  // namespace
@@ -289,9 +301,8 @@ QSize CTessoraDlg::StripSize() const {
 }
 
 void CTessoraDlg::ComposeText(const TextLayout& layout) {
-    m_strMessage = layout.tooLong ? kTooLongWarning : "";
-    // Without the warning, the line's or the clock's text is back at once.
-    m_line.Refresh();
+    // Without the warning, the line's own text, a notice or the clock's is back at once.
+    m_line.SetSendText(layout.tooLong ? std::string(kTooLongWarning) : std::string());
     ShowScreen();
 }
 
@@ -309,7 +320,10 @@ void CTessoraDlg::SendScreen(WriteKind kind, WriteOrigin origin, int cue) {
     const ScreenWrites send =
         ComposeSend(write.text, write.dateCorner, write.timeCorner, std::time(nullptr));
     ComposeText(send.layout);
-    m_unit.Write(std::move(write), send.Writes());
+    const std::error_code refused = m_unit.Write(std::move(write), send.Writes());
+    m_strSendRefusal = refused ? SendRefusal(refused) : std::string();
+    // A Send that did not go out says so over its too-long warning: nothing of it is on air.
+    if (refused) m_line.SetSendText(m_strSendRefusal);
 }
 
 LRESULT CTessoraDlg::OnSend(WPARAM wParam, LPARAM lParam) {

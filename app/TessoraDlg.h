@@ -40,6 +40,7 @@ public:
     void SelectScreen(int screen, WriteOrigin origin) override;
     void PutScreen(int screen, const ScreenChange& change, WriteOrigin origin) override;
     void Send(WriteOrigin origin) override;
+    std::string LastSendRefused() const override { return m_strSendRefusal; }
     void Clear(WriteOrigin origin) override;
     void ShowNotice(const std::string& text) override;
     void DropNotice(const std::string& text) override;
@@ -158,6 +159,8 @@ private:
     MessageMap m_messageMap;
     std::map<int, std::function<void()>> m_changeListeners;
     int m_nextListenerKey = 1;
+    // Why the last Send of the current screen did not go out, "" when it did.
+    std::string m_strSendRefusal;
     // A Send of the current screen, as a Send or as the corner lists' resend.
     void SendScreen(WriteKind kind, WriteOrigin origin, int cue = 0);
     // The strip's outer size: the stored one, unless it leaves no room for its text.

@@ -42,9 +42,9 @@ void CTessoraDlg::Clear(WriteOrigin origin) {
 }
 
 void CTessoraDlg::ShowNotice(const std::string& text) {
-    // Shown as the line's own texts are: it gives way to the too-long warning and to the
-    // next text the line or a Send puts there.
-    m_line.ShowMessage(text);
+    // It gives way to a line that is down and to the last Send's own word, and stays until
+    // the next notice or the line coming back.
+    m_line.ShowNotice(text);
 }
 
 void CTessoraDlg::DropNotice(const std::string& text) {

@@ -6,7 +6,6 @@
 #include <thread>
 
 #include "Commands.h"
-#include "Cp1252.h"
 #include "MessageBox.h"
 #include "Messages.h"
 #include "PortReason.h"
@@ -31,20 +30,20 @@ void CTessoraDlg::Connect(bool greetWhenBack) {
             ResumeLine(greetWhenBack);
             return;
         case CPort::LineState::Closed: {
-            // The port the operator chose does not open: the box says so, and nothing tries
-            // it again until Setup.
-            m_line.ShowMessage("");
+            // The port the operator chose does not open: the box says so, the message line
+            // goes on saying so, and nothing tries it again until Setup.
+            m_line.Refresh();
             std::u16string name;
             m_pPort->GetPortName(&name);
             const std::string detail = DescribePortFailure(
                 m_pPort->DevicePath(), m_pPort->LastError(), SettingsStore::FileName());
-            std::fprintf(stderr, "tessora: could not open %s: %s\n", Cp1252FromUtf16(name).c_str(),
-                         detail.c_str());
+            std::fprintf(stderr, "tessora: could not open %s: %s\n",
+                         QString::fromStdU16String(name).toStdString().c_str(), detail.c_str());
             AfxMessageBox(kOpenPortFailed, MB_OK, detail);
             return;
         }
     }
-    m_line.ShowMessage("");
+    m_line.Refresh();
     Greet();
     SetTimer(IDT_STAMP, MsUntilNextStampTick(std::chrono::system_clock::now()));
 }

@@ -4,6 +4,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <system_error>
 #include <vector>
 
 #include "CaptionDisplay.h"
@@ -20,7 +21,9 @@ public:
     // Queues text; false when there is no port or it refused the text.
     bool Send(std::string_view text);
     // Queues pieces in order and records them as one write, taken only if every one was.
-    void Write(UnitWrite write, const std::vector<std::string_view>& pieces);
+    // A write the queue has no room for is refused whole, so the unit never gets half of
+    // one (a Send's clear without its text). Gives why it was refused, nothing when taken.
+    std::error_code Write(UnitWrite write, const std::vector<std::string_view>& pieces);
     // Folds the bytes the line took since the last call into the display; true when any.
     bool FoldSent();
     // What the unit shows: decoded from every byte the line has taken so far.
@@ -34,6 +37,9 @@ public:
     std::function<void()> onQueued;
 
 private:
+    // Why the port cannot take all of pieces now, nothing when it can.
+    std::error_code Room(const std::vector<std::string_view>& pieces);
+
     std::unique_ptr<CPort>& m_port;
     CCaptionDisplay m_display;
     std::string m_sentScratch;

@@ -62,6 +62,9 @@ public:
     virtual void SelectScreen(int screen, WriteOrigin origin) = 0;
     virtual void PutScreen(int screen, const ScreenChange& change, WriteOrigin origin) = 0;
     virtual void Send(WriteOrigin origin) = 0;
+    // Why the last Send (of any origin) did not go out whole, as the message line says it;
+    // "" when it went out. Read just after the Send.
+    virtual std::string LastSendRefused() const { return {}; }
     virtual void Clear(WriteOrigin origin) = 0;
     // Puts a one-off text on the message line, unless the too-long warning holds it.
     virtual void ShowNotice(const std::string& text) = 0;

@@ -6,6 +6,7 @@
 #include <QDateTime>
 #include <QFile>
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QPointer>
 #include <QScreen>
 #include <QTimer>
@@ -21,6 +22,7 @@
 #include "Charset.h"
 #include "Cp1252.h"
 #include "DialogTemplate.h"
+#include "KeyPresses.h"
 #include "MessageBox.h"
 #include "ResourceUrl.h"
 
@@ -72,6 +74,60 @@ void AppendReadyLine(const QString& line) {
         file.write(
             QStringLiteral("%1 %2\n").arg(QDateTime::currentMSecsSinceEpoch()).arg(line).toUtf8());
 }
+
+// Key presses on their way to the page's widgets (which come and go with its renderer)
+// that repeat a key held down reach the page marked as repeats, so a claimed key runs its
+// command once per press however the window system reports the repeats, and the text box
+// still repeats a key held in it.
+class PageKeyRepeats : public QObject {
+public:
+    PageKeyRepeats(QWidget* window, QWidget* page)
+        : QObject(window), m_window(window), m_page(page) {
+        QCoreApplication::instance()->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* e) override {
+        const QEvent::Type type = e->type();
+        if (type == QEvent::WindowDeactivate && watched == m_window) m_presses.Forget();
+        if ((type != QEvent::KeyPress && type != QEvent::KeyRelease) || m_bHandingOn) return false;
+        auto* widget = qobject_cast<QWidget*>(watched);
+        if (!widget || !m_page || (widget != m_page && !m_page->isAncestorOf(widget))) return false;
+        auto* key = static_cast<QKeyEvent*>(e);
+        // Offered on to the parents, the same event is the same key stroke.
+        if (e == m_pLast && type == m_lastType && key->timestamp() == m_lastTime) return false;
+        m_pLast = e;
+        m_lastType = type;
+        m_lastTime = key->timestamp();
+        // A key event made without a scan code (by a test tool) is known by its key instead.
+        const std::uint32_t id = key->nativeScanCode() != 0
+                                     ? key->nativeScanCode()
+                                     : static_cast<std::uint32_t>(key->key()) | 0x80000000u;
+        if (type == QEvent::KeyRelease) {
+            m_presses.Release(id, key->timestamp(), key->isAutoRepeat());
+            return false;
+        }
+        if (m_presses.Press(id, key->timestamp(), key->isAutoRepeat()) || key->isAutoRepeat())
+            return false;
+        QKeyEvent repeat(QEvent::KeyPress, key->key(), key->modifiers(), key->nativeScanCode(),
+                         key->nativeVirtualKey(), key->nativeModifiers(), key->text(), true,
+                         key->count(), key->device());
+        repeat.setTimestamp(key->timestamp());
+        m_bHandingOn = true;
+        QCoreApplication::sendEvent(watched, &repeat);
+        m_bHandingOn = false;
+        return true;
+    }
+
+private:
+    QWidget* m_window;
+    QPointer<QWidget> m_page;
+    KeyPresses m_presses;
+    const QEvent* m_pLast = nullptr;
+    QEvent::Type m_lastType = QEvent::None;
+    std::uint64_t m_lastTime = 0;
+    bool m_bHandingOn = false;
+};
 
 }  // namespace
 
@@ -185,6 +241,7 @@ void CDHtmlDialog::createView() {
     });
     m_view->setHostFlags(m_hostFlags);
     if (QWidget* w = m_view->widget()) {
+        new PageKeyRepeats(this, w);
         auto* layout = new QVBoxLayout(this);
         layout->setContentsMargins(0, 0, 0, 0);
         layout->setSpacing(0);

@@ -53,8 +53,8 @@ struct Request {
     int cue = 0;
 };
 
-// A request that is not run: the HTTP status, a reason for the operator, and for 405 the
-// methods the path does take.
+// A request that is not run, or run and not done: the HTTP status, a reason for the
+// operator, and for 405 the methods the path does take.
 struct Refusal {
     int status = 400;
     std::string reason;
@@ -109,6 +109,10 @@ const char* ClockStateName(bool known, bool synchronised);
 std::string StatusJson(const Status& status);
 // The push channel's first message to a client: the status, as {"type": "state", ...}.
 std::string StateMessageJson(const Status& status);
+// The status of a command the program ran and could not carry out now (a Send the line had
+// no room for): nothing of it was done, and the same request may be made again.
+inline constexpr int kNotDone = 503;
+
 // {"error": reason}
 std::string ErrorJson(std::string_view reason);
 

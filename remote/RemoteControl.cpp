@@ -23,7 +23,7 @@ std::vector<std::string> Rows(const CCaptionDisplay& display) {
 
 }  // namespace
 
-void RemoteControl::Run(const Request& request) {
+std::optional<Refusal> RemoteControl::Run(const Request& request) {
     constexpr WriteOrigin kRemote = WriteOrigin::Remote;
     switch (request.action) {
         case Action::Status:
@@ -37,10 +37,15 @@ void RemoteControl::Run(const Request& request) {
         case Action::SelectScreen:
             m_door.SelectScreen(request.screen, kRemote);
             break;
-        case Action::Send:
+        case Action::Send: {
             if (request.screen != 0) m_door.SelectScreen(request.screen, kRemote);
             m_door.Send(kRemote);
+            // Nothing of a Send the line did not take went out: the caller hears why, as the
+            // operator does on the message line.
+            const std::string refused = m_door.LastSendRefused();
+            if (!refused.empty()) return Refusal{kNotDone, Utf8(refused), {}};
             break;
+        }
         case Action::Clear:
             m_door.Clear(kRemote);
             break;
@@ -61,6 +66,7 @@ void RemoteControl::Run(const Request& request) {
             break;
         }
     }
+    return std::nullopt;
 }
 
 std::variant<std::string, Refusal> RemoteControl::RunCues(const Request& request) {

@@ -14,7 +14,7 @@ public:
     explicit RemoteControl(CWindowDoor& door) : m_door(door), m_feed(door) {}
 
     bool Busy() const override { return m_door.Busy(); }
-    void Run(const Request& request) override;
+    std::optional<Refusal> Run(const Request& request) override;
     Status CurrentStatus() override;
     void Push(PushSink sink) override;
     std::variant<std::string, Refusal> RunCues(const Request& request) override;

@@ -292,7 +292,13 @@ private:
                 Answer(respond(), StatusCode::Ok, std::get<std::string>(answer), cors);
             return false;
         }
-        if (command.action != Action::Status) m_target.Run(command);
+        if (command.action != Action::Status) {
+            if (const std::optional<Refusal> refused = m_target.Run(command)) {
+                Answer(respond(), static_cast<StatusCode>(refused->status),
+                       ErrorJson(refused->reason), cors);
+                return false;
+            }
+        }
         Answer(respond(), StatusCode::Ok, StatusJson(m_target.CurrentStatus()), cors);
         return false;
     }

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <variant>
 
@@ -18,8 +19,9 @@ public:
     virtual ~RemoteTarget() = default;
     // True while the window cannot take a command: a modal dialog runs its own loop.
     virtual bool Busy() const = 0;
-    // Runs a request other than Status through the window's own handlers.
-    virtual void Run(const Request& request) = 0;
+    // Runs a request other than Status through the window's own handlers: nothing when it
+    // was done, else why not (a Send the line did not take).
+    virtual std::optional<Refusal> Run(const Request& request) = 0;
     virtual Status CurrentStatus() = 0;
     // The push channel: tells sink each change from now on, until called with none.
     using PushSink = std::function<void(const std::string& message)>;

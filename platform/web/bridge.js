@@ -126,8 +126,20 @@
         held.target.dispatchEvent(new KeyboardEvent('keydown', held.init));
     }
 
+    // Keys whose own press ran a command: a key held down runs it once, and its repeats do
+    // nothing else either, even once the modifier is let go first. A key's next own press
+    // starts afresh (a release seen in between may have been the window system's, which it
+    // sends with each repeat; the host marks the press that follows it as a repeat).
+    var commandKeys = {};
+
     document.addEventListener('keydown', function (e) {
         if (!e.isTrusted) return;  // a held modifier passed on
+        if (e.repeat && commandKeys.hasOwnProperty(e.code)) {
+            e.preventDefault();
+            e.stopPropagation();
+            return;
+        }
+        if (!e.repeat) delete commandKeys[e.code];
         if (MODIFIERS.indexOf(e.key) >= 0) {
             if (!heldModifier) {
                 heldModifier = {target: e.target, init: {key: e.key, code: e.code,
@@ -141,12 +153,14 @@
         if (!e.isComposing && claimed.hasOwnProperty(chord)) {
             // A claimed key is the window's command alone: the text box inserts no line for
             // it and the page's own handlers (the modified marker) never see it. Reported
-            // through the channel, it reaches the window after the typing before it. A held
-            // key runs its command once.
+            // through the channel, it reaches the window after the typing before it.
             heldModifier = null;
             e.preventDefault();
             e.stopPropagation();
-            if (!e.repeat) send('keyPressed', [chord]);
+            if (!e.repeat) {
+                commandKeys[e.code] = true;
+                send('keyPressed', [chord]);
+            }
             return;
         }
         passHeldModifier();

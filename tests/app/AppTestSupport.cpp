@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include <QCoreApplication>
@@ -13,6 +14,15 @@
 
 void FakeLine::hangUp() {
     m_pty.CloseMaster();
+}
+
+void FakeLine::stall() {
+    // The terminal's output stopped: every write to the program's end finds no room.
+    tcflow(m_pty.Slave(), TCOOFF);
+}
+
+void FakeLine::resume() {
+    tcflow(m_pty.Slave(), TCOON);
 }
 
 std::string FakeLine::received(std::size_t until, std::chrono::milliseconds limit) {

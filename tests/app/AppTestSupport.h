@@ -22,6 +22,9 @@ public:
                          std::chrono::milliseconds limit = std::chrono::milliseconds(3000));
     // The unit's end goes away: the program's side of the line hangs up.
     void hangUp();
+    // The line stops taking bytes, as a unit holding it back would, and takes them again.
+    void stall();
+    void resume();
 
 private:
     Pty m_pty{true};

@@ -8,6 +8,7 @@
 
 #include "AppTestSupport.h"
 #include "FileDialog.h"
+#include "KeyPresses.h"
 #include "Messages.h"
 
 namespace {
@@ -75,6 +76,28 @@ TEST_F(Keys, AKeyArrivingUnderAModalWindowIsDropped) {
     EXPECT_TRUE(commandsOfKey("Ctrl+Return").empty());
     box.hide();
     EXPECT_EQ(commandsOfKey("Ctrl+Return"), std::vector<unsigned>{UWM_SEND});
+}
+
+// A key held down under X: each repeat is a release and a press at one time stamp, marked as
+// a repeat only when both arrived together; some servers send presses alone. Only the key's
+// own press counts, whatever came.
+TEST(KeyPresses, AHeldKeyIsPressedOnceWhateverTheWindowSystemSays) {
+    constexpr std::uint32_t kReturn = 36;
+    constexpr std::uint32_t kSpace = 65;
+    KeyPresses keys;
+    EXPECT_TRUE(keys.Press(kReturn, 1000, false));
+    keys.Release(kReturn, 1200, true);
+    EXPECT_FALSE(keys.Press(kReturn, 1200, true)) << "a repeat Qt marked";
+    keys.Release(kReturn, 1220, false);
+    EXPECT_FALSE(keys.Press(kReturn, 1220, false)) << "a repeat whose press came late, unmarked";
+    EXPECT_FALSE(keys.Press(kReturn, 1240, false)) << "a press without a release";
+    EXPECT_TRUE(keys.Press(kSpace, 1250, false)) << "each key on its own";
+    keys.Release(kReturn, 1300, false);
+    EXPECT_TRUE(keys.Press(kReturn, 1450, false)) << "pressed again after a real release";
+    keys.Forget();
+    EXPECT_TRUE(keys.Press(kReturn, 5000, false)) << "let go while the window was not looking";
+    keys.Release(kReturn, 0, false);
+    EXPECT_TRUE(keys.Press(kReturn, 0, false)) << "pressed again by a tool that gives no time";
 }
 
 }  // namespace

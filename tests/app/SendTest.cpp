@@ -1,12 +1,16 @@
 // Send, Clear, corner changes and the clock ticks, checked byte for byte at the line.
 #include <gtest/gtest.h>
 
+#include <QHostAddress>
+#include <QTcpServer>
+#include <QTcpSocket>
 #include <chrono>
 #include <cstdlib>
 #include <ctime>
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "AppTestSupport.h"
 #include "AsRunText.h"
@@ -238,6 +242,97 @@ TEST(AsRunNotice, TheNoticeGoesWhenTheLogIsWrittenAgain) {
     w.runPostedMessages();
     EXPECT_EQ(w.dlg->m_strMessage, "");
     EXPECT_TRUE(std::filesystem::is_regular_file(day));
+}
+
+}  // namespace
+
+namespace {
+
+struct HttpAnswer {
+    int status = 0;
+    std::string body;
+};
+
+// One call to the remote control, answered while the window's loop runs.
+HttpAnswer Post(quint16 port, const std::string& token, const std::string& path) {
+    QTcpSocket socket;
+    socket.connectToHost(QHostAddress::LocalHost, port);
+    socket.write(QByteArray::fromStdString(
+        "POST " + path + " HTTP/1.1\r\nHost: 127.0.0.1:" + std::to_string(port) +
+        "\r\nAuthorization: Bearer " + token +
+        "\r\nContent-Type: application/json\r\nContent-Length: 0\r\nConnection: close\r\n\r\n"));
+    QByteArray raw;
+    HttpAnswer answer;
+    const auto whole = [&] {
+        raw += socket.readAll();
+        const qsizetype end = raw.indexOf("\r\n\r\n");
+        if (end < 0) return false;
+        const QByteArray head = raw.left(end).toLower();
+        const qsizetype length = head.indexOf("content-length:");
+        if (length < 0) return false;
+        const qsizetype size =
+            head.mid(length + 15, head.indexOf('\r', length) - length - 15).trimmed().toLongLong();
+        if (raw.size() < end + 4 + size) return false;
+        answer.status = raw.mid(9, 3).toInt();
+        answer.body = raw.mid(end + 4, size).toStdString();
+        return true;
+    };
+    WaitUntil(whole);
+    return answer;
+}
+
+// A remote's Send the line has no room for (the unit takes nothing, four Sends fill the
+// queue) is refused whole: answered as not done, with the reason, said on the message line,
+// recorded as not taken, and not a byte of it reaches the unit.
+TEST(RemoteSend, ASendTheQueueHasNoRoomForIsNotDoneAndSaysWhy) {
+    QTcpServer probe;
+    ASSERT_TRUE(probe.listen(QHostAddress::LocalHost, 0));
+    const quint16 port = probe.serverPort();
+    probe.close();
+    FakeLine line;
+    MainWindowFixture w;
+    ResetSettings();
+    WriteSetting("CommPort", "COM1");
+    WriteSetting("Ports/COM1", QString::fromStdString(line.device()));
+    WriteSetting("Remote/Port", port);
+    w.start();
+    ASSERT_EQ(line.received(kGreetedLine.size(), std::chrono::seconds(10)), kGreetedLine);
+    w.dlg->KillTimer(IDT_STAMP);
+    const std::string token = ReadSetting("Remote/Token").toString().toStdString();
+    std::string taken;
+    int refused = 0;
+    w.dlg->OnAir().Listen([&](const UnitWrite& write, const OnAir&) {
+        if (write.taken)
+            taken += write.bytes;
+        else
+            ++refused;
+    });
+
+    line.stall();
+    std::vector<int> codes;
+    std::string body;
+    for (char letter = 'a'; letter <= 'e'; ++letter) {
+        std::string text;
+        for (int row = 0; row < 17; ++row) text += std::string(50, letter) + "\n";
+        w.view->type("scrText", QString::fromStdString(text));
+        const HttpAnswer answer = Post(port, token, "/api/v1/send");
+        codes.push_back(answer.status);
+        body = answer.body;
+    }
+    const std::string why = "Send not made: the line is still busy with the last one";
+    EXPECT_EQ(codes, (std::vector<int>{200, 200, 200, 200, 503}));
+    EXPECT_EQ(body, "{\"error\":\"" + why + "\"}");
+    EXPECT_EQ(w.dlg->m_strMessage, why);
+    EXPECT_EQ(w.view->page["divMessage"].innerText.toStdString(), why);
+    EXPECT_EQ(refused, 1);
+    EXPECT_EQ(w.dlg->OnAir().Now().text.substr(0, 3), "ddd") << "the fourth stays on air";
+
+    line.resume();
+    const std::string all = kGreetedLine + taken;
+    ASSERT_EQ(line.received(all.size(), std::chrono::seconds(30)), all);
+    ASSERT_TRUE(WaitUntil([&] { return w.dlg->m_pPort->QueuedBytes() == 0; }));
+    EXPECT_EQ(line.received(all.size() + 1, std::chrono::milliseconds(100)), all)
+        << "a fifth Send cut short would have queued its clear behind the fourth";
 }
 
 }  // namespace
