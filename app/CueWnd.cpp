@@ -192,6 +192,8 @@ CCueWnd::CCueWnd(QWidget* owner, const CueDeck& deck)
     const auto shortcut = [this](const char* keys, std::function<void()> run) {
         auto* key = new QShortcut(QKeySequence(QString::fromLatin1(keys)), this);
         key->setContext(Qt::WindowShortcut);
+        // A key held down takes one cue, not one per repeat.
+        key->setAutoRepeat(false);
         connect(key, &QShortcut::activated, this, std::move(run));
     };
     shortcut("Ctrl+Space", [this] {

@@ -80,7 +80,13 @@ std::variant<std::string, Refusal> RemoteControl::RunCues(const Request& request
     else
         m_cues->MoveNext(request.action == Action::CueNext ? 1 : -1);
     switch (result) {
-        case Take::Taken:
+        case Take::Taken: {
+            // A take whose Send the line had no room for put nothing on air.
+            const std::string refused =
+                request.action == Action::CueTake ? m_door.LastSendRefused() : std::string();
+            if (!refused.empty()) return Refusal{kNotDone, Utf8(refused), {}};
+            break;
+        }
         case Take::NoList:
             break;
         case Take::NoCue:
