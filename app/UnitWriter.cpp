@@ -1,6 +1,8 @@
 #include "UnitWriter.h"
 
 #include <chrono>
+#include <cstdint>
+#include <optional>
 
 bool CUnitWriter::Send(std::string_view text) {
     if (!m_port) return false;
@@ -12,13 +14,29 @@ bool CUnitWriter::Send(std::string_view text) {
 }
 
 void CUnitWriter::Write(UnitWrite write, const std::vector<std::string_view>& pieces) {
-    write.taken = true;
+    write.time = std::chrono::system_clock::now();
+    CPort* const port = m_port.get();
+    const std::uint64_t from = port ? port->WrittenCount() : 0;
+    bool queued = true;
     for (const std::string_view piece : pieces) {
         write.bytes += piece;
-        write.taken = Send(piece) && write.taken;
+        queued = Send(piece) && queued;
     }
-    write.time = std::chrono::system_clock::now();
-    m_onAir.Record(write);
+    if (write.kind == WriteKind::Tick) {
+        write.taken = queued;
+        write.sent = queued ? write.bytes.size() : 0;
+        m_onAir.Record(write);
+        return;
+    }
+    const std::uint64_t to = port ? port->WrittenCount() : 0;
+    // Recorded once the line has let go of every byte queued: a port replaced meanwhile took
+    // its bytes with it.
+    m_onAir.Hold(std::move(write),
+                 [&current = m_port, port, from, to]() -> std::optional<std::size_t> {
+                     if (port == nullptr || current.get() != port) return 0;
+                     return port->BytesOut(from, to);
+                 });
+    m_onAir.Settle();
 }
 
 bool CUnitWriter::FoldSent() {
@@ -26,5 +44,6 @@ bool CUnitWriter::FoldSent() {
     m_sentScratch.clear();
     m_port->TakeSent(m_sentScratch);
     m_display.Feed(m_sentScratch);
+    m_onAir.Settle();
     return !m_sentScratch.empty();
 }

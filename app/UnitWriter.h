@@ -19,9 +19,11 @@ public:
 
     // Queues text; false when there is no port or it refused the text.
     bool Send(std::string_view text);
-    // Queues pieces in order and records them as one write, taken only if every one was.
+    // Queues pieces in order as one write, recorded once the line has let go of its bytes:
+    // taken only if every one left. A tick is recorded at once.
     void Write(UnitWrite write, const std::vector<std::string_view>& pieces);
-    // Folds the bytes the line took since the last call into the display; true when any.
+    // Folds the bytes the line took since the last call into the display, and records the
+    // writes that have settled; true when any byte.
     bool FoldSent();
     // What the unit shows: decoded from every byte the line has taken so far.
     const CCaptionDisplay& Display() {
