@@ -69,6 +69,8 @@ public:
     void Hold(UnitWrite write, BytesOut bytesOut);
     // Records the held writes whose bytes have settled, oldest first; true when any.
     bool Settle();
+    // Some write is still held.
+    bool Holding() const { return !m_held.empty(); }
     const OnAir& Now() const { return m_now; }
 
     // Returns a key for Unlisten.
