@@ -4,6 +4,18 @@
 #include <cstdint>
 #include <optional>
 
+namespace {
+
+// How often the line is looked at while a write is held: what went on air is told soon after.
+constexpr int kSettleMs = 20;
+
+}  // namespace
+
+CUnitWriter::CUnitWriter(std::unique_ptr<CPort>& port) : m_port(port) {
+    m_settle.setInterval(kSettleMs);
+    QObject::connect(&m_settle, &QTimer::timeout, [this] { FoldSent(); });
+}
+
 bool CUnitWriter::Send(std::string_view text) {
     if (!m_port) return false;
     // Sent bytes hold their room in the queue until they are taken.
@@ -36,14 +48,22 @@ void CUnitWriter::Write(UnitWrite write, const std::vector<std::string_view>& pi
                      if (port == nullptr || current.get() != port) return 0;
                      return port->BytesOut(from, to);
                  });
-    m_onAir.Settle();
+    SettleHeld();
 }
 
 bool CUnitWriter::FoldSent() {
-    if (!m_port) return false;
     m_sentScratch.clear();
-    m_port->TakeSent(m_sentScratch);
+    if (m_port) m_port->TakeSent(m_sentScratch);
     m_display.Feed(m_sentScratch);
-    m_onAir.Settle();
+    SettleHeld();
     return !m_sentScratch.empty();
+}
+
+void CUnitWriter::SettleHeld() {
+    m_onAir.Settle();
+    if (!m_onAir.Holding()) {
+        m_settle.stop();
+    } else if (!m_settle.isActive()) {
+        m_settle.start();
+    }
 }

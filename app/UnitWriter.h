@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QTimer>
 #include <functional>
 #include <memory>
 #include <string>
@@ -15,7 +16,7 @@
 // takes it.
 class CUnitWriter {
 public:
-    explicit CUnitWriter(std::unique_ptr<CPort>& port) : m_port(port) {}
+    explicit CUnitWriter(std::unique_ptr<CPort>& port);
 
     // Queues text; false when there is no port or it refused the text.
     bool Send(std::string_view text);
@@ -36,7 +37,11 @@ public:
     std::function<void()> onQueued;
 
 private:
+    // Records the held writes that have settled; while any is still held, looks again soon.
+    void SettleHeld();
+
     std::unique_ptr<CPort>& m_port;
+    QTimer m_settle;
     CCaptionDisplay m_display;
     std::string m_sentScratch;
     OnAirRecord m_onAir;
