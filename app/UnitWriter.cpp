@@ -1,8 +1,23 @@
 #include "UnitWriter.h"
 
 #include <chrono>
+#include <cstdint>
+#include <optional>
 
 #include "TransmitRing.h"
+
+namespace {
+
+// How often the line is looked at while a write is held: what went on air is told soon after.
+constexpr int kSettleMs = 20;
+
+}  // namespace
+
+CUnitWriter::CUnitWriter(std::unique_ptr<CPort>& port) : m_port(port) {
+    m_settle.setInterval(kSettleMs);
+    QObject::connect(&m_settle, &QTimer::timeout, [this] { FoldSent(); });
+}
+
 
 bool CUnitWriter::Send(std::string_view text) {
     if (!m_port) return false;
@@ -29,23 +44,48 @@ std::error_code CUnitWriter::Room(const std::vector<std::string_view>& pieces) {
 }
 
 std::error_code CUnitWriter::Write(UnitWrite write, const std::vector<std::string_view>& pieces) {
+    write.time = std::chrono::system_clock::now();
     std::error_code refused = Room(pieces);
+    CPort* const port = m_port.get();
+    const std::uint64_t from = port ? port->WrittenCount() : 0;
     for (const std::string_view piece : pieces) {
         write.bytes += piece;
         if (!refused && !Send(piece))
             refused = m_port->LastError() ? m_port->LastError()
                                           : std::make_error_code(std::errc::io_error);
     }
-    write.taken = !refused;
-    write.time = std::chrono::system_clock::now();
-    m_onAir.Record(write);
+    if (write.kind == WriteKind::Tick) {
+        write.taken = !refused;
+        write.sent = refused ? 0 : write.bytes.size();
+        m_onAir.Record(write);
+        return refused;
+    }
+    const std::uint64_t to = port ? port->WrittenCount() : 0;
+    // Recorded once the line has let go of every byte queued (none, for a write refused
+    // whole): a port replaced meanwhile took its bytes with it.
+    m_onAir.Hold(std::move(write),
+                 [&current = m_port, port, from, to]() -> std::optional<std::size_t> {
+                     if (port == nullptr || current.get() != port) return 0;
+                     return port->BytesOut(from, to);
+                 });
+    SettleHeld();
     return refused;
+}
 }
 
 bool CUnitWriter::FoldSent() {
-    if (!m_port) return false;
     m_sentScratch.clear();
-    m_port->TakeSent(m_sentScratch);
+    if (m_port) m_port->TakeSent(m_sentScratch);
     m_display.Feed(m_sentScratch);
+    SettleHeld();
     return !m_sentScratch.empty();
+}
+
+void CUnitWriter::SettleHeld() {
+    m_onAir.Settle();
+    if (!m_onAir.Holding()) {
+        m_settle.stop();
+    } else if (!m_settle.isActive()) {
+        m_settle.start();
+    }
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QTimer>
 #include <functional>
 #include <memory>
 #include <string>
@@ -16,15 +17,17 @@
 // takes it.
 class CUnitWriter {
 public:
-    explicit CUnitWriter(std::unique_ptr<CPort>& port) : m_port(port) {}
+    explicit CUnitWriter(std::unique_ptr<CPort>& port);
 
     // Queues text; false when there is no port or it refused the text.
     bool Send(std::string_view text);
-    // Queues pieces in order and records them as one write, taken only if every one was.
-    // A write the queue has no room for is refused whole, so the unit never gets half of
-    // one (a Send's clear without its text). Gives why it was refused, nothing when taken.
+    // Queues pieces in order as one write, recorded once the line has let go of its bytes:
+    // taken only if every one left. A tick is recorded at once. A write the queue has no room
+    // for is refused whole, so the unit never gets half of one (a Send's clear without its
+    // text). Gives why it was refused, nothing when queued.
     std::error_code Write(UnitWrite write, const std::vector<std::string_view>& pieces);
-    // Folds the bytes the line took since the last call into the display; true when any.
+    // Folds the bytes the line took since the last call into the display, and records the
+    // writes that have settled; true when any byte.
     bool FoldSent();
     // What the unit shows: decoded from every byte the line has taken so far.
     const CCaptionDisplay& Display() {
@@ -39,8 +42,11 @@ public:
 private:
     // Why the port cannot take all of pieces now, nothing when it can.
     std::error_code Room(const std::vector<std::string_view>& pieces);
+    // Records the held writes that have settled; while any is still held, looks again soon.
+    void SettleHeld();
 
     std::unique_ptr<CPort>& m_port;
+    QTimer m_settle;
     CCaptionDisplay m_display;
     std::string m_sentScratch;
     OnAirRecord m_onAir;

@@ -40,7 +40,10 @@ std::string AsRunLine(const UnitWrite& write, const std::string& port, const std
     AppendField(line, "time", write.timeCorner);
     AppendField(line, "port", port);
     AppendField(line, "device", device);
-    line += write.taken ? ",\"taken\":true}\n" : ",\"taken\":false}\n";
+    line += write.taken ? ",\"taken\":true" : ",\"taken\":false";
+    // A write not taken says how many of its bytes left before it was refused or cut.
+    if (!write.taken) AppendField(line, "bytes", static_cast<long>(write.sent));
+    line += "}\n";
     return line;
 }
 

@@ -56,6 +56,26 @@ void OnAirRecord::Record(const UnitWrite& write) {
     for (const auto& [key, listener] : listeners) listener(write, m_now);
 }
 
+void OnAirRecord::Hold(UnitWrite write, BytesOut bytesOut) {
+    m_held.emplace_back(std::move(write), std::move(bytesOut));
+}
+
+bool OnAirRecord::Settle() {
+    bool any = false;
+    while (!m_held.empty()) {
+        const std::optional<std::size_t> out = m_held.front().second();
+        if (!out) break;
+        UnitWrite write = std::move(m_held.front().first);
+        m_held.pop_front();
+        write.sent = *out;
+        write.taken = *out == write.bytes.size();
+        // A listener may hold or settle more while it is told.
+        Record(write);
+        any = true;
+    }
+    return any;
+}
+
 int OnAirRecord::Listen(Listener listener) {
     m_listeners.emplace(m_nextKey, std::move(listener));
     return m_nextKey++;

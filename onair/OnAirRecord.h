@@ -1,8 +1,11 @@
 #pragma once
 
 #include <chrono>
+#include <cstddef>
+#include <deque>
 #include <functional>
 #include <map>
+#include <optional>
 #include <string>
 
 // What went to the caption unit, write by write, and what it shows now. Every write to the
@@ -27,9 +30,14 @@ struct UnitWrite {
     std::string text;
     int dateCorner = 0;
     int timeCorner = 0;
-    // The bytes queued for the line, and whether the port took every one of them.
+    // The bytes written for the line, and whether every one of them left it: drained from
+    // the device, or taken by a network line's socket. Not taken: refused, or cut short by a
+    // line lost or closed first; sent tells how many left. A tick is told as soon as it is
+    // queued, taken meaning queued, so the clock's readings come on time.
     std::string bytes;
     bool taken = true;
+    std::size_t sent = 0;
+    // When the write was asked for.
     std::chrono::system_clock::time_point time;
 };
 
@@ -50,9 +58,19 @@ class OnAirRecord {
 public:
     using Listener = std::function<void(const UnitWrite& write, const OnAir& now)>;
 
-    // Takes a write and tells every listener. A write the port refused leaves what is on air
-    // as it was; a tick only rewrites the stamps.
+    // How many of a write's bytes left the line; nothing while any is still held.
+    using BytesOut = std::function<std::optional<std::size_t>()>;
+
+    // Takes a write and tells every listener at once. A write not taken leaves what is on
+    // air as it was; a tick only rewrites the stamps.
     void Record(const UnitWrite& write);
+    // Takes a write whose bytes may still be on their way: it is recorded once bytesOut
+    // gives a count, after every write held before it, taken when that is all of its bytes.
+    void Hold(UnitWrite write, BytesOut bytesOut);
+    // Records the held writes whose bytes have settled, oldest first; true when any.
+    bool Settle();
+    // Some write is still held.
+    bool Holding() const { return !m_held.empty(); }
     const OnAir& Now() const { return m_now; }
 
     // Returns a key for Unlisten.
@@ -61,6 +79,7 @@ public:
 
 private:
     OnAir m_now;
+    std::deque<std::pair<UnitWrite, BytesOut>> m_held;
     std::map<int, Listener> m_listeners;
     int m_nextKey = 1;
 };

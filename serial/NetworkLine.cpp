@@ -103,10 +103,9 @@ bool NetworkLine::HasOwed() {
 
 NetworkLine::Sent NetworkLine::Send(const unsigned char* byte, std::error_code& reason) {
     const int fd = m_fd.load(std::memory_order_relaxed);
-    {
+    if (m_owed.empty()) {
         const std::lock_guard<std::mutex> hold(m_answersLock);
-        m_owed += m_answers;
-        m_answers.clear();
+        m_owed.swap(m_answers);
     }
     const auto put = [&](std::string_view bytes) -> ssize_t {
         ssize_t n = 0;
@@ -169,9 +168,17 @@ bool NetworkLine::Receive(std::error_code& reason) {
             const std::lock_guard<std::mutex> hold(m_reportLock);
             m_report = m_telnet->Report();
         }
+        if (m_telnet->Flooding()) {
+            reason = make_error_code(NetworkReason::NegotiationFlood);
+            return false;
+        }
         if (!answers.empty()) {
             {
                 const std::lock_guard<std::mutex> hold(m_answersLock);
+                if (m_answers.size() + answers.size() > kMaxOwed) {
+                    reason = make_error_code(NetworkReason::NegotiationFlood);
+                    return false;
+                }
                 m_answers += answers;
             }
             m_wakeWriter.Raise();

@@ -28,6 +28,9 @@ public:
     static constexpr std::chrono::seconds kConnectLimit{3};
     // A Telnet server that has not answered for the settings by then is gone on without.
     static constexpr std::chrono::seconds kSettingsWait{3};
+    // Answers owed to a Telnet server beyond this are a flood: real negotiation owes a few
+    // dozen bytes, and a server that neither reads nor stops asking would grow them forever.
+    static constexpr std::size_t kMaxOwed = 4096;
 
     // url names the line in notices; wakeWriter is raised when the server must be answered.
     NetworkLine(std::string url, const NetworkAddress& address, const LineSettings& settings,
@@ -53,7 +56,8 @@ public:
 
     // Reader: how long it may sleep before the settings are given up on; -1 for no limit.
     int ReceiveWaitMs() const;
-    // Reader: takes what has arrived, answering the server; false when the line has gone.
+    // Reader: takes what has arrived, answering the server; false when the line has gone,
+    // or when the server floods it with negotiation or owes itself more than kMaxOwed.
     bool Receive(std::error_code& reason);
 
     // What the server has said of the line so far. Any thread.
@@ -72,9 +76,9 @@ private:
     std::optional<TelnetComPort> m_telnet;  // reader's, once connected
     std::atomic<int> m_fd{-1};              // published once the opening is owed
     Signal m_connected;
-    std::string m_owed;  // writer's
+    std::string m_owed;  // writer's; takes the answers only once empty, so it stays bounded
     std::mutex m_answersLock;
-    std::string m_answers;  // from the reader to the writer
+    std::string m_answers;  // from the reader to the writer; never beyond kMaxOwed
     Dialer::Clock::time_point m_settingsDeadline{};
     bool m_settingsTold = false;  // reader's
     mutable std::mutex m_reportLock;

@@ -73,8 +73,7 @@ std::string DefaultPortDevice(const std::u16string& portName) {
 int CPort::OpenDevice(bool sameDevice) {
     // Bytes queued for an earlier opening are not for whatever is on the line now; those it
     // sent are still news to whoever follows the line.
-    m_tx.TakeSent(m_strSentBeforeReopen);
-    m_tx.Reset();
+    DropQueued();
 
     const std::optional<LineSettings> settings = ParseModeString(m_bstrSettings);
     if (!settings) {

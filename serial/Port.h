@@ -2,9 +2,12 @@
 
 #include <atomic>
 #include <cstddef>
+#include <cstdint>
+#include <deque>
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <system_error>
@@ -100,6 +103,14 @@ public:
     // Appends the bytes sent since the last call to out.
     void TakeSent(std::string& out);
 
+    // Every byte written over the port's life has a number, from 0 in order: a Write that
+    // queues n bytes takes the next n. WrittenCount is the number after the last one queued.
+    std::uint64_t WrittenCount() const { return m_tx.Appended(); }
+    // How many of the bytes numbered [from, to) left on the line: drained from the device's
+    // driver, or taken by the connection's socket. Nothing while any of them is still held;
+    // once none is, fewer than to - from when the line was lost, reopened or closed first.
+    std::optional<std::size_t> BytesOut(std::uint64_t from, std::uint64_t to) const;
+
     // State the tests and the benchmarks look at.
     bool HasCommHandle() const;
     bool HasWorkerThreads() const { return m_hReadThread.joinable() || m_hWriteThread.joinable(); }
@@ -139,6 +150,9 @@ private:
     // From a worker: the line has gone, for reason when there is one.
     void MarkLost(std::error_code reason = {});
     int Refuse(std::error_code reason);
+    // With no worker running: drops what is still queued, keeping what was sent for
+    // TakeSent and the span dropped for BytesOut.
+    void DropQueued();
     // Tells the operator once why a network line is still down, not on every try.
     void NoticeLineReason(std::error_code reason);
 
@@ -172,4 +186,6 @@ private:
     std::thread m_hWriteThread;
     TransmitRing m_tx;                  // window thread appends, writer thread sends
     std::string m_strSentBeforeReopen;  // window thread only
+    // The last spans of bytes dropped unsent, [first, second); window thread only.
+    std::deque<std::pair<std::uint64_t, std::uint64_t>> m_dropped;
 };

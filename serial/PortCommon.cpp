@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <mutex>
@@ -79,9 +80,32 @@ int CPort::Close() {
         return 0;
     }
     StopWorkersAndRelease();
+    DropQueued();
     m_nLine.store(kLineUp, std::memory_order_release);
     m_bOpen = 0;
     return 0;
+}
+
+void CPort::DropQueued() {
+    // A write asks for its bytes soon after the line settles them; a few spans are plenty.
+    constexpr std::size_t kKeptSpans = 16;
+    m_tx.TakeSent(m_strSentBeforeReopen);
+    const std::uint64_t passed = m_tx.Passed();
+    const std::uint64_t appended = m_tx.Appended();
+    m_tx.Reset();
+    if (appended == passed) return;
+    m_dropped.emplace_back(passed, appended);
+    if (m_dropped.size() > kKeptSpans) m_dropped.pop_front();
+}
+
+std::optional<std::size_t> CPort::BytesOut(std::uint64_t from, std::uint64_t to) const {
+    if (m_tx.Passed() < to) return std::nullopt;
+    std::uint64_t out = to - from;
+    for (const auto& [first, last] : m_dropped) {
+        const std::uint64_t a = std::max(first, from), b = std::min(last, to);
+        if (a < b) out -= b - a;
+    }
+    return static_cast<std::size_t>(out);
 }
 
 int CPort::IsOpen(int* pOpen) const {

@@ -58,6 +58,8 @@ public:
                 return "Name could not be looked up";
             case NetworkReason::ClosedByPeer:
                 return "Connection closed by the peer";
+            case NetworkReason::NegotiationFlood:
+                return "The server flooded the line with Telnet negotiation";
         }
         return "Unknown network failure";
     }
@@ -81,6 +83,9 @@ std::string NetworkHint(std::error_code reason) {
     if (reason == NetworkReason::ClosedByPeer || reason == std::errc::connection_reset ||
         reason == std::errc::broken_pipe) {
         return "The device server ended the connection; another client may have taken the port.";
+    }
+    if (reason == NetworkReason::NegotiationFlood) {
+        return "Is it a Telnet COM port server? A raw TCP port is socket://host:port.";
     }
     if (reason == std::errc::invalid_argument) {
         return "Write it as socket://host:port or rfc2217://host:port.";

@@ -16,6 +16,7 @@ enum class NetworkReason {
     NameNotFound = 1,  // the host name does not exist
     NameLookupFailed,  // no answer about the name (no name server reached, and the like)
     ClosedByPeer,      // the far end closed the connection
+    NegotiationFlood,  // a Telnet server kept negotiating, or owed itself too many answers
 };
 const std::error_category& NetworkReasonCategory();
 std::error_code make_error_code(NetworkReason reason);

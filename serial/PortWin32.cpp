@@ -110,8 +110,7 @@ std::string DefaultPortDevice(const std::u16string& portName) {
 
 int CPort::OpenDevice(bool sameDevice) {
     // Bytes queued for an earlier opening are not for whatever is on the line now.
-    m_tx.TakeSent(m_strSentBeforeReopen);
-    m_tx.Reset();
+    DropQueued();
 
     DCB dcb{};
     dcb.DCBlength = sizeof dcb;

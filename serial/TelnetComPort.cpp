@@ -98,7 +98,9 @@ std::string TelnetComPort::Take(std::string_view bytes) {
                 }
                 break;
             case Parse::Verb:
-                answers += Negotiate(m_verb, b);
+                if (!Flooding() && ++m_negotiations <= kMaxNegotiations) {
+                    answers += Negotiate(m_verb, b);
+                }
                 m_parse = Parse::Data;
                 break;
             case Parse::Sub:
@@ -127,21 +129,28 @@ std::string TelnetComPort::Negotiate(unsigned char verb, unsigned char option) {
     const bool enable = verb == kDo || verb == kWill;
     Option& state = mine ? m_mine[option] : m_theirs[option];
     const bool supported = mine ? MineSupported(option) : TheirsSupported(option);
-    // Answer only a change, so that neither side keeps answering the other's answers.
+    // Only a change of state is answered, so that neither side keeps answering the other's
+    // answers, and a request repeated is not answered again.
     const unsigned char agree = mine ? kWill : kDo;
     const unsigned char refuse = mine ? kWont : kDont;
     if (enable) {
-        if (state == Option::Yes) return {};
+        if (state == Option::Yes || state == Option::Refused) return {};
         const bool asked = state == Option::Asked;
-        if (!asked && !supported) return Command(refuse, option);
+        if (!asked && !supported) {
+            state = Option::Refused;
+            return Command(refuse, option);
+        }
         state = Option::Yes;
         std::string answer = asked ? std::string() : Command(agree, option);
         // The settings may go out only once the server has taken the option.
-        if (mine && option == kComPort) answer += Settings();
+        if (mine && option == kComPort) {
+            m_report.refused = false;
+            answer += Settings();
+        }
         return answer;
     }
+    if (state == Option::No || state == Option::Refused) return {};
     const bool wasOn = state == Option::Yes;
-    if (state == Option::No) return {};
     state = Option::No;
     if (mine && option == kComPort) m_report.refused = true;
     return wasOn ? Command(refuse, option) : std::string();

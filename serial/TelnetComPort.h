@@ -29,8 +29,13 @@ public:
     // One data byte as it goes on the wire: the Telnet escape byte is doubled. The view may
     // point at byte itself, so byte must outlive it.
     static std::string_view Encode(const unsigned char& byte);
-    // Takes bytes from the server and gives the answers they call for.
+    // Takes bytes from the server and gives the answers they call for: an option is answered
+    // only when its state changes, and one this side does not do is refused once, so the
+    // answers never outgrow what the server says.
     std::string Take(std::string_view bytes);
+    // The server has negotiated more than any real one does: it floods, and is answered no
+    // more.
+    bool Flooding() const { return m_negotiations > kMaxNegotiations; }
 
     // The server has answered every setting, or refused the option.
     bool Settled() const;
@@ -39,8 +44,12 @@ public:
     // once it has settled.
     std::string Refusals() const;
 
+    // More WILL, WONT, DO and DONT than a server says in a whole session.
+    static constexpr unsigned kMaxNegotiations = 256;
+
 private:
-    enum class Option { No, Asked, Yes };
+    // Refused: off, and the server has been told so; asking again changes nothing.
+    enum class Option { No, Asked, Yes, Refused };
     enum class Parse { Data, Command, Verb, Sub, SubCommand };
 
     std::string Settings() const;
@@ -55,4 +64,5 @@ private:
     unsigned char m_verb = 0;
     std::string m_sub;
     ComPortReport m_report;
+    unsigned m_negotiations = 0;
 };

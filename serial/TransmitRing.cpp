@@ -17,6 +17,7 @@ bool TransmitRing::Append(std::string_view bytes) {
     }
     // Publish only after every byte is stored, so the consumer never sees a slot early.
     m_pTxWrite.store(pos, std::memory_order_release);
+    m_nAppended += bytes.size();
     return true;
 }
 
@@ -36,6 +37,8 @@ bool TransmitRing::Advance() {
     if (Distance(read, m_pTxWrite.load(std::memory_order_acquire)) == 0) {
         return false;
     }
+    // Counted first: whoever sees the slot free also sees the byte passed.
+    m_nPassed.store(m_nPassed.load(std::memory_order_relaxed) + 1, std::memory_order_release);
     m_pTxRead.store((read + 1) & kMask, std::memory_order_release);
     return true;
 }
@@ -50,6 +53,7 @@ void TransmitRing::Reset() {
     m_pTxRead.store(0, std::memory_order_release);
     m_pTxWrite.store(0, std::memory_order_release);
     m_pTxTaken = 0;
+    m_nPassed.store(m_nAppended, std::memory_order_release);
 }
 
 void TransmitRing::KeepSentBytes(bool keep) {

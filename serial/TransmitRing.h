@@ -4,6 +4,7 @@
 #include <atomic>
 #include <cassert>
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -32,8 +33,15 @@ public:
     std::size_t Size() const;
     bool IsEmpty() const { return Size() == 0; }
 
-    // Empties the ring. Only while no consumer runs.
+    // Empties the ring; what was queued counts as passed, never sent. Only while no consumer
+    // runs.
     void Reset();
+
+    // The bytes of the ring's life, numbered from 0 in the order appended. Producer side: the
+    // number after the last byte appended. Either side: every byte before Passed is done
+    // with, passed by the consumer or dropped by Reset; it never goes back.
+    std::uint64_t Appended() const { return m_nAppended; }
+    std::uint64_t Passed() const { return m_nPassed.load(std::memory_order_acquire); }
 
     // Producer side. A ring that keeps its sent bytes holds each byte the consumer has
     // passed until TakeSent hands it over, so the producer can follow what really went out
@@ -56,8 +64,10 @@ private:
     static_assert((kBufferSize & kMask) == 0, "positions wrap with a mask");
 
     std::array<unsigned char, kBufferSize> m_txBuf{};
-    std::atomic<std::size_t> m_pTxRead{0};   // next byte to send; moved by the consumer
-    std::atomic<std::size_t> m_pTxWrite{0};  // where the next byte goes; moved by the producer
+    std::atomic<std::size_t> m_pTxRead{0};    // next byte to send; moved by the consumer
+    std::atomic<std::size_t> m_pTxWrite{0};   // where the next byte goes; moved by the producer
+    std::uint64_t m_nAppended = 0;            // producer only
+    std::atomic<std::uint64_t> m_nPassed{0};  // moved by the consumer, and by Reset
     // Producer only: the first sent byte not yet taken, while the ring keeps them.
     bool m_bKeepSent = false;
     std::size_t m_pTxTaken = 0;

@@ -1,18 +1,23 @@
 // The serial link's costs: what Write takes from the window thread, how fast text reaches
 // the unit, how soon an idle port starts sending, how soon Close returns, and what an open
-// port costs at rest.
+// port costs at rest, and what a Telnet server flooding the line with negotiation costs.
 // CPU figures run TESSORA_BENCH_CPU_SECONDS (default 2) per case; 30 gives the full figure.
 #include <arpa/inet.h>
 #include <benchmark/benchmark.h>
+#include <poll.h>
+#include <signal.h>
 #include <sys/socket.h>
+#include <sys/wait.h>
 
 #include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <ctime>
+#include <fstream>
 #include <random>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "Port.h"
 #include "Pty.h"
@@ -197,5 +202,73 @@ void BM_HungUpPortCpu(benchmark::State& state) {
 }
 BENCHMARK(BM_IdleOpenPortCpu)->Iterations(1)->UseManualTime()->Unit(benchmark::kSecond);
 BENCHMARK(BM_HungUpPortCpu)->Iterations(1)->UseManualTime()->Unit(benchmark::kSecond);
+
+// The resident memory of this process, in kB.
+long ResidentKb() {
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line)) {
+        if (line.rfind("VmRSS:", 0) == 0) return std::atol(line.c_str() + 6);
+    }
+    return 0;
+}
+
+// A Telnet server in a child process on 127.0.0.1 that sends every connection an endless
+// stream of WILL, WONT, DO and DONT for every option and never reads; the port reconnects
+// ten times a second, as often as the window would at its briskest.
+void BM_TelnetFloodMemory(benchmark::State& state) {
+    const char* env = std::getenv("TESSORA_BENCH_CPU_SECONDS");
+    const double period = env != nullptr ? std::atof(env) : 2.0;
+    const int listener = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{AF_INET, 0, {htonl(INADDR_LOOPBACK)}, {}};
+    socklen_t size = sizeof address;
+    ::bind(listener, reinterpret_cast<sockaddr*>(&address), size);
+    ::listen(listener, 8);
+    ::getsockname(listener, reinterpret_cast<sockaddr*>(&address), &size);
+    const pid_t server = ::fork();
+    if (server == 0) {
+        std::string flood;
+        for (int option = 0; option < 256; ++option) {
+            for (const int verb : {253, 251, 254, 252}) {
+                flood += {'\xff', static_cast<char>(verb), static_cast<char>(option)};
+            }
+        }
+        std::vector<int> peers;
+        for (;;) {  // ended by the parent
+            pollfd wait{listener, POLLIN, 0};
+            if (::poll(&wait, 1, 1) == 1) peers.push_back(::accept(listener, nullptr, nullptr));
+            for (const int peer : peers) {
+                ::send(peer, flood.data(), flood.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
+            }
+        }
+    }
+    ::close(listener);
+    CPort port(MappedPortDevices(
+        {{u"COM1", "rfc2217://127.0.0.1:" + std::to_string(ntohs(address.sin_port))}}));
+    port.SetNotice([](const std::string&) {});
+    port.SetPort(u"COM1");
+    for (auto _ : state) {
+        const long before = ResidentKb();
+        const double cpuStart = ProcessCpuSeconds();
+        const auto start = Clock::now();
+        long peak = before;
+        int lost = 0;
+        while (Seconds(Clock::now() - start) < period) {
+            std::this_thread::sleep_for(100ms);
+            if (port.State() == CPort::LineState::Lost) ++lost;
+            port.Reconnect();
+            peak = std::max(peak, ResidentKb());
+        }
+        const double wall = Seconds(Clock::now() - start);
+        state.SetIterationTime(wall);
+        state.counters["rss_growth_kb"] = static_cast<double>(peak - before);
+        state.counters["cpu_percent"] = 100.0 * (ProcessCpuSeconds() - cpuStart) / wall;
+        state.counters["times_lost"] = lost;
+    }
+    port.Close();
+    ::kill(server, SIGKILL);
+    ::waitpid(server, nullptr, 0);
+}
+BENCHMARK(BM_TelnetFloodMemory)->Iterations(1)->UseManualTime()->Unit(benchmark::kSecond);
 
 }  // namespace

@@ -65,7 +65,11 @@ bool MainWindowFixture::startOnLine(FakeLine& line) {
     start();
     if (line.received(kGreetedLine.size(), std::chrono::seconds(10)) != kGreetedLine) return false;
     dlg->KillTimer(IDT_STAMP);
-    return true;
+    // The greeting's writes are recorded once the line has let them go.
+    return WaitUntil([this] {
+        dlg->UnitDisplay();
+        return !dlg->OnAir().Holding();
+    });
 }
 
 void ResetSettings() {

@@ -52,8 +52,9 @@ public:
     // Starts the window as the program does and lets the main page finish loading.
     void start(bool loadPage = true);
     void runPostedMessages();
-    // Starts the window with COM1 on the line and waits for the greeting; the clock's ticks
-    // are then the test's to give. False when the greeting did not come.
+    // Starts the window with COM1 on the line and waits for the greeting, and for it to be
+    // recorded; the clock's ticks are then the test's to give. False when the greeting did
+    // not come.
     bool startOnLine(FakeLine& line);
 
     FakePageViews pages;  // every dialog the window opens gets a stand-in page

@@ -167,6 +167,14 @@ TEST_F(SendOnALine, TheLineTakesTheComposedFrameAndTheRecordSaysSo) {
     page->choose("cmbDate", 1);
     page->choose("cmbTime", 4);
     w.runPostedMessages();
+    // A write is recorded once the line has let go of every byte of it.
+    const auto recorded = [&](std::size_t count) {
+        return WaitUntil([&] {
+            w.dlg->UnitDisplay();
+            return writes.size() >= count;
+        });
+    };
+    ASSERT_TRUE(recorded(2));
     std::size_t resent = 0;
     for (const UnitWrite& write : writes) {
         EXPECT_EQ(write.kind, WriteKind::CornerResend);
@@ -180,6 +188,7 @@ TEST_F(SendOnALine, TheLineTakesTheComposedFrameAndTheRecordSaysSo) {
         writes.clear();
         page->type("scrText", QString::fromStdString(text));
         press("btnSend");
+        ASSERT_TRUE(recorded(1));
         ASSERT_EQ(writes.size(), 1u);
         const UnitWrite& send = writes[0];
         EXPECT_EQ(send.kind, WriteKind::Send);
@@ -216,12 +225,20 @@ TEST(AsRunNotice, AnUnwritableLogIsSaidOnTheMessageLineAndSendsGoOn) {
     for (int i = 0; i < 20; ++i) lines += "row " + std::to_string(i) + "\n";
     w.view->type("scrText", QString::fromStdString(lines));
     std::string queued;
-    w.dlg->OnAir().Listen([&](const UnitWrite& write, const OnAir&) { queued += write.bytes; });
+    int recorded = 0;
+    w.dlg->OnAir().Listen([&](const UnitWrite& write, const OnAir&) {
+        queued += write.bytes;
+        ++recorded;
+    });
     for (int send = 0; send < 3; ++send) {
         w.view->fire("btnSend", "mousedown");
         w.runPostedMessages();
         EXPECT_EQ(w.dlg->m_strMessage, kTooLong);
     }
+    ASSERT_TRUE(WaitUntil([&] {
+        w.dlg->UnitDisplay();
+        return recorded == 3;
+    }));
     EXPECT_NE(queued.find("row 16"), std::string::npos);
     EXPECT_EQ(line.received(kGreetedLine.size() + queued.size()), kGreetedLine + queued);
 }

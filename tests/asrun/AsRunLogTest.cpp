@@ -67,6 +67,7 @@ TEST(AsRunLog, EachWriteIsOneLineReadBackWithItsFields) {
     record.Record(Write(WriteKind::Tick, kProgram, 2, now + 1s));
     UnitWrite refused = Write(WriteKind::Send, WriteOrigin::Remote, 3, now + 2s);
     refused.taken = false;
+    refused.sent = 399;  // cut short: the line took only these
     record.Record(refused);
     UnitWrite cue = Write(WriteKind::CornerResend, WriteOrigin::Cue, 1, now + 3s);
     cue.cue = 12;
@@ -85,6 +86,7 @@ TEST(AsRunLog, EachWriteIsOneLineReadBackWithItsFields) {
     EXPECT_EQ(summary, (std::vector<std::string>{"greeting/program/0/taken/-", "send/key/2/taken/-",
                                                  "send/remote/3/refused/-", "corner/cue/1/taken/12",
                                                  "clear/strip/1/taken/-"}));
+    EXPECT_EQ(lines[2]["bytes"].toInt(), 399);
     const QJsonObject& sent = lines[1];
     EXPECT_EQ(sent["text"].toString().toStdString(),
               "Say \"hi\" \\ \u20AC 5\tx\x01\x7F\r\nline2 \u00E9");

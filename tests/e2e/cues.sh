@@ -84,7 +84,9 @@ status
 expect_eq "$(field .screen)" 4 "the cue screen is current"
 expect_eq "$(field '.screens[3].text')" "Cue 3" "screen 4"
 expect_eq "$(jq -c '[.screens[0:3][]]' "$WORK/answer")" "$before_screens" "screens 1 to 3"
-expect_eq "$(field '[.on_air.origin, .on_air.cue] | tostring')" '["cue",3]' "on air from"
+# What is on air is told once the line has let the take go.
+on_air_from() { status && [ "$(field '[.on_air.origin, .on_air.cue] | tostring')" = "$1" ]; }
+wait_for 10 on_air_from '["cue",3]' || fail "on air from: $(field '[.on_air.origin, .on_air.cue] | tostring')"
 cues
 expect_eq "$(field '[.count, .next, .on_air, .next_text] | tostring')" '[12,4,3,"Cue 4"]' "markers"
 screenshot cues-three-taken
@@ -114,7 +116,8 @@ told '.type == "on_air" and .on_air.origin == "cue" and .on_air.screen == 4' ||
 wait_for 10 row_is 0 "Last cue, on" || fail "take of cue 12: row 00 [$(unit_row com1 0)]"
 wait_for 10 row_is 1 "two lines" || fail "row 01: [$(unit_row com1 1)]"
 # With Loop the last cue leaves the first next.
-expect_eq "$(field '[.on_air, .next] | tostring')" "[12,1]" "after the last cue"
+cue_state_is() { cues && [ "$(field '[.on_air, .next] | tostring')" = "$1" ]; }
+wait_for 10 cue_state_is "[12,1]" || fail "after the last cue: $(field '[.on_air, .next] | tostring')"
 expect_api 200 POST /api/v1/cues/previous
 expect_eq "$(field .next)" 12 "previous from the first, looped"
 expect_api 200 POST /api/v1/cues/next

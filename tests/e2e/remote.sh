@@ -137,8 +137,9 @@ step "send: the current screen with its date"
 count=$(unit_byte_count com1)
 expect_api 200 POST /api/v1/send
 expect_sent "$count" '\{A19\{C0000[0-9]{2}/[0-9]{2}/[0-9]{2}\{C0001Third!\{C0002' "remote Send"
-status
-expect_eq "$(field '.on_air | [.screen, .text, .origin, .cleared] | tostring')" '[3,"Third!","remote",false]' "on air"
+# What is on air is told once the line has let the Send go.
+on_air_is() { status && [ "$(field '.on_air | [.screen, .text, .origin, .cleared] | tostring')" = "$1" ]; }
+wait_for 10 on_air_is '[3,"Third!","remote",false]' || fail "on air: $(field '.on_air | tostring')"
 expect_eq "$(field '.unit[1] | sub(" +$"; "")')" "Third!" "unit grid row 01"
 expect_eq "$(field '.unit[0]')" "$(unit_row com1 0)" "unit grid row 00 against the unit"
 

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <optional>
+#include <string>
 #include <vector>
 
 #include "OnAirRecord.h"
@@ -51,6 +53,37 @@ TEST(OnAirRecord, FollowsWhatThePortTook) {
                         "clear/page -> cleared",
                     }));
     EXPECT_EQ(record.Now().text, "Unheard");
+}
+
+// A held write is told only once the line has let go of its bytes, in the order written:
+// taken when every byte left, cut short with the count otherwise, and a refused write
+// waits behind the one held before it.
+TEST(OnAirRecord, TellsAHeldWriteOnceItsBytesHaveSettled) {
+    OnAirRecord record;
+    std::vector<std::string> told;
+    record.Listen([&](const UnitWrite& write, const OnAir& now) {
+        told.push_back(write.text + (write.taken ? " taken " : " cut ") +
+                       std::to_string(write.sent) + " -> " + (now.cleared ? "cleared" : now.text));
+    });
+    std::optional<std::size_t> firstOut, secondOut;
+    UnitWrite first = Write(WriteKind::Send, WriteOrigin::Key, 1, "First");
+    first.bytes = std::string(1030, 'f');
+    record.Hold(first, [&] { return firstOut; });
+    UnitWrite second = Write(WriteKind::Send, WriteOrigin::Key, 2, "Second");
+    second.bytes = "ss";
+    record.Hold(second, [&] { return secondOut; });
+    UnitWrite refused = Write(WriteKind::Send, WriteOrigin::Remote, 3, "Refused");
+    refused.bytes = "rr";
+    record.Hold(refused, [] { return std::optional<std::size_t>(0); });
+    secondOut = 2;
+    EXPECT_FALSE(record.Settle());  // the first still holds the line
+    EXPECT_TRUE(record.Now().cleared);
+    firstOut = 399;
+    EXPECT_TRUE(record.Settle());
+    EXPECT_FALSE(record.Settle());
+    EXPECT_EQ(told,
+              (std::vector<std::string>{"First cut 399 -> cleared", "Second taken 2 -> Second",
+                                        "Refused cut 0 -> Second"}));
 }
 
 }  // namespace

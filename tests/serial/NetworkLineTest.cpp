@@ -193,3 +193,77 @@ TEST(NetworkLine, ATelnetServerThatKeepsASettingIsToldOfOnceAndTheLineGoesOn) {
 }
 
 }  // namespace
+
+namespace {
+
+std::string Negotiation(unsigned char verb, unsigned char option) {
+    return {'\xff', static_cast<char>(verb), static_cast<char>(option)};
+}
+
+// Each option is answered once per change of its state, whatever the server repeats, and a
+// server that keeps negotiating is answered no more and counts as flooding.
+TEST(TelnetComPort, AnswersEachOptionOncePerChangeAndStopsAnsweringAFlood) {
+    constexpr unsigned char kWill = 251, kWont = 252, kDo = 253, kDont = 254;
+    constexpr unsigned char kEcho = 1, kBinary = 0, kTerminalType = 24;
+    TelnetComPort telnet(LineSettings{});
+    telnet.Opening();
+    // The server agrees to binary, then asks over and over for options this side does not do.
+    std::string answers = telnet.Take(Negotiation(kDo, kBinary) + Negotiation(kWill, kBinary));
+    EXPECT_EQ(answers, "");
+    const std::string requests = Negotiation(kDo, kEcho) + Negotiation(kWill, kEcho) +
+                                 Negotiation(kDo, kTerminalType) + Negotiation(kDont, kEcho) +
+                                 Negotiation(kDo, kBinary);
+    answers = telnet.Take(requests);
+    EXPECT_EQ(answers, Negotiation(kWont, kEcho) + Negotiation(kDont, kEcho) +
+                           Negotiation(kWont, kTerminalType));
+    EXPECT_EQ(telnet.Take(requests + requests), "");
+    // Turned off and on, binary is answered at each change and not in between.
+    EXPECT_EQ(telnet.Take(Negotiation(kDont, kBinary) + Negotiation(kDont, kBinary)),
+              Negotiation(kWont, kBinary));
+    EXPECT_EQ(telnet.Take(Negotiation(kDo, kBinary) + Negotiation(kDo, kBinary)),
+              Negotiation(kWill, kBinary));
+    EXPECT_FALSE(telnet.Flooding());
+
+    // An endless stream of changes: what is answered stays bounded, then stops.
+    std::size_t answered = 0;
+    const std::string toggles = Negotiation(kDont, kBinary) + Negotiation(kDo, kBinary);
+    for (int i = 0; i < 10000; ++i) answered += telnet.Take(toggles).size();
+    EXPECT_TRUE(telnet.Flooding());
+    EXPECT_LE(answered, TelnetComPort::kMaxNegotiations * 3);
+    EXPECT_EQ(telnet.Take(toggles), "");
+}
+
+// A server that floods with negotiation and never reads is dropped as a lost line with the
+// reason, at once and again after each reconnection.
+TEST(NetworkLine, ATelnetServerThatFloodsWithNegotiationIsDroppedAsLost) {
+    Listener server;
+    CPort port = PortOn(server.Url("rfc2217://"));
+    peers::Notices said(port);
+    port.SetPort(u"COM1");
+    for (int connection = 0; connection < 2; ++connection) {
+        const int peer = server.Accept();
+        ASSERT_GE(peer, 0);
+        std::string flood;
+        for (unsigned char option = 0; option < 200; ++option) {
+            for (const unsigned char verb : {253, 251, 254, 252})
+                flood += Negotiation(verb, option);
+        }
+        // The flood goes on until the port drops the line; the test never reads.
+        ASSERT_TRUE(WaitFor(
+            [&] {
+                ::send(peer, flood.data(), flood.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
+                return port.State() == State::Lost;
+            },
+            5s));
+        EXPECT_EQ(port.LineReason(), NetworkReason::NegotiationFlood);
+        if (connection == 0) {
+            ASSERT_TRUE(WaitFor([&] { return port.Reconnect() == 0; }, 5s));
+        }
+    }
+    EXPECT_EQ(said.Get(), std::vector{port.DevicePath() +
+                                      ": The server flooded the line with Telnet negotiation"});
+    EXPECT_NE(DescribePortFailure(port.DevicePath(), port.LineReason(), "x").find("socket://"),
+              std::string::npos);
+}
+
+}  // namespace
