@@ -18,7 +18,6 @@ CUnitWriter::CUnitWriter(std::unique_ptr<CPort>& port) : m_port(port) {
     QObject::connect(&m_settle, &QTimer::timeout, [this] { FoldSent(); });
 }
 
-
 bool CUnitWriter::Send(std::string_view text) {
     if (!m_port) return false;
     // Sent bytes hold their room in the queue until they are taken.
