@@ -34,6 +34,10 @@ public:
     void Forget() { m_bLost = false; }
     // A one-off text (Windows-1252; "" takes it away): it stays until the next one.
     void ShowNotice(const std::string& text);
+    // Takes the one-off text away if it is still this one.
+    void DropNotice(const std::string& text) {
+        if (m_notice == text) ShowNotice("");
+    }
     // The last Send's own word (Windows-1252): the too-long warning, why the Send was not
     // made, or "" for a Send that went out and fits.
     void SetSendText(const std::string& text);

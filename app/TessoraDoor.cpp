@@ -48,8 +48,9 @@ void CTessoraDlg::ShowNotice(const std::string& text) {
 }
 
 void CTessoraDlg::DropNotice(const std::string& text) {
-    // Whatever has taken the line's place since (a warning, the line's state) stays.
-    if (m_strMessage == text) m_line.ShowMessage("");
+    // A notice that has been followed by another stays gone; the line's state and a Send's
+    // word rank above it anyway.
+    m_line.DropNotice(text);
 }
 
 void CTessoraDlg::PutScreen(int screen, const ScreenChange& change, WriteOrigin origin) {

@@ -70,7 +70,6 @@ std::error_code CUnitWriter::Write(UnitWrite write, const std::vector<std::strin
     SettleHeld();
     return refused;
 }
-}
 
 bool CUnitWriter::FoldSent() {
     m_sentScratch.clear();

@@ -26,6 +26,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -40,7 +41,7 @@ const std::string kToken = "bench-token";
 class Idle : public remote::RemoteTarget {
 public:
     bool Busy() const override { return false; }
-    void Run(const remote::Request&) override {}
+    std::optional<remote::Refusal> Run(const remote::Request&) override { return std::nullopt; }
     remote::Status CurrentStatus() override { return {}; }
     void Push(PushSink) override {}
 };
