@@ -126,11 +126,14 @@ TEST_F(Screens, EveryControlPostsItsCommandOnAnyPress) {
     EXPECT_TRUE(w.dlg->m_bMiniMode);
 }
 
-TEST_F(Screens, PastedControlCharactersNeverReachTheScreenAndAreToldOnce) {
-    page->type("scrText", QStringLiteral("Weather\u001B[5m now\u0007\tlater"));
+TEST(PastedText, ControlCharactersNeverReachTheScreenAndAreToldOnce) {
+    FakeLine line;
+    MainWindowFixture w;
+    ASSERT_TRUE(w.startOnLine(line));
+    w.view->type("scrText", QStringLiteral("Weather\u001B[5m now\u0007\tlater"));
     w.dlg->UpdateData(true);
     EXPECT_EQ(w.dlg->m_doc.Text(0), "Weather[5m now\tlater");
-    EXPECT_EQ(page->page["scrText"].value, "Weather[5m now\tlater")
+    EXPECT_EQ(w.view->page["scrText"].value, "Weather[5m now\tlater")
         << "the box shows what goes out";
     w.runPostedMessages();
     EXPECT_EQ(w.dlg->m_strMessage, kControlsLeftOut);
