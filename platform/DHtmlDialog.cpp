@@ -91,8 +91,13 @@ protected:
         const QEvent::Type type = e->type();
         if (type == QEvent::WindowDeactivate && watched == m_window) m_presses.Forget();
         if ((type != QEvent::KeyPress && type != QEvent::KeyRelease) || m_bHandingOn) return false;
-        auto* widget = qobject_cast<QWidget*>(watched);
-        if (!widget || !m_page || (widget != m_page && !m_page->isAncestorOf(widget))) return false;
+        // A key stroke reaches the focus widget first. Only the pointer of the object watched
+        // is compared: the filter sees every object's events, some sent while that object is
+        // being destroyed (a renderer's view going away), where no member may be called.
+        QWidget* const widget = QApplication::focusWidget();
+        if (!widget || watched != widget || !m_page ||
+            (widget != m_page && !m_page->isAncestorOf(widget)))
+            return false;
         auto* key = static_cast<QKeyEvent*>(e);
         // Offered on to the parents, the same event is the same key stroke.
         if (e == m_pLast && type == m_lastType && key->timestamp() == m_lastTime) return false;

@@ -4,28 +4,13 @@
 # text typed into the cue screen, and nothing taken while a dialog is open. Prints the
 # figures: Ctrl+Space and a Send press to the first byte, and a 10 000-cue load.
 source "$(dirname "$0")/lib.sh"
+source "$(dirname "$0")/cue_api.sh"
 
 TOKEN="tok-$RANDOM$RANDOM"
 PORT=$(perl -MIO::Socket::INET -e 'print IO::Socket::INET->new(Listen => 1, LocalAddr => "127.0.0.1")->sockport')
 CUE_TAKE=1036
 now_ms() { date +%s%3N; }
 
-api() {
-    local method=$1 path=$2
-    shift 2
-    local args=(-sS -o "$WORK/answer" -w '%{http_code}' -X "$method" -H 'Expect:'
-                -H "Authorization: Bearer $TOKEN" --max-time 20)
-    [ "$method" = POST ] && args+=(-H 'Content-Type: application/json')
-    [ $# -gt 0 ] && args+=(--data-binary "$1")
-    CODE=$(curl "${args[@]}" "http://127.0.0.1:$PORT$path" 2>"$WORK/curl.err") || CODE=000
-}
-expect_api() {
-    local want=$1
-    shift
-    api "$@"
-    [ "$CODE" = "$want" ] || fail "$1 $2: HTTP $CODE, expected $want: $(head -c 300 "$WORK/answer")"
-}
-field() { jq -r "$1" "$WORK/answer"; }
 cues() { expect_api 200 GET /api/v1/cues; }
 status() { expect_api 200 GET /api/v1/status; }
 row_is() { [ "$(unit_row com1 "$1" | sed 's/ *$//')" = "$2" ]; }

@@ -5,27 +5,13 @@
 # the longest pause of the clock while a hostile list loads, a take of a 1 MiB cue, and the
 # program's peak memory with the largest list it takes.
 source "$(dirname "$0")/lib.sh"
+source "$(dirname "$0")/cue_api.sh"
 
 TOKEN="tok-$RANDOM$RANDOM"
 PORT=$(perl -MIO::Socket::INET -e 'print IO::Socket::INET->new(Listen => 1, LocalAddr => "127.0.0.1")->sockport')
 now_ms() { date +%s%3N; }
 
-api() {
-    local method=$1 path=$2
-    shift 2
-    local args=(-sS -o "$WORK/answer" -w '%{http_code}' -X "$method" -H 'Expect:'
-                -H "Authorization: Bearer $TOKEN" --max-time 60)
-    [ "$method" = POST ] && args+=(-H 'Content-Type: application/json')
-    [ $# -gt 0 ] && args+=(--data-binary "$1")
-    CODE=$(curl "${args[@]}" "http://127.0.0.1:$PORT$path" 2>"$WORK/curl.err") || CODE=000
-}
-expect_api() {
-    local want=$1
-    shift
-    api "$@"
-    [ "$CODE" = "$want" ] || fail "$1 $2: HTTP $CODE, expected $want: $(head -c 300 "$WORK/answer")"
-}
-field() { jq -r "$1" "$WORK/answer"; }
+API_MAX_TIME=60
 cues() { expect_api 200 GET /api/v1/cues; }
 row_is() { [ "$(unit_row com1 "$1" | sed 's/ *$//')" = "$2" ]; }
 said_count() { grep -c " cues $1" "$TESSORA_READY_FILE" 2>/dev/null || true; }
