@@ -8,7 +8,7 @@ const { Program } = require('./program')
 const live = process.env.TESSORA_BIN && process.env.TESSORA_UNIT_BIN
 const skip = live ? false : 'TESSORA_BIN and TESSORA_UNIT_BIN are not set'
 
-test('the module against the real program', { skip }, async (t) => {
+test('the module against the real program', { skip, timeout: 300000 }, async (t) => {
 	const program = new Program()
 	await program.start()
 	t.after(() => program.stop())
