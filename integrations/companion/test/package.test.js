@@ -40,3 +40,25 @@ test('refusals map to the status Companion shows', () => {
 	assert.match(describeRefusal(404).message, /API version/)
 	assert.deepEqual(describeRefusal(503, 'busy'), { status: 'connection_failure', message: 'HTTP 503: busy' })
 })
+
+// What companion-module-build made (test.sh builds before testing): started as Companion starts
+// a module, it registers with its host under the API version it was built against.
+const built = path.join(root, 'pkg')
+test('the built package starts and registers with its host', { skip: !fs.existsSync(built) && 'not built', timeout: 20000 }, async () => {
+	const { fork } = require('node:child_process')
+	const child = fork(path.join(built, 'main.js'), [], {
+		env: { ...process.env, MODULE_MANIFEST: path.join(built, 'companion/manifest.json'), CONNECTION_ID: 'c1', VERIFICATION_TOKEN: 'v1' },
+		stdio: ['ignore', 'ignore', 'inherit', 'ipc'],
+	})
+	const register = await new Promise((resolve, reject) => {
+		child.on('message', (m) => m.name === 'register' && resolve(JSON.parse(m.payload)))
+		child.on('exit', (code) => reject(new Error(`the module ended with ${code}`)))
+	})
+	child.kill()
+	const builtManifest = JSON.parse(fs.readFileSync(path.join(built, 'companion/manifest.json'), 'utf8'))
+	validateManifest(builtManifest, false)
+	assert.deepEqual(register, { apiVersion: builtManifest.runtime.apiVersion, connectionId: 'c1', verificationToken: 'v1' })
+	// The line the current Companion releases load.
+	assert.match(register.apiVersion, /^1\.13\.\d+$/)
+	assert.ok(fs.existsSync(path.join(built, 'companion/HELP.md')))
+})
