@@ -30,58 +30,59 @@ async function serve(onUpgrade) {
 const refuse = (code, error) => (req, socket) =>
 	socket.end(`HTTP/1.1 ${code} X\r\nContent-Type: application/json\r\nConnection: close\r\n\r\n${JSON.stringify({ error })}`)
 
-async function connect(port, token = 'tok') {
+// The module connected to PORT; it is destroyed when test T ends, passed or failed.
+async function connect(t, port, token = 'tok') {
 	const inst = makeInstance()
+	t.after(() => inst.destroy())
 	await inst.init({ host: '127.0.0.1', port }, true, { token })
 	return inst
 }
 
+async function serveFor(t, onUpgrade) {
+	const server = await serve(onUpgrade)
+	t.after(() => server.stopAll())
+	return server
+}
+
 test('statuses from what the program answers', { timeout: 30000 }, async (t) => {
-	await t.test('a refused host is bad config with the reason', async () => {
-		const server = await serve(refuse(421, 'host not accepted'))
-		const inst = await connect(server.address().port)
+	await t.test('a refused host is bad config with the reason', async (t) => {
+		const server = await serveFor(t, refuse(421, 'host not accepted'))
+		const inst = await connect(t, server.address().port)
 		await until('bad config', () => lastStatus(inst).status === 'bad_config')
 		assert.match(lastStatus(inst).message, /421.*Hosts/)
-		await inst.destroy()
-		await server.stopAll()
 	})
-	await t.test('no /api/v1 is an unknown API version', async () => {
-		const server = await serve(refuse(404, 'no such call'))
-		const inst = await connect(server.address().port)
+	await t.test('no /api/v1 is an unknown API version', async (t) => {
+		const server = await serveFor(t, refuse(404, 'no such call'))
+		const inst = await connect(t, server.address().port)
 		await until('unknown version', () => lastStatus(inst).status === 'unknown_error')
 		assert.match(lastStatus(inst).message, /API version/)
-		await inst.destroy()
-		await server.stopAll()
 	})
-	await t.test('a first message other than the state is an unknown API version', async () => {
-		const server = await serve((req, socket, head, wss) =>
+	await t.test('a first message other than the state is an unknown API version', async (t) => {
+		const server = await serveFor(t, (req, socket, head, wss) =>
 			wss.handleUpgrade(req, socket, head, (ws) => ws.send(JSON.stringify({ type: 'hello', version: 2 }))),
 		)
-		const inst = await connect(server.address().port)
+		const inst = await connect(t, server.address().port)
 		await until('unknown version', () => lastStatus(inst).status === 'unknown_error')
 		assert.equal(inst.getVariableValue('line_state'), 'unknown')
-		await inst.destroy()
-		await server.stopAll()
 	})
-	await t.test('nobody listening is a connection failure with the reason', async () => {
+	await t.test('nobody listening is a connection failure with the reason', async (t) => {
 		const server = await serve(() => {})
 		const port = server.address().port
 		await server.stopAll()
-		const inst = await connect(port)
+		const inst = await connect(t, port)
 		await until('connection failure', () => lastStatus(inst).status === 'connection_failure')
 		assert.equal(lastStatus(inst).message, 'ECONNREFUSED')
-		await inst.destroy()
 	})
 })
 
-test('a closed channel is opened again and the whole state read again', { timeout: 30000 }, async () => {
+test('a closed channel is opened again and the whole state read again', { timeout: 30000 }, async (t) => {
 	let upgrades = 0
-	const server = await serve((req, socket, head, wss) => {
+	const server = await serveFor(t, (req, socket, head, wss) => {
 		upgrades++
 		assert.equal(req.headers.authorization, 'Bearer tok')
 		wss.handleUpgrade(req, socket, head, (ws) => ws.send(JSON.stringify(STATE)))
 	})
-	const inst = await connect(server.address().port)
+	const inst = await connect(t, server.address().port)
 	await until('ok', () => lastStatus(inst).status === 'ok')
 	assert.deepEqual([inst.getVariableValue('screen'), inst.getVariableValue('next_cue_text')], [2, 'First'])
 	for (const c of server.wss.clients) c.terminate()
@@ -89,6 +90,4 @@ test('a closed channel is opened again and the whole state read again', { timeou
 	assert.equal(inst.getVariableValue('next_cue_text'), '', 'nothing stale is shown')
 	await until('ok again', () => lastStatus(inst).status === 'ok' && upgrades === 2)
 	assert.equal(inst.getVariableValue('next_cue_text'), 'First')
-	await inst.destroy()
-	await server.stopAll()
 })
