@@ -78,21 +78,30 @@ class TessoraInstance extends InstanceBase {
 		if (msg.type === 'state') this.readCues()
 	}
 
-	// The channel's first message has no cue list: it is read once per connection.
+	// The channel's first message has no cue list: it is read once per connection, again a
+	// little later while the program is busy (a dialog open answers 409).
 	async readCues() {
 		const client = this.client
-		try {
-			const r = await client.request('GET', 'cues')
-			if (client !== this.client) return
-			if (r.code !== 200) {
+		for (;;) {
+			let r
+			try {
+				r = await client.request('GET', 'cues')
+			} catch (err) {
+				r = { code: 0, error: err.code || err.message }
+			}
+			if (client !== this.client || !client.ws) return
+			if (r.code === 200) {
+				this.publish(applyCues(this.state, r.body))
+				this.setStatus(InstanceStatus.Ok)
+				return
+			}
+			if (r.code === 401 || r.code === 421 || r.code === 404) {
 				const d = describeRefusal(r.code, r.body && r.body.error)
 				this.setStatus(d.status, d.message)
 				return
 			}
-			this.publish(applyCues(this.state, r.body))
-			this.setStatus(InstanceStatus.Ok)
-		} catch (err) {
-			this.setStatus(InstanceStatus.ConnectionFailure, err.code || err.message)
+			this.setStatus(InstanceStatus.Connecting, `Reading the cue list: ${r.error || r.code}`)
+			await new Promise((resolve) => setTimeout(resolve, 500))
 		}
 	}
 

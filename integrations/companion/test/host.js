@@ -39,7 +39,7 @@ const lastStatus = (inst) => inst.statuses[inst.statuses.length - 1] || {}
 async function until(what, test, limitMs = 20000) {
 	const deadline = Date.now() + limitMs
 	while (!test()) {
-		if (Date.now() > deadline) throw new Error(`timed out waiting for ${what}`)
+		if (Date.now() > deadline) throw new Error(`timed out waiting for ${typeof what === "function" ? what() : what}`)
 		await new Promise((r) => setTimeout(r, 2))
 	}
 }

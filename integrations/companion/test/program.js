@@ -48,6 +48,10 @@ class Program {
 			settings,
 			`[General]\nCommPort=COM1\n[Ports]\nCOM1=${device}\n[Remote]\nPort=${this.port}\nToken=${this.token}\n`,
 		)
+		// A cue list of three, opened at every start.
+		const cues = path.join(this.work, 'show.csv')
+		fs.writeFileSync(cues, 'Text,Time\nFirst cue,\nSecond cue,Top Right\nThird cue,\n')
+		this.args = ['--cues', cues]
 		await this.startApp()
 	}
 
@@ -63,7 +67,7 @@ class Program {
 	async startApp() {
 		fs.writeFileSync(this.readyFile, '')
 		this.log = fs.openSync(path.join(this.work, 'app.log'), 'a')
-		this.app = spawn(process.env.TESSORA_BIN, [], { env: this.env, stdio: ['ignore', this.log, this.log] })
+		this.app = spawn(process.env.TESSORA_BIN, this.args, { env: this.env, stdio: ['ignore', this.log, this.log] })
 		this.app.exited = new Promise((resolve) => this.app.on('exit', resolve))
 		await until('the program listening and showing its page', () => {
 			const r = this.readyLines()
@@ -89,14 +93,14 @@ class Program {
 			.join('')
 	}
 
-	// A key pressed in the program's main window, as an operator would.
+	// A key pressed in the program's main window (the one 650 pixels wide, beside the cue
+	// window), as an operator would.
 	key(chord) {
-		const ids = execFileSync('xdotool', ['search', '--onlyvisible', '--pid', String(this.app.pid), '--name', '^Tessora$'], {
-			encoding: 'utf8',
-		})
-			.split('\n')
-			.filter(Boolean)
-		execFileSync('xdotool', ['windowfocus', '--sync', ids[ids.length - 1]])
+		const xdo = (...args) => execFileSync('xdotool', args, { encoding: 'utf8' })
+		const ids = xdo('search', '--onlyvisible', '--pid', String(this.app.pid), '--name', '^Tessora$').split('\n').filter(Boolean)
+		const main = ids.find((id) => /Geometry: 650x/.test(xdo('getwindowgeometry', id)))
+		if (!main) throw new Error(`no main window among ${ids}`)
+		xdo('windowfocus', '--sync', main)
 		return spawn('xdotool', ['key', '--clearmodifiers', chord], { stdio: 'ignore' })
 	}
 
