@@ -54,15 +54,18 @@ async function main() {
 	const keyToVar = []
 	const lineToVar = []
 	const ranToReceived = []
+	const keyToRan = []
 	const inModule = []
 	for (let i = 0; i < rounds; i++) {
 		const before = onAirCount
 		const t0 = performance.now()
+		const epoch0 = Date.now()
 		const x = program.key('ctrl+Return')
 		await until('a Send by key', () => onAirCount > before && inst.getVariableValue('on_air_origin') === 'key')
 		keyToVar.push(performance.now() - t0)
 		lineToVar.push(received - lastAt)
 		ranToReceived.push(received - sendRan())
+		keyToRan.push(sendRan() - epoch0)
 		inModule.push(handled)
 		await new Promise((r) => (x.exitCode !== null ? r() : x.on('exit', r)))
 		await runAction(inst, 'clear')
@@ -93,6 +96,7 @@ async function main() {
 	}
 
 	stats('key (xdotool started) -> on_air variable', keyToVar)
+	stats("key (xdotool started) -> program ran the Send ('done' line)", keyToRan)
 	stats("program ran the Send ('done' line) -> message at the module", ranToReceived)
 	stats("program's on_air time stamp -> message at the module", lineToVar)
 	stats('message at the module -> variables and feedbacks updated', inModule)
