@@ -1,0 +1,4 @@
+const { runEntrypoint } = require('@companion-module/base')
+const { TessoraInstance } = require('./instance')
+
+runEntrypoint(TessoraInstance, [])

@@ -1,0 +1,90 @@
+// The module under a stand-in for Companion's host, against the real program and a virtual
+// caption unit. Needs TESSORA_BIN, TESSORA_UNIT_BIN and a display (test.sh gives all three).
+const test = require('node:test')
+const assert = require('node:assert/strict')
+const { makeInstance, runAction, feedback, lastStatus, until } = require('./host')
+const { Program } = require('./program')
+
+const live = process.env.TESSORA_BIN && process.env.TESSORA_UNIT_BIN
+const skip = live ? false : 'TESSORA_BIN and TESSORA_UNIT_BIN are not set'
+
+test('the module against the real program', { skip, timeout: 300000 }, async (t) => {
+	const program = new Program()
+	await program.start()
+	t.after(() => program.stop())
+	const inst = makeInstance()
+	t.after(() => inst.destroy())
+	const v = (id) => inst.getVariableValue(id)
+	await inst.init({ host: '127.0.0.1', port: program.port }, true, { token: program.token })
+	await until(() => `the connection ok: ${JSON.stringify(inst.statuses)}`, () => lastStatus(inst).status === 'ok')
+	assert.equal(v('line_state'), 'live')
+	assert.equal(v('on_air_cleared'), true)
+
+	await t.test('an action puts its bytes on the unit, and the tallies follow', async () => {
+		await runAction(inst, 'set_screen', { screen: 2, text: 'Good evening\\nwith Sam', date: -1, time: -1 })
+		await runAction(inst, 'send', { screen: 2 })
+		await until('the text at the unit', () => program.unitBytes().includes('Good evening'))
+		await until('screen 2 on air', () => v('on_air_screen') === 2)
+		assert.equal(v('on_air_text'), 'Good evening\nwith Sam')
+		assert.equal(v('on_air_origin'), 'remote')
+		assert.equal(v('screen'), 2)
+		assert.equal(feedback(inst, 'screen_on_air', { screen: 2 }), true)
+		assert.equal(feedback(inst, 'cleared'), false)
+		await runAction(inst, 'clear')
+		await until('cleared', () => v('on_air_cleared') === true)
+		assert.equal(feedback(inst, 'screen_on_air', { screen: 2 }), false)
+		assert.equal(feedback(inst, 'cleared'), true)
+	})
+
+	await t.test('a Send by key in the window reaches the variables and feedbacks', async () => {
+		await runAction(inst, 'select', { screen: 3 })
+		await until('screen 3 shown', () => v('screen') === 3)
+		program.key('ctrl+Return')
+		await until('a Send by key on air', () => v('on_air_origin') === 'key')
+		assert.equal(v('on_air_screen'), 3)
+		assert.equal(feedback(inst, 'screen_on_air', { screen: 3 }), true)
+	})
+
+	await t.test('cue buttons: take, next and previous, with their tallies and texts', async () => {
+		await until('the list read', () => v('cue_count') === 3)
+		assert.deepEqual([v('next_cue'), v('next_cue_text'), v('on_air_cue')], [1, 'First cue', 0])
+		assert.equal(feedback(inst, 'cue_next', { cue: 1 }), true)
+		await runAction(inst, 'take', { cue: 0 })
+		await until('cue 1 on air', () => v('on_air_cue') === 1)
+		await until('cue 1 at the unit', () => program.unitBytes().includes('First cue'))
+		assert.deepEqual([v('next_cue'), v('next_cue_text'), v('on_air_origin')], [2, 'Second cue', 'cue'])
+		assert.equal(feedback(inst, 'cue_on_air', { cue: 1 }), true)
+		await runAction(inst, 'next')
+		await until('cue 3 next', () => v('next_cue') === 3)
+		assert.equal(feedback(inst, 'cue_next', { cue: 3 }), true)
+		await runAction(inst, 'previous')
+		await until('cue 2 next', () => v('next_cue') === 2)
+		await runAction(inst, 'take', { cue: 3 })
+		await until('cue 3 on air', () => v('on_air_cue') === 3)
+		assert.equal(v('on_air_cue_text'), 'Third cue')
+		assert.equal(feedback(inst, 'cue_on_air', { cue: 1 }), false)
+	})
+
+	await t.test('a wrong token is bad config', async () => {
+		const wrong = makeInstance()
+		t.after(() => wrong.destroy())
+		await wrong.init({ host: '127.0.0.1', port: program.port }, true, { token: 'wrong' })
+		await until('bad config', () => lastStatus(wrong).status === 'bad_config')
+		assert.match(lastStatus(wrong).message, /401/)
+	})
+
+	await t.test('after the program restarts the module has the whole state again', async () => {
+		await program.stopApp()
+		await until('the connection lost', () => lastStatus(inst).status === 'connection_failure')
+		assert.equal(v('line_state'), 'unknown')
+		assert.equal(feedback(inst, 'cleared'), false)
+		await program.startApp()
+		await until('the connection ok again', () => lastStatus(inst).status === 'ok')
+		assert.equal(v('screen'), 1)
+		assert.equal(v('on_air_origin'), 'program')
+		assert.notEqual(v('line_state'), 'unknown')
+		assert.deepEqual([v('cue_count'), v('on_air_cue')], [3, 0], 'the kept list, read again')
+		await runAction(inst, 'send', { screen: 4 })
+		await until('screen 4 on air', () => v('on_air_screen') === 4)
+	})
+})
