@@ -37,6 +37,9 @@ cmake --build --preset windows -j "$jobs"
 # tessora-send.exe is checked against the ASan build's tessora-send on its virtual unit.
 ctest --preset windows
 
+echo "== Companion module: packages, the package build, and its tests against the program"
+bash integrations/companion/test.sh "$root/build/asan/app/tessora" "$root/build/asan/tools/tessora-unit"
+
 echo "== Release package: build, install and start the installed program"
 cmake --preset package >/dev/null
 cmake --build --preset package -j "$jobs"

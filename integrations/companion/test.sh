@@ -18,6 +18,11 @@ if [ $# -ge 2 ]; then
     fi
 fi
 
+# Node.js 20 comes with the build machines; elsewhere Debian's will do (the module's packages
+# take Node 18 and later).
+if ! command -v npm >/dev/null; then
+    apt-get update -qq && DEBIAN_FRONTEND=noninteractive apt-get install -y -qq nodejs npm >/dev/null
+fi
 npm ci --no-audit --no-fund --loglevel=error
 npx companion-module-build
 ls ./*.tgz >/dev/null
