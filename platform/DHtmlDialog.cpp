@@ -99,20 +99,12 @@ protected:
             (widget != m_page && !m_page->isAncestorOf(widget)))
             return false;
         auto* key = static_cast<QKeyEvent*>(e);
-        // Offered on to the parents, the same event is the same key stroke.
-        if (e == m_pLast && type == m_lastType && key->timestamp() == m_lastTime) return false;
-        m_pLast = e;
-        m_lastType = type;
-        m_lastTime = key->timestamp();
         // A key event made without a scan code (by a test tool) is known by its key instead.
         const std::uint32_t id = key->nativeScanCode() != 0
                                      ? key->nativeScanCode()
                                      : static_cast<std::uint32_t>(key->key()) | 0x80000000u;
-        if (type == QEvent::KeyRelease) {
-            m_presses.Release(id, key->timestamp(), key->isAutoRepeat());
-            return false;
-        }
-        if (m_presses.Press(id, key->timestamp(), key->isAutoRepeat()) || key->isAutoRepeat())
+        if (m_presses.Take(e, type == QEvent::KeyPress, id, key->timestamp(),
+                           key->isAutoRepeat()) == KeyPresses::Verdict::pass)
             return false;
         QKeyEvent repeat(QEvent::KeyPress, key->key(), key->modifiers(), key->nativeScanCode(),
                          key->nativeVirtualKey(), key->nativeModifiers(), key->text(), true,
@@ -128,9 +120,6 @@ private:
     QWidget* m_window;
     QPointer<QWidget> m_page;
     KeyPresses m_presses;
-    const QEvent* m_pLast = nullptr;
-    QEvent::Type m_lastType = QEvent::None;
-    std::uint64_t m_lastTime = 0;
     bool m_bHandingOn = false;
 };
 

@@ -28,6 +28,24 @@ public:
         k.released = true;
         k.releasedAt = time;
     }
+    // What to do with a key event on its way to the page: pass it on as it is, or mark it as
+    // the repeat it is. The same event offered on to the parents is the same key stroke, and
+    // is passed on untouched; it is known by its address, kind, key and time together: two
+    // keys let go in one millisecond (a capital's Shift and letter) may come as one reused
+    // event object, and each must be let go.
+    enum class Verdict { pass, markRepeat };
+    Verdict Take(const void* event, bool press, std::uint32_t key, std::uint64_t time,
+                 bool markedRepeat) {
+        const Stroke stroke{event, press, key, time};
+        if (stroke == m_last) return Verdict::pass;
+        m_last = stroke;
+        if (!press) {
+            Release(key, time, markedRepeat);
+            return Verdict::pass;
+        }
+        return Press(key, time, markedRepeat) || markedRepeat ? Verdict::pass : Verdict::markRepeat;
+    }
+
     // The window lost the keyboard: keys held now are let go where it cannot see.
     void Forget() { m_keys.clear(); }
 
@@ -37,5 +55,13 @@ private:
         bool released = false;
         std::uint64_t releasedAt = 0;
     };
+    struct Stroke {
+        const void* event = nullptr;
+        bool press = false;
+        std::uint32_t key = 0;
+        std::uint64_t time = 0;
+        bool operator==(const Stroke&) const = default;
+    };
     std::map<std::uint32_t, Key> m_keys;
+    Stroke m_last;
 };

@@ -100,4 +100,26 @@ TEST(KeyPresses, AHeldKeyIsPressedOnceWhateverTheWindowSystemSays) {
     EXPECT_TRUE(keys.Press(kReturn, 0, false)) << "pressed again by a tool that gives no time";
 }
 
+// A capital typed fast: Shift and the letter let go in one millisecond, delivered in one
+// reused event object. Both are let go, so Ctrl with that letter next is a press of its own
+// and runs its command; the same event offered on to a parent changes nothing.
+TEST(KeyPresses, TwoKeysLetGoInOneMillisecondAreBothLetGo) {
+    constexpr std::uint32_t kShift = 50;
+    constexpr std::uint32_t kS = 39;
+    constexpr std::uint32_t kCtrl = 37;
+    using V = KeyPresses::Verdict;
+    KeyPresses keys;
+    const int event = 0;  // the one event object Qt fills for each stroke
+    EXPECT_EQ(keys.Take(&event, true, kShift, 872, false), V::pass);
+    EXPECT_EQ(keys.Take(&event, true, kS, 874, false), V::pass);
+    EXPECT_EQ(keys.Take(&event, false, kShift, 879, false), V::pass);
+    EXPECT_EQ(keys.Take(&event, false, kS, 879, false), V::pass);
+    EXPECT_EQ(keys.Take(&event, false, kS, 879, false), V::pass) << "offered on to a parent";
+    EXPECT_EQ(keys.Take(&event, true, kCtrl, 1433, false), V::pass);
+    EXPECT_EQ(keys.Take(&event, true, kS, 1443, false), V::pass) << "Ctrl+S taken for a repeat";
+    EXPECT_EQ(keys.Take(&event, true, kS, 1443, false), V::pass) << "offered on to a parent";
+    EXPECT_EQ(keys.Take(&event, true, kS, 1500, false), V::markRepeat)
+        << "a press without a release";
+}
+
 }  // namespace
