@@ -17,6 +17,7 @@
   let socket = null;
   let reconnectMs = RECONNECT_MIN_MS;
   let busy = false;
+  let connected = false;
   // The list as last read: its file and length, to tell when it must be read again.
   let list = { file: null, count: -1, next: 0, on_air: 0 };
 
@@ -232,6 +233,8 @@
     socket.onopen = () => {
       reconnectMs = RECONNECT_MIN_MS;
       notice("");
+      connected = true;
+      enableButtons();
       document.body.classList.add("live");
       // Whatever changed while the connection was down.
       readList();
@@ -239,6 +242,11 @@
     socket.onmessage = onMessage;
     socket.onclose = () => {
       socket = null;
+      connected = false;
+      enableButtons();
+      // What the page last heard of the line is no longer known to hold.
+      $("line").className = "tag";
+      $("line").textContent = "Line: ?";
       document.body.classList.remove("live");
       notice("Connection to Tessora lost: connecting again…");
       setTimeout(connect, reconnectMs);
@@ -253,9 +261,15 @@
 
   // ---- The buttons ----
 
+  // The buttons work only while the program is heard and free.
+  function enableButtons() {
+    for (const button of document.querySelectorAll("#controls button"))
+      button.disabled = busy || !connected;
+  }
+
   function setBusy(reason) {
     busy = !!reason;
-    for (const button of document.querySelectorAll("#controls button")) button.disabled = busy;
+    enableButtons();
     if (reason) $("reason").textContent = "Waiting: " + reason;
   }
 
@@ -270,7 +284,7 @@
   }
 
   async function command(path, body) {
-    if (busy) return;
+    if (busy || !connected) return;
     $("reason").textContent = "";
     const answer = await call("POST", path, body);
     if (answer.status === 200) {
@@ -300,7 +314,6 @@
   wireButtons();
   if (!token) {
     notice("No token: open this page as /ui/#token=… (tessora --remote-token prints it).");
-    for (const button of document.querySelectorAll("#controls button")) button.disabled = true;
     return;
   }
   // The list is read once the push channel is open, and again after every reconnection.
