@@ -121,8 +121,17 @@
     $("nextLine").textContent = state.next
       ? "Next: " + state.next + " - " + (state.next_text || "")
       : "Next: none";
-    const next = document.querySelector("#cues .cue.next");
-    if (next) next.scrollIntoView({ block: "nearest" });
+    keepInView(document.querySelector("#cues .cue.next"));
+  }
+
+  // Scrolls the list, where it scrolls by itself (side by side), to show the next cue; a
+  // narrow page is never scrolled away from its buttons.
+  function keepInView(row) {
+    const box = $("list");
+    if (!row || box.scrollHeight <= box.clientHeight) return;
+    const top = row.offsetTop;
+    if (top < box.scrollTop || top + row.offsetHeight > box.scrollTop + box.clientHeight)
+      box.scrollTop = Math.max(0, top - box.clientHeight / 3);
   }
 
   function marksOf(cue) {
