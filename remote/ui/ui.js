@@ -20,6 +20,10 @@
   let connected = false;
   // The list as last read: its file and length, to tell when it must be read again.
   let list = { file: null, count: -1, next: 0, on_air: 0 };
+  // The markers as the push channel last told them, and how many times it has: an answer
+  // read meanwhile may be older than they are.
+  let lastCue = null;
+  let cueMessages = 0;
 
   function takeToken() {
     const match = /(?:^#|&)token=([^&]*)/.exec(location.hash);
@@ -185,8 +189,12 @@
   }
 
   async function readList() {
+    const heard = cueMessages;
     const answer = await call("GET", "cues");
-    if (answer.status === 200) showList(answer.data);
+    if (answer.status === 200) {
+      showList(answer.data);
+      if (cueMessages !== heard && lastCue) showMarkers(lastCue);
+    }
     else if (answer.status === 409 && /no cue list/.test((answer.data || {}).error))
       showList({ file: "", count: 0, next: 0, on_air: 0 });
     else if (answer.status === 409) setTimeout(readList, BUSY_POLL_MS);
@@ -224,6 +232,8 @@
         showClock(message.clock);
         break;
       case "cue":
+        lastCue = message;
+        ++cueMessages;
         // Read again when the list itself changed, not only its markers.
         if (message.file !== list.file || message.count !== list.count ||
             !shows(message.next, message.next_text) || !shows(message.on_air, message.on_air_text))
@@ -296,10 +306,9 @@
     if (busy || !connected) return;
     $("reason").textContent = "";
     const answer = await call("POST", path, body);
-    if (answer.status === 200) {
-      if (path.startsWith("cues/")) showMarkers(answer.data);
-      return;
-    }
+    // The markers come from the push channel, in the order they changed: an answer may
+    // arrive after a later change's message.
+    if (answer.status === 200) return;
     const reason = (answer.data && answer.data.error) || "HTTP " + answer.status;
     if (answer.status === 409) {
       setBusy(reason);

@@ -79,10 +79,11 @@ def unit_text_from(line):
 
 
 def wait(what, condition, timeout=15):
+    """what says what never came; a function gives it as things stand at the end."""
     try:
         return WebDriverWait(None, timeout, poll_frequency=0.01).until(lambda _: condition())
     except TimeoutException:
-        fail(what)
+        fail(what() if callable(what) else what)
 
 
 def browser():
@@ -153,6 +154,19 @@ def on_wall_clock(unit_ms):
     return unit_ms + min(OFFSETS) if OFFSETS else unit_ms + UNIT_T0
 
 
+def changes_nothing(what, action):
+    """Runs action, which must neither move the list's markers nor reach the unit."""
+    before = api("GET", "/api/v1/cues")[1]
+    line = len(unit_lines())
+    result = action()
+    after = api("GET", "/api/v1/cues")[1]
+    if (before["next"], before["on_air"]) != (after["next"], after["on_air"]):
+        fail(f"{what} moved the list: {before} -> {after}")
+    if len(unit_lines()) != line:
+        fail(f"{what} reached the unit")
+    return result
+
+
 def shoot(driver, name, width, height):
     # The page as a device of this size shows it, the browser's own frame left out.
     driver.execute_cdp_cmd("Emulation.setDeviceMetricsOverride", {
@@ -191,7 +205,9 @@ try:
         wait(f"Take put nothing of [{cue}] on the unit",
              lambda: first_line(cue) in unit_text_from(line), 10)
         tap_ms.append((byte, driver.execute_script("return window.tapAt")))
-        wait("the page never marked the cue on air",
+        wait(lambda: f"the page never marked cue {round_ + 1} on air: on air"
+             f" {marked(driver, 'onair')}, next {marked(driver, 'next')}, text"
+             f" [{on_air_text(driver)}]",
              lambda: marked(driver, "onair") == round_ + 1 and on_air_text(driver) == cue)
         if round_ == 0 and marked(driver, "next") != 2:
             fail(f"next marker on {marked(driver, 'next')}, expected 2")
@@ -299,20 +315,13 @@ try:
         fail("the view page does not say it only looks")
     shoot(driver, "view-phone", 390, 844)
     driver.execute_cdp_cmd("Emulation.clearDeviceMetricsOverride", {})
-    before = api("GET", "/api/v1/cues")[1]
-    line = len(unit_lines())
-    status = driver.execute_async_script(
+    status = changes_nothing("the view token's Take", lambda: driver.execute_async_script(
         "const done = arguments[arguments.length - 1];"
         "fetch('/api/v1/cues/take', {method: 'POST', headers: {Authorization: 'Bearer ' +"
         " sessionStorage.getItem('tessora.token'), 'Content-Type': 'application/json'},"
-        " body: '{}'}).then(r => done(r.status), e => done(String(e)));")
+        " body: '{}'}).then(r => done(r.status), e => done(String(e)));"))
     if status != 403:
         fail(f"a Take with the view token was answered {status}")
-    after = api("GET", "/api/v1/cues")[1]
-    if (before["next"], before["on_air"]) != (after["next"], after["on_air"]):
-        fail(f"the view token's Take moved the list: {before} -> {after}")
-    if len(unit_lines()) != line:
-        fail("the view token's Take reached the unit")
 
     step("a page from another origin cannot call, nor listen")
 
@@ -331,9 +340,7 @@ try:
     foreign = http.server.ThreadingHTTPServer(("127.0.0.1", 0), Foreign)
     threading.Thread(target=foreign.serve_forever, daemon=True).start()
     driver.get(f"http://127.0.0.1:{foreign.server_address[1]}/")
-    before = api("GET", "/api/v1/cues")[1]
-    line = len(unit_lines())
-    tried = driver.execute_async_script(
+    tried = changes_nothing("a foreign page's Take", lambda: driver.execute_async_script(
         "const [base, token, done] = arguments;"
         "const take = (init) => fetch(base + '/api/v1/cues/take', init)"
         "  .then(r => 'answered ' + r.type + ' ' + r.status, e => 'refused');"
@@ -343,13 +350,9 @@ try:
         " new Promise(resolve => { const ws = new WebSocket(base.replace('http', 'ws') +"
         "  '/api/v1/events?token=' + token); ws.onopen = () => resolve('listening');"
         "  ws.onclose = () => resolve('closed'); })]).then(done);",
-        BASE, TOKEN)
+        BASE, TOKEN))
     if tried[0] != "refused" or tried[2] != "closed":
         fail(f"a foreign page got through: {tried}")
-    after = api("GET", "/api/v1/cues")[1]
-    if (before["next"], before["on_air"]) != (after["next"], after["on_air"]) or \
-            len(unit_lines()) != line:
-        fail("a foreign page's Take ran")
     foreign.shutdown()
 
     def figure(what, pairs, wall=True):
