@@ -10,6 +10,7 @@
   const BUSY_POLL_MS = 1000;
   const RECONNECT_MIN_MS = 250;
   const RECONNECT_MAX_MS = 5000;
+  const REFUSED = "This page's token is not accepted: open the address with a current token.";
 
   let token = "";
   // Whether the token may act: unknown (null) until the program's first answer says.
@@ -100,6 +101,16 @@
       clock === "unknown" ? "Clock state unknown" : "Clock not synchronised: stamps may be wrong";
   }
 
+  // Who sent, as the program names it, in the operator's words.
+  const ORIGINS = {
+    program: "the program",
+    page: "the window",
+    key: "a key in the window",
+    strip: "the strip",
+    remote: "the remote control",
+    cue: "the cue list",
+  };
+
   function showOnAir(onAir) {
     const air = $("air");
     air.classList.toggle("cleared", !!onAir.cleared);
@@ -110,8 +121,10 @@
       $("airScreen").textContent = "- screen " + onAir.screen;
       $("airText").textContent = onAir.text;
     }
-    const from = onAir.origin ? "from " + onAir.origin : "";
-    $("airFrom").textContent = onAir.cue ? from + " " + onAir.cue : from;
+    const from = ORIGINS[onAir.origin] || onAir.origin || "";
+    let words = from ? "from " + from : "";
+    if (from && onAir.cue) words += ", cue " + onAir.cue;
+    $("airFrom").textContent = words;
   }
 
   function showMarkers(state) {
@@ -198,7 +211,7 @@
     else if (answer.status === 409 && /no cue list/.test((answer.data || {}).error))
       showList({ file: "", count: 0, next: 0, on_air: 0 });
     else if (answer.status === 409) setTimeout(readList, BUSY_POLL_MS);
-    else if (answer.status === 401) notice("This page's token is not accepted: open the address with a current token.");
+    else if (answer.status === 401) notice(REFUSED);
   }
 
   // Whether the row of a cue starts with the line the program gives for it.
@@ -272,8 +285,7 @@
       reconnectMs = Math.min(reconnectMs * 2, RECONNECT_MAX_MS);
       // A refused token says so here; a WebSocket is told nothing of why.
       call("GET", "status").then((answer) => {
-        if (answer.status === 401)
-          notice("This page's token is not accepted: open the address with a current token.");
+        if (answer.status === 401) notice(REFUSED);
       });
     };
   }

@@ -223,7 +223,8 @@ try:
         wait("curl's write never finished", lambda: writes_done() > done)
         if api("POST", "/api/v1/cues/previous")[0] != 200:
             fail("previous over the API")
-        wait("the page never saw the marker move back", lambda: marked(driver, "next") == round_ + 2)
+        wait("the page never saw the marker move back",
+             lambda: marked(driver, "next") == round_ + 2)
 
     step("a Send in the window shows on the page")
     driver.execute_script(
