@@ -31,6 +31,8 @@ UNIT_T0 = int(ENV["UNIT_T0"])
 SHOTS = ENV.get("UI_SHOTS") or ENV["ARTEFACTS"]
 CUE_TEXTS = json.loads(ENV["CUE_TEXTS"])
 BASE = f"http://127.0.0.1:{PORT}"
+# Where the window's controls are on the screen, by their names in lib.sh.
+AT = {name: [str(x), str(y)] for name, (x, y) in json.loads(ENV["AT_JSON"]).items()}
 
 
 def fail(why):
@@ -76,6 +78,18 @@ def writes_done():
 
 def unit_text_from(line):
     return "".join(chr(int(entry.split()[1], 16)) for entry in unit_lines()[line:])
+
+
+def commands_done():
+    with open(ENV["TESSORA_READY_FILE"]) as ready:
+        return sum(" done " in entry for entry in ready)
+
+
+def click_in_window(name):
+    """A press on a control of the window, once the window says it has run the command."""
+    before = commands_done()
+    subprocess.run(["xdotool", "mousemove"] + AT[name] + ["click", "1"], check=True)
+    wait(f"pressing {name} ran no command", lambda: commands_done() > before)
 
 
 def wait(what, condition, timeout=15):
@@ -150,6 +164,18 @@ def first_byte(line):
     return unit_ms
 
 
+def write_start(line, text):
+    """When the write that carries text began on the unit (each write opens with {A19),
+    from log line `line` on: a late byte of the write before is not taken for it."""
+    first_byte(line)
+    wait(f"the unit never got [{text}]", lambda: first_line(text) in unit_text_from(line), 10)
+    got = unit_text_from(line)
+    start = got.rfind("{A19", 0, got.index(first_line(text)))
+    if start < 0:
+        fail(f"no start of a write before [{text}] in [{got}]")
+    return int(unit_lines()[line + start].split()[0])
+
+
 def on_wall_clock(unit_ms):
     return unit_ms + min(OFFSETS) if OFFSETS else unit_ms + UNIT_T0
 
@@ -200,10 +226,8 @@ try:
         done = writes_done()
         line = len(unit_lines())
         driver.find_element(By.ID, "take").click()
-        byte = first_byte(line)
         cue = CUE_TEXTS[round_]
-        wait(f"Take put nothing of [{cue}] on the unit",
-             lambda: first_line(cue) in unit_text_from(line), 10)
+        byte = write_start(line, cue)
         tap_ms.append((byte, driver.execute_script("return window.tapAt")))
         wait(lambda: f"the page never marked cue {round_ + 1} on air: on air"
              f" {marked(driver, 'onair')}, next {marked(driver, 'next')}, text"
@@ -219,7 +243,7 @@ try:
         subprocess.run(["curl", "-sS", "-o", "/dev/null", "-X", "POST", "-H",
                         "Authorization: Bearer " + TOKEN, "-H", "Content-Type: application/json",
                         BASE + "/api/v1/cues/take"], check=True)
-        curl_ms.append((first_byte(line), t0))
+        curl_ms.append((write_start(line, CUE_TEXTS[round_ + 1]), t0))
         wait("curl's write never finished", lambda: writes_done() > done)
         if api("POST", "/api/v1/cues/previous")[0] != 200:
             fail("previous over the API")
@@ -236,18 +260,23 @@ try:
     send_ms = []
     send_byte_ms = []
     last_byte_ms = []
-    x, y = int(ENV["SEND_X"]), int(ENV["SEND_Y"])
-    subprocess.run(["xdotool", "mousemove", str(x), str(y)], check=True)
+    texts_of = {1: "From the window on 1", 2: "From the window on 2"}
+    for screen, text in texts_of.items():
+        if api("PUT", f"/api/v1/screens/{screen}", {"text": text})[0] != 200:
+            fail(f"PUT of screen {screen}")
     for i in range(6):
-        text = f"From the window {i}"
-        if api("PUT", "/api/v1/screens/1", {"text": text})[0] != 200 or \
-                api("POST", "/api/v1/screens/1/select")[0] != 200:
-            fail("PUT and select of screen 1")
+        # The screen's tab pressed in the window: once the window says the press is done,
+        # its page shows the screen, the texts put above included, and Send sends it.
+        screen = 1 + i % 2
+        text = texts_of[screen]
+        click_in_window(f"Screen{screen}")
+        subprocess.run(["xdotool", "mousemove"] + AT["btnSend"], check=True)
+        driver.execute_script("window.shown = []")
         done = writes_done()
         line = len(unit_lines())
         t0 = now_ms()
         subprocess.run(["xdotool", "click", "1"], check=True)
-        send_byte_ms.append((first_byte(line), t0))
+        send_byte_ms.append((write_start(line, text), t0))
         shown = wait(f"the page never showed [{text}]", lambda: next(
             (at for at, seen in driver.execute_script("return window.shown") if seen == text),
             None), 10)
@@ -256,8 +285,7 @@ try:
         last_byte_ms.append(int(unit_lines()[-1].split()[0]))
 
     step("while a dialog is open the buttons wait, with the reason, and come back after it")
-    subprocess.run(["xdotool", "mousemove", ENV["OPEN_X"], ENV["OPEN_Y"], "click", "1"],
-                   check=True)
+    subprocess.run(["xdotool", "mousemove"] + AT["btnOpen"] + ["click", "1"], check=True)
     wait("the Open dialog never made the program busy",
          lambda: api("GET", "/api/v1/status")[0] == 409)
     line = len(unit_lines())
@@ -314,6 +342,11 @@ try:
         fail("the view page has buttons")
     if not driver.find_element(By.ID, "mode").is_displayed():
         fail("the view page does not say it only looks")
+    # What is on air reaches the page that only looks, as it does the operator's.
+    if api("POST", "/api/v1/cues/take", {"cue": 2})[0] != 200:
+        fail("a take of cue 2 over the API")
+    wait("the view page never showed cue 2 on air",
+         lambda: marked(driver, "onair") == 2 and on_air_text(driver) == CUE_TEXTS[1])
     shoot(driver, "view-phone", 390, 844)
     driver.execute_cdp_cmd("Emulation.clearDeviceMetricsOverride", {})
     status = changes_nothing("the view token's Take", lambda: driver.execute_async_script(

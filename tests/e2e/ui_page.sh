@@ -33,10 +33,13 @@ wait_main_window
 wait_bytes com1 43
 wait_for 20 remote_listening || fail "the program never said it listens on $PORT"
 wait_for 20 loaded || fail "the cue list was not loaded"
-# The cue window opens beside the main one; the main one is clicked for its Send.
+# The cue window opens beside the main one; the main one is clicked for its tabs, Send and
+# Open.
 locate_window
-read -r SEND_X SEND_Y <<<"${AT[btnSend]}"
-read -r OPEN_X OPEN_Y <<<"${AT[btnOpen]}"
+AT_JSON=$(for name in btnSend btnOpen Screen1 Screen2; do
+    read -r x y <<<"${AT[$name]}"
+    echo "\"$name\": [$((WIN_X + x)), $((WIN_Y + y))]"
+done | paste -sd, | sed 's/.*/{&}/')
 echo "$APP_PID" >"$WORK/app.pid"
 
 step "the page in Chromium"
@@ -44,8 +47,7 @@ rc=0
 PORT=$PORT TOKEN=$TOKEN VIEW_TOKEN=$VIEW_TOKEN UNIT_LOG="$WORK/com1.log" UNIT_T0=$UNIT_T0 \
     ARTEFACTS=$ARTEFACTS CUE_TEXTS=$CUE_TEXTS APP_PID_FILE="$WORK/app.pid" \
     APP_LOG="$WORK/app.log" APP_COMMAND="$TESSORA_BIN"$'\x1f'--cues$'\x1f'"$WORK/show.csv" \
-    SEND_X=$((WIN_X + SEND_X)) SEND_Y=$((WIN_Y + SEND_Y)) \
-    OPEN_X=$((WIN_X + OPEN_X)) OPEN_Y=$((WIN_Y + OPEN_Y)) \
+    AT_JSON=$AT_JSON \
     /usr/bin/python3 "$(dirname "$0")/ui_page.py" || rc=$?
 # The program may have been started again by the browser's script.
 APP_PID=$(cat "$WORK/app.pid")
