@@ -29,7 +29,13 @@
   function takeToken() {
     const match = /(?:^#|&)token=([^&]*)/.exec(location.hash);
     if (match) {
-      sessionStorage.setItem(TOKEN_KEY, decodeURIComponent(match[1]));
+      let given = match[1];
+      try {
+        given = decodeURIComponent(given);
+      } catch (e) {
+        // A stray "%" is the token's own character.
+      }
+      sessionStorage.setItem(TOKEN_KEY, given);
       // Off the address bar, out of a bookmark and a screen shared over the shoulder.
       history.replaceState(null, "", location.pathname + location.search);
     }
