@@ -53,6 +53,13 @@ std::unique_ptr<CRemoteControl> CRemoteControl::FromSettings(CWindowDoor& door) 
         SayOff(door, "no token could be made for it");
         return nullptr;
     }
+    // A view token the same as the full one would be no view token at all.
+    rules.viewToken = setting("Remote/ViewToken");
+    if (rules.viewToken == rules.token) {
+        if (!rules.viewToken.empty())
+            std::fprintf(stderr, "tessora: Remote/ViewToken left out: it is the full token\n");
+        rules.viewToken.clear();
+    }
     for (const std::string& name : store.ReadList("Remote/Hosts"))
         rules.hosts.push_back(QString::fromStdString(name).toLower().toStdString());
     std::vector<std::string> dropped;

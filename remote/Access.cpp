@@ -64,10 +64,45 @@ std::vector<std::string> UsableOrigins(const std::vector<std::string>& listed,
     return usable;
 }
 
+bool OwnOrigin(const AccessRules& rules, std::string_view origin) {
+    constexpr std::string_view kScheme = "http://";
+    if (origin.substr(0, kScheme.size()) != kScheme) return false;
+    const std::string_view authority = origin.substr(kScheme.size());
+    // Browsers send the name lowercase; the port is always there but for port 80.
+    if (Lowered(authority) != authority || authority.find_first_of("/@") != std::string::npos)
+        return false;
+    const std::string port = ":" + std::to_string(rules.port);
+    const bool withPort =
+        authority.size() > port.size() && authority.substr(authority.size() - port.size()) == port;
+    if (!withPort && rules.port != 80) return false;
+    const std::string_view name =
+        withPort ? authority.substr(0, authority.size() - port.size()) : authority;
+    // The name alone: a second port would otherwise pass as part of it.
+    const bool bare = name.empty()          ? false
+                      : name.front() == '[' ? name.find(']') == name.size() - 1
+                                            : name.find(':') == std::string_view::npos;
+    return bare && HostAllowed(rules, name);
+}
+
 bool OriginListed(const AccessRules& rules, std::string_view origin) {
     // Whatever the rules hold, "null" is no page anyone can be told apart by.
     if (origin == "null") return false;
-    return std::find(rules.origins.begin(), rules.origins.end(), origin) != rules.origins.end();
+    return OwnOrigin(rules, origin) ||
+           std::find(rules.origins.begin(), rules.origins.end(), origin) != rules.origins.end();
+}
+
+Grant GrantOf(const AccessRules& rules, std::string_view authorization) {
+    // Both are compared whatever the first gives, so the time says nothing of which it was.
+    const bool control = Authorized(rules.token, authorization);
+    const bool view = Authorized(rules.viewToken, authorization);
+    return control ? Grant::Control : view ? Grant::View : Grant::None;
+}
+
+std::optional<Refusal> CheckGrant(Grant grant, Action action) {
+    if (grant == Grant::View && !OnlyReads(action))
+        return Refusal{
+            403, "this token may only look: the status, the cues and the push channel", {}};
+    return std::nullopt;
 }
 
 bool IsJsonContentType(std::string_view contentType) {
@@ -80,7 +115,7 @@ std::optional<Refusal> CheckAccess(const AccessRules& rules, const Incoming& req
         return Refusal{421, "the Host header names no address this interface answers to", {}};
     if (request.origin && !OriginListed(rules, *request.origin))
         return Refusal{403, "calls from web pages of this origin are not taken", {}};
-    if (!Authorized(rules.token, request.authorization))
+    if (GrantOf(rules, request.authorization) == Grant::None)
         return Refusal{401, "a valid token is needed", {}};
     if ((request.method == "PUT" || request.method == "POST") &&
         (!request.contentType || !IsJsonContentType(*request.contentType)))

@@ -18,6 +18,9 @@ namespace remote {
 struct AccessRules {
     std::uint16_t port = 0;
     std::string token;
+    // A second token that may look and never act: the status, the cue list and the push
+    // channel. Empty for none.
+    std::string viewToken;
     // Besides the loopback names: the studio-network address listened on and the names given
     // for it, lowercase, with no port.
     std::vector<std::string> hosts;
@@ -45,7 +48,25 @@ bool HostAllowed(const AccessRules& rules, std::string_view host);
 // in such a target is the request's host, whatever its Host header says.
 bool TargetAllowed(const AccessRules& rules, std::string_view target);
 
+// Whether an Origin is this interface's own, as a browser spells it for a page the
+// interface served: http://, a name HostAllowed takes, and the listening port (left out
+// only for port 80, as browsers do).
+bool OwnOrigin(const AccessRules& rules, std::string_view origin);
+
+// Whether a page of this origin may call: its own pages, and the ones the rules list.
 bool OriginListed(const AccessRules& rules, std::string_view origin);
+
+// What an Authorization header lets a caller do.
+enum class Grant { None, View, Control };
+Grant GrantOf(const AccessRules& rules, std::string_view authorization);
+
+// Whether a request only reads: the status, the cue list and the push channel.
+constexpr bool OnlyReads(Action action) {
+    return action == Action::Status || action == Action::Cues || action == Action::Events;
+}
+
+// A request the grant does not cover: 403 for any command with the view token.
+std::optional<Refusal> CheckGrant(Grant grant, Action action);
 
 // The Origins setting as the rules take it: "null" is the Origin of sandboxed frames and of
 // data: and file: pages, any of which a stranger can make; listing it would let them all in.

@@ -20,6 +20,7 @@
 
 #include "ConnectionSlots.h"
 #include "PushChannel.h"
+#include "UiPage.h"
 
 namespace remote {
 namespace {
@@ -137,7 +138,18 @@ void Answer(QHttpServerResponder& responder, StatusCode code, const std::string&
     responder.writeStatusLine(code);
     responder.writeHeader("Content-Type", kJson);
     responder.writeHeader("Content-Length", QByteArray::number(bytes.size()));
+    for (const auto& [name, value] : ApiHeaders())
+        responder.writeHeader(QByteArray::fromStdString(name), QByteArray::fromStdString(value));
     for (const auto& [name, value] : extra) responder.writeHeader(name, value);
+    responder.writeBody(bytes);
+}
+
+void AnswerPage(QHttpServerResponder& responder, const PageAnswer& page) {
+    const QByteArray bytes = QByteArray::fromStdString(page.body);
+    responder.writeStatusLine(static_cast<StatusCode>(page.status));
+    for (const auto& [name, value] : page.headers)
+        responder.writeHeader(QByteArray::fromStdString(name), QByteArray::fromStdString(value));
+    responder.writeHeader("Content-Length", QByteArray::number(bytes.size()));
     responder.writeBody(bytes);
 }
 
@@ -219,6 +231,18 @@ private:
             static_cast<std::size_t>(body.size())};
         // Two Origins are never one that is listed.
         if (origin.repeated) incoming.origin = std::string_view("");
+        // The page holds no secret and needs no token; the Host is checked as for any call,
+        // so a name pointed at this machine by a stranger's page reads nothing of it.
+        if (!upgrade &&
+            IsPagePath(std::string_view(path.constData(), static_cast<std::size_t>(path.size())))) {
+            if (SocketGuard* guard = ConnectionSlots::GuardOf(socket)) guard->RequestDone(false);
+            if (!incoming.host || !HostAllowed(m_rules, *incoming.host))
+                Answer(respond(), StatusCode::MisdirectedRequest,
+                       ErrorJson("the Host header names no address this interface answers to"));
+            else
+                AnswerPage(respond(), PageFor(incoming.method, path.toStdString()));
+            return false;
+        }
         const std::optional<Refusal> refusal = CheckAccess(m_rules, incoming);
         const bool tokenGiven = !refusal || refusal->status == 415;
         SocketGuard* guard = ConnectionSlots::GuardOf(socket);
@@ -259,6 +283,14 @@ private:
             return false;
         }
         const Request& command = std::get<Request>(parsed);
+        const Grant grant = GrantOf(m_rules, incoming.authorization);
+        if (const std::optional<Refusal> refused = CheckGrant(grant, command.action)) {
+            Answer(respond(), static_cast<StatusCode>(refused->status), ErrorJson(refused->reason),
+                   cors);
+            return false;
+        }
+        // The operator's page shows no buttons to a token that may only look.
+        cors.emplaceBack("Tessora-Access", grant == Grant::View ? "view" : "control");
         if (command.action == Action::Events) {
             if (!upgrade) {
                 Answer(respond(), StatusCode::UpgradeRequired,

@@ -17,6 +17,8 @@ packages=(
     ser2net
     # A faked clock for the test of the stamps across a change to summer time.
     faketime
+    # A real browser for the operator's page: Chromium driven headless through chromedriver.
+    chromium chromium-driver python3-selenium
     dpkg-dev file desktop-file-utils
     lintian appstream man-db shared-mime-info xdg-utils libfile-mimeinfo-perl
 )

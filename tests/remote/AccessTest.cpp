@@ -119,6 +119,59 @@ TEST(RemoteAccess, ChecksRunInTheirOrder) {
     EXPECT_FALSE(Authorized("", "Bearer "));
 }
 
+// The operator's page calls from the interface's own address: that origin is let in, exactly
+// as a browser spells it, and no look-alike is.
+TEST(RemoteAccess, OwnOriginIsTheInterfacesHostAndPort) {
+    AccessRules rules = Rules();
+    rules.hosts = {"192.168.1.20", "studio-pc"};
+    for (const char* origin :
+         {"http://127.0.0.1:8420", "http://localhost:8420", "http://[::1]:8420",
+          "http://192.168.1.20:8420", "http://studio-pc:8420"}) {
+        EXPECT_TRUE(OwnOrigin(rules, origin)) << origin;
+        Incoming in{"POST", "127.0.0.1:8420", origin, "Bearer s3cret", "application/json", 0};
+        EXPECT_EQ(CheckAccess(rules, in), std::nullopt) << origin;
+    }
+    for (const char* origin :
+         {"http://127.0.0.1", "http://127.0.0.1:8000", "https://127.0.0.1:8420",
+          "http://evil.example:8420", "http://127.0.0.1:8420:8420", "http://[::1]:8420:8420",
+          "http://LOCALHOST:8420", "http://127.0.0.1:8420/", "http://x@127.0.0.1:8420",
+          "http://127.0.0.1.:8420", "http://localhost.evil.example:8420", "http://:8420",
+          "http://studio-pc.evil.example:8420", "127.0.0.1:8420", "null", ""}) {
+        EXPECT_FALSE(OwnOrigin(rules, origin)) << origin;
+        EXPECT_FALSE(OriginListed(rules, origin)) << origin;
+        Incoming in{"POST", "127.0.0.1:8420", origin, "Bearer s3cret", "application/json", 0};
+        const std::optional<Refusal> refusal = CheckAccess(rules, in);
+        EXPECT_EQ(refusal ? refusal->status : 200, 403) << origin;
+    }
+    // Port 80 is the one a browser leaves out.
+    rules.port = 80;
+    EXPECT_TRUE(OwnOrigin(rules, "http://127.0.0.1"));
+    EXPECT_FALSE(OwnOrigin(rules, "http://127.0.0.1:8420"));
+}
+
+// The view token passes the checks that any caller must, and then may only read.
+TEST(RemoteAccess, ViewTokenReadsAndNeverActs) {
+    AccessRules rules = Rules();
+    EXPECT_EQ(GrantOf(rules, "Bearer "), Grant::None);
+    rules.viewToken = "l00k";
+    EXPECT_EQ(GrantOf(rules, "Bearer s3cret"), Grant::Control);
+    EXPECT_EQ(GrantOf(rules, "Bearer l00k"), Grant::View);
+    for (const char* wrong : {"", "Bearer ", "Bearer l00", "Bearer l00kk", "l00k", "Basic l00k"})
+        EXPECT_EQ(GrantOf(rules, wrong), Grant::None) << wrong;
+    const Incoming look{"GET", "127.0.0.1:8420", std::nullopt, "Bearer l00k", std::nullopt, 0};
+    EXPECT_EQ(CheckAccess(rules, look), std::nullopt);
+    for (Action action : {Action::Status, Action::Cues, Action::Events}) {
+        EXPECT_EQ(CheckGrant(Grant::View, action), std::nullopt);
+        EXPECT_EQ(CheckGrant(Grant::Control, action), std::nullopt);
+    }
+    for (Action action : {Action::PutScreen, Action::SelectScreen, Action::Send, Action::Clear,
+                          Action::CueTake, Action::CueNext, Action::CuePrevious}) {
+        const std::optional<Refusal> refusal = CheckGrant(Grant::View, action);
+        EXPECT_EQ(refusal ? refusal->status : 200, 403) << static_cast<int>(action);
+        EXPECT_EQ(CheckGrant(Grant::Control, action), std::nullopt);
+    }
+}
+
 TEST(RemoteAccess, TokensAreLongUrlSafeAndNew) {
     std::set<std::string> seen;
     for (int i = 0; i < 50; ++i) {

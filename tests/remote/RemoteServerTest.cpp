@@ -58,6 +58,7 @@ protected:
         AccessRules rules;
         rules.port = port;
         rules.token = "s3cret";
+        rules.viewToken = "l00k";
         std::string error;
         server = RemoteServer::Listen(control, rules, "", error);
         ASSERT_TRUE(server) << error;
@@ -70,9 +71,9 @@ protected:
         return socket;
     }
 
-    // Sends raw bytes on a new connection; the status of the answer, or 0 for none before
+    // Sends raw bytes on a new connection; the answer, whole or as far as it came before
     // the connection ended.
-    int Status(const QByteArray& request) {
+    QByteArray Exchange(const QByteArray& request) {
         std::unique_ptr<QTcpSocket> socket = Connect();
         QByteArray got;
         QObject::connect(socket.get(), &QTcpSocket::readyRead, [&] { got += socket->readAll(); });
@@ -80,6 +81,12 @@ protected:
         EXPECT_TRUE(WaitFor([&] {
             return AnswerWhole(got) || socket->state() == QAbstractSocket::UnconnectedState;
         }));
+        return got;
+    }
+
+    // The status of the answer, or 0 for none before the connection ended.
+    int Status(const QByteArray& request) {
+        const QByteArray got = Exchange(request);
         return got.startsWith("HTTP/1.1 ") ? got.mid(9, 3).toInt() : 0;
     }
 
@@ -160,6 +167,102 @@ TEST_F(RemoteServerTest, AnAbsoluteTargetIsCheckedAsTheHost) {
     EXPECT_EQ(Status("GET http://evil.example/api/v1/status" + rest), 421);
     EXPECT_EQ(Status("GET http://127.0.0.1@evil.example/api/v1/status" + rest), 421);
     EXPECT_EQ(Status("GET /api/v1/status" + rest), 200);
+}
+
+// A header of an answer, as its value; empty when it is absent.
+QByteArray HeaderValue(const QByteArray& answer, const QByteArray& name) {
+    const QByteArray head = answer.left(answer.indexOf("\r\n\r\n") + 2).toLower();
+    const qsizetype at = head.indexOf("\r\n" + name.toLower() + ": ");
+    if (at < 0) return {};
+    const qsizetype from = at + name.size() + 4;
+    return answer.mid(from, head.indexOf("\r\n", from) - from);
+}
+
+QByteArray Get(const QByteArray& path, const QByteArray& host = "127.0.0.1") {
+    return "GET " + path + " HTTP/1.1\r\nHost: " + host + "\r\n\r\n";
+}
+
+// The operator's page comes without a token, from this interface's Host alone, with the
+// headers that keep other sites from framing it or running anything it does not carry; the
+// page itself holds no inline script or style such a policy would have to allow.
+TEST_F(RemoteServerTest, ThePageIsServedWithItsGuards) {
+    for (const QByteArray path : {"/ui/", "/ui/index.html", "/ui/ui.css", "/ui/ui.js"}) {
+        const QByteArray page = Exchange(Get(path));
+        EXPECT_TRUE(page.startsWith("HTTP/1.1 200")) << path.constData();
+        EXPECT_EQ(HeaderValue(page, "X-Frame-Options"), "DENY") << path.constData();
+        const QByteArray policy = HeaderValue(page, "Content-Security-Policy");
+        EXPECT_TRUE(policy.contains("frame-ancestors 'none'")) << policy.constData();
+        EXPECT_TRUE(policy.contains("script-src 'self';")) << policy.constData();
+        EXPECT_FALSE(policy.contains("unsafe")) << policy.constData();
+        EXPECT_EQ(HeaderValue(page, "X-Content-Type-Options"), "nosniff");
+        EXPECT_GT(page.size() - page.indexOf("\r\n\r\n"), 100) << path.constData();
+    }
+    EXPECT_TRUE(HeaderValue(Exchange(Get("/ui/")), "Content-Type").startsWith("text/html"));
+    EXPECT_TRUE(
+        HeaderValue(Exchange(Get("/ui/ui.js")), "Content-Type").startsWith("text/javascript"));
+    EXPECT_TRUE(HeaderValue(Exchange(Get("/ui/ui.css")), "Content-Type").startsWith("text/css"));
+    const QByteArray html = Exchange(Get("/ui/")).toLower();
+    for (const char* inline_ :
+         {"<script>", "<style", " style=", " onclick=", " onload=", "javascript:"})
+        EXPECT_FALSE(html.contains(inline_)) << inline_;
+    EXPECT_TRUE(html.contains("<script src=\"ui.js\""));
+
+    const QByteArray bare = Exchange(Get("/ui"));
+    EXPECT_TRUE(bare.startsWith("HTTP/1.1 308")) << bare.constData();
+    EXPECT_EQ(HeaderValue(bare, "Location"), "/ui/");
+    EXPECT_EQ(Status(Get("/ui/../api/v1/status")), 404);
+    EXPECT_EQ(Status(Get("/ui/nothing.js")), 404);
+    EXPECT_EQ(Status("POST /ui/ HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Length: 0\r\n\r\n"), 405);
+    EXPECT_EQ(Status(Get("/ui/", "evil.example")), 421);
+
+    // Answers of the API are never kept by a cache: they hold what is on air now.
+    const QByteArray status = Exchange(
+        "GET /api/v1/status HTTP/1.1\r\nHost: 127.0.0.1\r\nAuthorization: Bearer s3cret\r\n\r\n");
+    EXPECT_EQ(HeaderValue(status, "Cache-Control"), "no-store");
+    EXPECT_EQ(HeaderValue(status, "Tessora-Access"), "control");
+}
+
+// The page's calls carry its own origin, this interface's Host and port: they run. Every
+// other page, one on another port of this machine included, is refused before anything runs.
+TEST_F(RemoteServerTest, OwnOriginCallsAndOthersAreRefused) {
+    const QByteArray send = kSend + "Content-Length: 0\r\nOrigin: ";
+    const QByteArray own = "http://127.0.0.1:" + QByteArray::number(port);
+    EXPECT_EQ(Status(send + own + "\r\n\r\n"), 200);
+    EXPECT_EQ(door.calls, std::vector<std::string>{"send"});
+    for (const QByteArray& other :
+         {QByteArray("http://evil.example"), "http://127.0.0.1:" + QByteArray::number(port + 1),
+          "http://evil.example:" + QByteArray::number(port),
+          "https://127.0.0.1:" + QByteArray::number(port), QByteArray("null")})
+        EXPECT_EQ(Status(send + other + "\r\n\r\n"), 403) << other.constData();
+    EXPECT_EQ(door.calls, std::vector<std::string>{"send"});
+}
+
+// The view token reads the status and may open the push channel; every command with it is
+// refused and reaches nothing of the window.
+TEST_F(RemoteServerTest, TheViewTokenIsRefusedEveryCommand) {
+    const QByteArray look = "Host: 127.0.0.1\r\nAuthorization: Bearer l00k\r\n";
+    const QByteArray json = "Content-Type: application/json\r\n";
+    for (const QByteArray& command :
+         {"PUT /api/v1/screens/1 HTTP/1.1\r\n" + look + json +
+              "Content-Length: 14\r\n\r\n{\"text\": \"hi\"}",
+          "POST /api/v1/screens/2/select HTTP/1.1\r\n" + look + json + "Content-Length: 0\r\n\r\n",
+          "POST /api/v1/send HTTP/1.1\r\n" + look + json +
+              "Content-Length: 12\r\n\r\n{\"screen\":2}",
+          "POST /api/v1/clear HTTP/1.1\r\n" + look + json + "Content-Length: 0\r\n\r\n",
+          "POST /api/v1/cues/take HTTP/1.1\r\n" + look + json + "Content-Length: 0\r\n\r\n",
+          "POST /api/v1/cues/next HTTP/1.1\r\n" + look + json + "Content-Length: 0\r\n\r\n",
+          "POST /api/v1/cues/previous HTTP/1.1\r\n" + look + json + "Content-Length: 0\r\n\r\n"}) {
+        const QByteArray answer = Exchange(command);
+        EXPECT_TRUE(answer.startsWith("HTTP/1.1 403")) << command.constData() << answer.constData();
+    }
+    EXPECT_TRUE(door.calls.empty());
+    const QByteArray status = Exchange("GET /api/v1/status HTTP/1.1\r\n" + look + "\r\n");
+    EXPECT_TRUE(status.startsWith("HTTP/1.1 200")) << status.constData();
+    EXPECT_EQ(HeaderValue(status, "Tessora-Access"), "view");
+    EXPECT_EQ(Status("GET /api/v1/events?token=l00k HTTP/1.1\r\nHost: 127.0.0.1\r\n"
+                     "Connection: Upgrade\r\nUpgrade: websocket\r\nSec-WebSocket-Version: 13\r\n"
+                     "Sec-WebSocket-Key: dGhlIHNhbXBsZSBub25jZQ==\r\n\r\n"),
+              101);
 }
 
 // A client that pings and never reads the answers is dropped once they pile up past the
