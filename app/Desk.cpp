@@ -100,7 +100,8 @@ QRect CDesk::Lay(Tool tool, const std::vector<QSize>& monitorSizes, const QSize&
 
     const DeskOut out = PlaceDesk(in);
     if (!(out.main == in.main)) MoveMainWindow(m_window, main, QPoint(out.main.x, out.main.y));
-    m_mainAt = QPoint(out.main.x, out.main.y);
+    // The strip's place is its own: it says nothing of where the main window stands.
+    if (mainMayMove) m_mainAt = QPoint(out.main.x, out.main.y);
     *monitorSize = out.monitorSize;
     return FromDesk(tool == kMonitor ? out.monitor : out.cues).marginsRemoved(frame);
 }

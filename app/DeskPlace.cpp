@@ -143,20 +143,22 @@ Plan Cramped(const DeskIn& in, bool mainMayMove) {
     return plan;
 }
 
-Plan Planned(const DeskIn& in, bool mainMayMove) {
-    if (std::optional<Plan> row = Row(in, mainMayMove)) return *row;
-    // Of the two panels, the one with the larger monitor, then with more room for the list.
-    const std::optional<Plan> panel = Panel(in, mainMayMove);
-    const std::optional<Plan> under = Under(in, mainMayMove);
+// The arrangements the screen allows, the best first: the row; of the two panels the one with
+// the larger monitor, then with more room for the list; the other; the cramped one last.
+std::vector<Plan> Plans(const DeskIn& in, bool mainMayMove) {
+    std::vector<Plan> plans;
+    if (std::optional<Plan> row = Row(in, mainMayMove)) plans.push_back(*row);
+    std::optional<Plan> panel = Panel(in, mainMayMove);
+    std::optional<Plan> under = Under(in, mainMayMove);
     const auto area = [](const DeskRect& r) { return static_cast<long long>(r.width) * r.height; };
-    if (panel && under)
-        return std::pair(under->monitorSize, -area(under->cues)) <
-                       std::pair(panel->monitorSize, -area(panel->cues))
-                   ? *under
-                   : *panel;
-    if (panel) return *panel;
-    if (under) return *under;
-    return Cramped(in, mainMayMove);
+    if (panel && under &&
+        std::pair(under->monitorSize, -area(under->cues)) <
+            std::pair(panel->monitorSize, -area(panel->cues)))
+        std::swap(panel, under);
+    for (const std::optional<Plan>& plan : {panel, under})
+        if (plan) plans.push_back(*plan);
+    plans.push_back(Cramped(in, mainMayMove));
+    return plans;
 }
 
 bool Clear(const DeskRect& rect, const std::vector<DeskRect>& taken) {
@@ -212,37 +214,52 @@ bool Within(const DeskRect& outer, const DeskRect& inner) {
 }
 
 DeskOut PlaceDesk(const DeskIn& in) {
-    DeskOut out;
-    if (in.monitor.sizes.empty() || in.cues.sizes.empty()) {
-        out.main = in.main;
-        return out;
-    }
+    if (in.monitor.sizes.empty() || in.cues.sizes.empty()) return {in.main, {}, 0, {}, false};
     std::optional<DeskRect> monitorKept, cuesKept;
     if (in.monitor.kept) monitorKept = PulledOnto(in.free, *in.monitor.kept);
     if (in.cues.kept) cuesKept = PulledOnto(in.free, *in.cues.kept);
-    std::vector<DeskRect> kept;
-    for (const std::optional<DeskRect>& k : {monitorKept, cuesKept})
-        if (k) kept.push_back(*k);
 
-    // The main window steps aside only where it then covers no tool that stays.
-    Plan plan = Planned(in, in.mainMayMove);
-    if (!(plan.main == in.main) && !Clear(plan.main, kept)) plan = Planned(in, false);
-    out.main = plan.main;
-    out.panel = plan.panel;
-
-    out.monitorSize = plan.monitorSize;
-    if (monitorKept) {
-        out.monitor = *monitorKept;
-    } else {
-        std::vector<DeskRect> taken{out.main};
-        if (cuesKept) taken.push_back(*cuesKept);
-        out.monitor = Around(in.free, plan.monitor, in.monitor.sizes, taken, &out.monitorSize);
+    // The tools that stay as they are; the others go round them and the main window.
+    const auto finish = [&](const Plan& plan) {
+        DeskOut out{plan.main, plan.monitor, plan.monitorSize, plan.cues, plan.panel};
+        if (monitorKept) {
+            out.monitor = *monitorKept;
+        } else {
+            std::vector<DeskRect> taken{out.main};
+            if (cuesKept) taken.push_back(*cuesKept);
+            out.monitor = Around(in.free, plan.monitor, in.monitor.sizes, taken, &out.monitorSize);
+        }
+        if (cuesKept) {
+            out.cues = *cuesKept;
+        } else {
+            std::size_t size = 0;
+            out.cues = Around(in.free, plan.cues, in.cues.sizes, {out.main, out.monitor}, &size);
+        }
+        return out;
+    };
+    // The main window, where it steps aside, covers no tool that stays.
+    const auto mainClear = [&](const DeskOut& out) {
+        return out.main == in.main || !((monitorKept && Overlap(out.main, *monitorKept)) ||
+                                        (cuesKept && Overlap(out.main, *cuesKept)));
+    };
+    // Apart: besides, each tool placed lies on the screen clear of the others. What the
+    // operator put over another stays there.
+    const auto apart = [&](const DeskOut& out) {
+        if (!mainClear(out)) return false;
+        if (!monitorKept && (!Within(in.free, out.monitor) || Overlap(out.monitor, out.main) ||
+                             Overlap(out.monitor, out.cues)))
+            return false;
+        return cuesKept || (Within(in.free, out.cues) && !Overlap(out.cues, out.main) &&
+                            !Overlap(out.cues, out.monitor));
+    };
+    std::optional<DeskOut> first;
+    for (const bool mainMayMove : {in.mainMayMove, false}) {
+        for (const Plan& plan : Plans(in, mainMayMove)) {
+            const DeskOut out = finish(plan);
+            if (apart(out)) return out;
+            if (!first && mainClear(out)) first = out;
+        }
+        if (!in.mainMayMove) break;
     }
-    if (cuesKept) {
-        out.cues = *cuesKept;
-    } else {
-        std::size_t size = 0;
-        out.cues = Around(in.free, plan.cues, in.cues.sizes, {out.main, out.monitor}, &size);
-    }
-    return out;
+    return *first;
 }

@@ -38,7 +38,16 @@ click_text_box() {
     sleep 0.3
 }
 group_setting() { sed -n "/^\[$1\]/,/^\[/p" "$SETTINGS" | sed -n "s/^$2=//p"; }
-same_rect() { [ "$(outer_rect_of "$1")" = "$2" ]; }
+# same_rect W "X Y WIDTH HEIGHT": within a pixel of the scale's rounding on each count.
+same_rect() {
+    local a b
+    read -r -a a < <(outer_rect_of "$1")
+    read -r -a b <<<"$2"
+    for i in 0 1 2 3; do
+        local d=$((a[i] - b[i]))
+        [ "${d#-}" -lt "$SCALE" ] || return 1
+    done
+}
 
 printf '%s\n' "Text,Date,Time,Note" "Cue 1,,,first" "Cue 2,,,second" "Cue 3,,,third" >"$WORK/show.csv"
 start_unit com1
@@ -76,7 +85,9 @@ wait_for 10 same_rect "$MON" "$mon_at" || fail "the monitor came back at $(outer
 
 step "the cue list the operator moved stays there, and the settings keep it"
 read -r cx cy _ _ < <(outer_rect_of "$CUES")
-xdotool windowmove "$CUES" $((cx - 16)) $((cy - 16))
+# xdotool moves the client area: 16 pixels to the left, clear of the other windows.
+read -r ix iy < <(xwininfo -id "$CUES" | awk '/Absolute upper-left X/ {x = $4} /Absolute upper-left Y/ {y = $4} END {print x, y}')
+xdotool windowmove "$CUES" $((ix - 16)) "$iy"
 moved() { [ "$(outer_rect_of "$CUES" | cut -d' ' -f1-2)" != "$cx $cy" ]; }
 wait_for 10 moved || fail "the cue list did not move"
 moved_at=$(outer_rect_of "$CUES")
@@ -88,4 +99,12 @@ wait_for 10 same_rect "$CUES" "$moved_at" || fail "the moved list came back at $
 quit_discarding
 expect_eq "$(group_setting Monitor ByOperator)" 0 "the monitor nobody moved"
 expect_eq "$(group_setting Cues ByOperator)" 1 "the moved cue list"
+
+step "started again, the moved list stands where the operator left it, the monitor at its place"
+start_app --monitor --cues "$WORK/show.csv"
+wait_for 60 desk_up || fail "--monitor --cues did not open the three windows again"
+wait_for 10 desk_apart || fail "$(rects)"
+wait_for 10 same_rect "$CUES" "$moved_at" || fail "the list came back at $(outer_rect_of "$CUES"), was $moved_at"
+wait_for 10 same_rect "$MON" "$mon_at" || fail "the monitor came back at $(outer_rect_of "$MON"), was $mon_at"
+quit_discarding
 echo "PASS [${SECONDS}s]"
