@@ -12,8 +12,8 @@
 #include <chrono>
 
 #include "Cp1252.h"
+#include "Desk.h"
 #include "DialogTemplate.h"
-#include "MainWindowFrame.h"
 #include "MessageBox.h"
 #include "Messages.h"
 #include "SettingsStore.h"
@@ -183,28 +183,14 @@ void CCueKeeper::Show(bool show) {
     m_bOpen = show;
     if (!show) {
         if (m_pWnd) {
-            m_pos = m_pWnd->geometry().topLeft();
+            CDesk::Of(m_window).Hiding(CDesk::kCues, *m_pWnd);
             m_pWnd->hide();
         }
         return;
     }
-    if (!m_pWnd) {
-        EnsureWindow();
-        const MainWindowFrame main = FrameOfMainWindow(m_window);
-        // Clear of the main window and of any other tool window beside it (the monitor); the
-        // full window steps aside as for the monitor, unless that one already placed it.
-        QRect taken = main.outer;
-        bool besideAnother = false;
-        for (QWidget* tool : m_window.findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
-            if (tool != m_pWnd.get() && tool->isWindow() && tool->isVisible()) {
-                taken |= tool->frameGeometry();
-                besideAnother = true;
-            }
-        const bool mayMove = !besideAnother && !m_miniMode();
-        if (const std::optional<QPoint> aside =
-                m_pWnd->PlaceBeside(taken, main.frame, m_pos, mayMove))
-            MoveMainWindow(m_window, main, *aside);
-    }
+    EnsureWindow();
+    // The strip stays where the operator put it; the full window may step aside.
+    CDesk::Of(m_window).Place(*m_pWnd, !m_miniMode());
     m_pWnd->show();
 }
 
@@ -317,19 +303,13 @@ void CCueKeeper::Load(const SettingsStore& store) {
         m_bOpen = m_bOpen || *open != 0;
     if (const std::optional<std::string> file = store.ReadText("Cues/File", kMaxSettingBytes))
         m_strFile = *file;
-    const std::optional<std::int32_t> x = store.ReadInt32("Cues/X");
-    const std::optional<std::int32_t> y = store.ReadInt32("Cues/Y");
-    if (x && y) m_pos = QPoint(*x, *y);
+    CDesk::Of(m_window).Load(CDesk::kCues, store);
 }
 
 void CCueKeeper::Save(SettingsStore& store) {
-    if (Shown()) m_pos = m_pWnd->geometry().topLeft();
     store.WriteInt32("Cues/Screen", m_deck.Screen());
     store.WriteInt32("Cues/Loop", m_deck.Loop() ? 1 : 0);
     store.WriteInt32("Cues/Open", m_bOpen ? 1 : 0);
     if (!m_deck.File().empty()) store.WriteText("Cues/File", m_deck.File());
-    if (m_pos) {
-        store.WriteInt32("Cues/X", m_pos->x());
-        store.WriteInt32("Cues/Y", m_pos->y());
-    }
+    CDesk::Of(m_window).Save(CDesk::kCues, store, m_pWnd.get());
 }

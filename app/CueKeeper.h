@@ -64,7 +64,6 @@ private:
     std::function<bool()> m_miniMode;
     CueDeck m_deck;
     std::unique_ptr<CCueWnd> m_pWnd;
-    std::optional<QPoint> m_pos;
     // The file being read or shown, and the reads begun: only the last one's result counts.
     std::string m_strFile;
     int m_nReads = 0;

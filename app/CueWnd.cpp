@@ -4,19 +4,16 @@
 #include <QCloseEvent>
 #include <QFile>
 #include <QFileInfo>
-#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
-#include <QScreen>
 #include <QShortcut>
 #include <QTableView>
 #include <QVBoxLayout>
 
 #include "Charset.h"
 #include "Corners.h"
-#include "MonitorPlace.h"
 
 namespace {
 
@@ -31,6 +28,9 @@ constexpr qsizetype kMostInTooltip = 2000;
 constexpr char kCornerNames[][13] = {"None", "Top Left", "Top Right", "Bottom Left",
                                      "Bottom Right"};
 const QSize kSize(560, 420);
+const QSize kSmallest(360, 100);
+// Below this height the list keeps its rows and the keys' hint goes.
+constexpr int kHintHeight = 200;
 
 enum Column { kNumber, kMark, kText, kDate, kTime, kNote, kColumns };
 
@@ -178,16 +178,16 @@ CCueWnd::CCueWnd(QWidget* owner, const CueDeck& deck)
     auto* top = new QHBoxLayout;
     top->addWidget(m_pFile, 1);
     top->addWidget(open);
-    auto* hint =
+    m_pHint =
         new QLabel(QStringLiteral("Ctrl+Space takes the next cue, Return or a double-click the one "
                                   "selected; Ctrl+Down and Ctrl+Up move NEXT."),
                    this);
-    hint->setWordWrap(true);
+    m_pHint->setWordWrap(true);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(top);
     layout->addWidget(m_pMessage);
     layout->addWidget(m_pTable, 1);
-    layout->addWidget(hint);
+    layout->addWidget(m_pHint);
 
     const auto shortcut = [this](const char* keys, std::function<void()> run) {
         auto* key = new QShortcut(QKeySequence(QString::fromLatin1(keys)), this);
@@ -208,6 +208,7 @@ CCueWnd::CCueWnd(QWidget* owner, const CueDeck& deck)
     shortcut("F3", [this] {
         if (onToggle) onToggle();
     });
+    setMinimumSize(kSmallest);
     resize(kSize);
     EndReplace();
 }
@@ -243,17 +244,17 @@ void CCueWnd::SetMessage(const QString& message) {
     m_pMessage->setVisible(!message.isEmpty());
 }
 
-std::optional<QPoint> CCueWnd::PlaceBeside(const QRect& owner, const QMargins& frame,
-                                           std::optional<QPoint> stored, bool ownerMayMove) {
-    const QScreen* screen = QGuiApplication::screenAt(stored.value_or(owner.center()));
-    if (!screen) screen = QGuiApplication::primaryScreen();
-    if (!screen) return std::nullopt;
-    const std::optional<QPoint> storedOuter =
-        stored ? std::optional(*stored - QPoint(frame.left(), frame.top())) : std::nullopt;
-    const MonitorPlace place = PlaceMonitor(screen->availableGeometry(), owner,
-                                            {size().grownBy(frame)}, storedOuter, ownerMayMove);
-    setGeometry(place.monitor.marginsRemoved(frame));
-    return place.mainMovedTo;
+QSize CCueWnd::NaturalSize() {
+    return kSize;
+}
+
+QSize CCueWnd::SmallestSize() {
+    return kSmallest;
+}
+
+void CCueWnd::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    m_pHint->setVisible(height() >= kHintHeight);
 }
 
 void CCueWnd::closeEvent(QCloseEvent* event) {

@@ -27,12 +27,10 @@ public:
     void SetMessage(const QString& message);
     const QString& Message() const { return m_strMessage; }
 
-    // Moves to the stored place (inner top left) or beside owner, an outer rectangle that
-    // holds the main window and whatever stands beside it; frame is the window manager's.
-    // Returns where the main window must step aside to (its outer top left), if it must and
-    // ownerMayMove.
-    std::optional<QPoint> PlaceBeside(const QRect& owner, const QMargins& frame,
-                                      std::optional<QPoint> stored, bool ownerMayMove);
+    // Its size as it first opens, and the smallest the desk gives it: room for the file's
+    // line, a few rows and the hint.
+    static QSize NaturalSize();
+    static QSize SmallestSize();
 
     // A row's cue to take (Return or a double-click), the next to take, a marker move (1 on,
     // -1 back), the list to show no more, a file to open.
@@ -44,6 +42,7 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
     const CueDeck& m_deck;
@@ -51,5 +50,6 @@ private:
     QTableView* m_pTable;
     QLabel* m_pFile;
     QLabel* m_pMessage;
+    QLabel* m_pHint;
     QString m_strMessage;
 };

@@ -3,7 +3,7 @@
 #include <chrono>
 
 #include "DHtmlDialog.h"
-#include "MainWindowFrame.h"
+#include "Desk.h"
 #include "SettingsStore.h"
 
 namespace {
@@ -23,7 +23,7 @@ void CMonitorKeeper::Show(bool show) {
     m_bOpen = show;
     if (!show) {
         if (m_pMonitor) {
-            m_pos = m_pMonitor->geometry().topLeft();
+            CDesk::Of(m_window).Hiding(CDesk::kMonitor, *m_pMonitor);
             m_pMonitor->hide();
         }
         return;
@@ -34,15 +34,11 @@ void CMonitorKeeper::Show(bool show) {
         // Measured with its texts in: a warning under a grid makes it taller.
         m_bNextSendStale = true;
         Refresh();
-        // The monitor's frame will be the window manager's, as the main window's is.
-        const MainWindowFrame main = FrameOfMainWindow(m_window);
-        // The strip stays where the operator put it; the full window may step aside.
-        if (const std::optional<QPoint> aside =
-                m_pMonitor->PlaceBeside(main.outer, main.frame, m_pos, !m_sources.miniMode()))
-            MoveMainWindow(m_window, main, *aside);
     }
     m_bNextSendStale = true;
     Refresh();
+    // The strip stays where the operator put it; the full window may step aside.
+    CDesk::Of(m_window).Place(*m_pMonitor, !m_sources.miniMode());
     m_pMonitor->show();
 }
 
@@ -67,16 +63,10 @@ void CMonitorKeeper::Refresh() {
 void CMonitorKeeper::Load(const SettingsStore& store) {
     if (const std::optional<std::int32_t> open = store.ReadInt32("Monitor/Open"))
         m_bOpen = *open != 0;
-    const std::optional<std::int32_t> x = store.ReadInt32("Monitor/X");
-    const std::optional<std::int32_t> y = store.ReadInt32("Monitor/Y");
-    if (x && y) m_pos = QPoint(*x, *y);
+    CDesk::Of(m_window).Load(CDesk::kMonitor, store);
 }
 
 void CMonitorKeeper::Save(SettingsStore& store) {
-    if (Shown()) m_pos = m_pMonitor->geometry().topLeft();
     store.WriteInt32("Monitor/Open", m_bOpen ? 1 : 0);
-    if (m_pos) {
-        store.WriteInt32("Monitor/X", m_pos->x());
-        store.WriteInt32("Monitor/Y", m_pos->y());
-    }
+    CDesk::Of(m_window).Save(CDesk::kMonitor, store, m_pMonitor.get());
 }

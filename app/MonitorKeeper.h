@@ -47,7 +47,6 @@ private:
     CDHtmlDialog& m_window;
     CWindowDoor& m_door;
     Sources m_sources;
-    std::optional<QPoint> m_pos;
     std::unique_ptr<CMonitorWnd> m_pMonitor;
     QTimer m_refresh;
     bool m_bNextSendStale = true;

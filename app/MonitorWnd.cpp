@@ -2,15 +2,12 @@
 
 #include <QCloseEvent>
 #include <QFontDatabase>
-#include <QGuiApplication>
 #include <QLabel>
-#include <QScreen>
 #include <QVBoxLayout>
 #include <algorithm>
 #include <vector>
 
 #include "Charset.h"
-#include "MonitorPlace.h"
 #include "UnitGridView.h"
 
 namespace {
@@ -21,7 +18,6 @@ constexpr char kCutMark[] = "\u2702 ";  // a pair of scissors: this row is not s
 constexpr char kCommandsNote[] = "{ } The text holds unit commands: the unit carries them out.";
 // The grids' smallest font: below it the cells no longer read at a glance.
 constexpr int kLegiblePixels = 9;
-constexpr int kNoScreen = 1 << 20;
 
 QLabel* Heading(const char* text, QWidget* parent) {
     auto* label = new QLabel(QString::fromUtf8(text), parent);
@@ -71,37 +67,33 @@ CMonitorWnd::CMonitorWnd(QWidget* owner)
     m_pDropped->hide();
     m_pLine->hide();
     m_pClock->hide();
+    SetGridPixels(CUnitGridView::NaturalFontPixels());
 }
 
 void CMonitorWnd::SetGridPixels(int pixels) {
+    m_nGridPixels = pixels;
     m_pNext->SetFontPixels(pixels);
     m_pUnit->SetFontPixels(pixels);
     layout()->activate();
 }
 
-std::optional<QPoint> CMonitorWnd::PlaceBeside(const QRect& owner, const QMargins& frame,
-                                               std::optional<QPoint> stored, bool ownerMayMove) {
-    const QScreen* screen = QGuiApplication::screenAt(stored.value_or(owner.center()));
-    if (!screen) screen = QGuiApplication::primaryScreen();
-    // With no screen at all, nothing is in the way.
-    const QRect free = screen ? screen->availableGeometry()
-                              : QRect(-kNoScreen, -kNoScreen, 2 * kNoScreen, 2 * kNoScreen);
-    // The outer size at each grid size, largest first.
+std::vector<int> CMonitorWnd::FontSizes() {
     const int natural = CUnitGridView::NaturalFontPixels();
     std::vector<int> pixels;
-    std::vector<QSize> sizes;
-    for (int size = natural; size >= std::min(natural, kLegiblePixels); --size) {
-        SetGridPixels(size);
+    for (int size = natural; size >= std::min(natural, kLegiblePixels); --size)
         pixels.push_back(size);
-        sizes.push_back(sizeHint().grownBy(frame));
+    return pixels;
+}
+
+std::vector<QSize> CMonitorWnd::InnerSizes(const std::vector<int>& pixels) {
+    const int now = m_nGridPixels;
+    std::vector<QSize> sizes;
+    for (const int size : pixels) {
+        SetGridPixels(size);
+        sizes.push_back(sizeHint());
     }
-    const std::optional<QPoint> storedOuter =
-        stored ? std::optional(*stored - QPoint(frame.left(), frame.top())) : std::nullopt;
-    const MonitorPlace place = PlaceMonitor(free, owner, sizes, storedOuter, ownerMayMove);
-    SetGridPixels(pixels[place.size]);
-    // The inner rectangle, as the place is stored: the frame is the window manager's.
-    setGeometry(place.monitor.marginsRemoved(frame));
-    return place.mainMovedTo;
+    SetGridPixels(now);
+    return sizes;
 }
 
 void CMonitorWnd::ShowNextSend(const SendPreview& preview) {

@@ -4,6 +4,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "CaptionDisplay.h"
 #include "SendPreview.h"
@@ -18,14 +19,12 @@ class CMonitorWnd : public QWidget {
 public:
     explicit CMonitorWnd(QWidget* owner);
 
-    // Moves to the stored place (the top left of the inner rectangle, as geometry gives it),
-    // or beside the main window's outer rectangle, its grids drawn as large as the room there
-    // allows down to a legible size; always onto a screen, and clear of the main window where
-    // the screen has room for both. frame is the window manager's frame around the monitor.
-    // Returns where the main window must step aside to (its outer top left), if it must and
-    // ownerMayMove.
-    std::optional<QPoint> PlaceBeside(const QRect& owner, const QMargins& frame,
-                                      std::optional<QPoint> stored, bool ownerMayMove);
+    // The grids' font sizes, the natural one first, down to the smallest still legible.
+    static std::vector<int> FontSizes();
+    // The window's size at each of these font sizes, with the texts it holds now.
+    std::vector<QSize> InnerSizes(const std::vector<int>& pixels);
+    void SetGridPixels(int pixels);
+    int GridPixels() const { return m_nGridPixels; }
 
     void ShowNextSend(const SendPreview& preview);
     // lineText is "" on a live line, else why nothing reaches the unit; clockText is "" while
@@ -48,8 +47,6 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
-    void SetGridPixels(int pixels);
-
     CUnitGridView* m_pNext;
     CUnitGridView* m_pUnit;
     QLabel* m_pDropped;
@@ -58,4 +55,5 @@ private:
     QString m_strDropped;
     QString m_strLine;
     QString m_strClock;
+    int m_nGridPixels = 0;
 };
