@@ -1,6 +1,7 @@
 #include "PortSettings.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
@@ -148,6 +149,15 @@ PortSettings ParsePortSettings(std::string_view text) {
             std::erase_if(settings.ports,
                           [&](const auto& port) { return port.first == PortKey(key); });
             settings.ports.emplace_back(PortKey(key), *value);
+        } else if (section == "AsRun" && key == "Enabled") {
+            // Read as the window reads a number: only a whole 0 turns the log off.
+            std::string_view number = Trim(*value);
+            if (number.starts_with('+')) number.remove_prefix(1);
+            int enabled = 1;
+            const auto [end, error] =
+                std::from_chars(number.data(), number.data() + number.size(), enabled);
+            settings.asRunEnabled =
+                error != std::errc() || end != number.data() + number.size() || enabled != 0;
         }
     }
     return settings;
