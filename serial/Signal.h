@@ -18,7 +18,6 @@ public:
 
     void Raise();
     void Clear();
-    bool IsRaised() const;
     // Waits for the signal for at most limit; true when it is raised.
     bool WaitFor(std::chrono::milliseconds limit) const;
 
