@@ -8,7 +8,7 @@ std::optional<std::string> PortResolver::StoredName() const {
 std::string PortResolver::Device(const std::u16string& name) const {
     for (const auto& [mapped, device] : m_setup.ports)
         if (mapped == name && !device.empty()) return device;
-    return m_setup.misread ? std::string() : DefaultPortDevice(name);
+    return m_setup.misread || !m_unmapped ? std::string() : m_unmapped(name);
 }
 
 PortDeviceResolver PortResolver::Resolver() const {

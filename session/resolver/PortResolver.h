@@ -20,14 +20,17 @@ struct PortSetup {
 // Port name -> device or network line, the one rule for the program and tessora-send.
 class PortResolver {
 public:
-    explicit PortResolver(PortSetup setup) : m_setup(std::move(setup)) {}
+    // unmapped gives the device of a name the mapping does not give one (the tests stand in
+    // devices of their own).
+    explicit PortResolver(PortSetup setup, PortDeviceResolver unmapped = DefaultPortDevice)
+        : m_setup(std::move(setup)), m_unmapped(std::move(unmapped)) {}
 
     // The stored name to open at start: taken only if it starts with "COM" (case-sensitive,
     // anything may follow); otherwise the port stays closed.
     std::optional<std::string> StoredName() const;
 
-    // The name's mapped device; else COMn's default device, or none at all while the settings
-    // file is misread, rather than a device guessed from the name.
+    // The name's mapped device; else the unmapped device (COMn's default), or none at all while
+    // the settings file is misread, rather than a device guessed from the name.
     std::string Device(const std::u16string& name) const;
 
     // Device as the port's resolver.
@@ -35,4 +38,5 @@ public:
 
 private:
     PortSetup m_setup;
+    PortDeviceResolver m_unmapped;
 };

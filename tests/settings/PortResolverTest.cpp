@@ -44,6 +44,16 @@ TEST(PortResolver, MapsANameAsTheSettingsSay) {
     }
 }
 
+TEST(PortResolver, AStandInForTheUnmappedDeviceIsAskedOnlyWhileTheFileIsReadAsWritten) {
+    const auto standIn = [](const std::u16string&) { return std::string("/dev/pts/9"); };
+    PortSetup setup{std::nullopt, {{u"COM1", "/dev/ttyUSB0"}}, false};
+    EXPECT_EQ(PortResolver(setup, standIn).Device(u"COM1"), "/dev/ttyUSB0");
+    EXPECT_EQ(PortResolver(setup, standIn).Device(u"COM7"), "/dev/pts/9");
+    EXPECT_EQ(PortResolver(setup, nullptr).Device(u"COM7"), "");
+    setup.misread = true;
+    EXPECT_EQ(PortResolver(setup, standIn).Device(u"COM7"), "");
+}
+
 TEST(PortResolver, TakesAStoredNameOnlyWhenItStartsWithCom) {
     const std::optional<std::string> none;
     const struct {
