@@ -4,7 +4,7 @@
 #include <string>
 
 #include "AsRunFile.h"
-#include "ClockWatch.h"
+#include "ClockJumpWatch.h"
 #include "WindowDoor.h"
 
 // The as-run log: a JSON line for every greeting, Send, Clear and corner resend the window's
@@ -26,7 +26,7 @@ private:
     // The notice on the message line while the log is not written.
     std::string m_notice;
     AsRunFile m_file;
-    ClockWatch m_clock;
+    ClockJumpWatch m_clock;
     int m_listenKey = 0;
 };
 

@@ -4,46 +4,11 @@
 #include <ctime>
 
 #include "Cp1252.h"
+#include "Utf8.h"
 
 namespace {
 
 constexpr char32_t kReplacement = 0xFFFD;
-
-// The length of the valid UTF-8 sequence at the start of text and its character; 0 when
-// the first byte starts none (a stray continuation, an overlong form, a surrogate, a
-// sequence cut short or past U+10FFFF).
-std::size_t DecodeUtf8(std::string_view text, char32_t& character) {
-    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
-    const unsigned char lead = byte(0);
-    std::size_t length = 0;
-    char32_t lowest = 0;
-    if (lead < 0x80) {
-        character = lead;
-        return 1;
-    } else if ((lead & 0xE0) == 0xC0) {
-        length = 2;
-        lowest = 0x80;
-        character = lead & 0x1F;
-    } else if ((lead & 0xF0) == 0xE0) {
-        length = 3;
-        lowest = 0x800;
-        character = lead & 0x0F;
-    } else if ((lead & 0xF8) == 0xF0) {
-        length = 4;
-        lowest = 0x10000;
-        character = lead & 0x07;
-    } else {
-        return 0;
-    }
-    if (text.size() < length) return 0;
-    for (std::size_t i = 1; i < length; ++i) {
-        if ((byte(i) & 0xC0) != 0x80) return 0;
-        character = (character << 6) | (byte(i) & 0x3F);
-    }
-    if (character < lowest || character > 0x10FFFF || (character >= 0xD800 && character <= 0xDFFF))
-        return 0;
-    return length;
-}
 
 void AppendEscape(std::string& out, char32_t character) {
     char escape[8];

@@ -34,37 +34,6 @@ constexpr std::array<std::string_view, kColumns> kColumnNames = {"text", "date",
 
 }  // namespace
 
-std::string PlainCp1252FromUtf8(std::string_view utf8) {
-    std::u16string wide;
-    for (std::size_t i = 0; i < utf8.size();) {
-        const auto lead = static_cast<unsigned char>(utf8[i]);
-        const int length = lead < 0x80         ? 1
-                           : (lead >> 5) == 6  ? 2
-                           : (lead >> 4) == 14 ? 3
-                           : (lead >> 3) == 30 ? 4
-                                               : 0;
-        char32_t code = length == 1   ? lead
-                        : length == 2 ? lead & 0x1Fu
-                        : length == 3 ? lead & 0x0Fu
-                                      : lead & 0x07u;
-        bool ok = length > 0 && i + static_cast<std::size_t>(length) <= utf8.size();
-        for (int k = 1; ok && k < length; ++k) {
-            const auto next = static_cast<unsigned char>(utf8[i + static_cast<std::size_t>(k)]);
-            ok = (next & 0xC0) == 0x80;
-            code = code << 6 | (next & 0x3F);
-        }
-        if (!ok) {
-            wide += u'?';
-            ++i;
-            continue;
-        }
-        // Beyond the first plane Windows-1252 holds nothing: one "?" for the character.
-        wide += code > 0xFFFF ? u'?' : static_cast<char16_t>(code);
-        i += static_cast<std::size_t>(length);
-    }
-    return Cp1252FromUtf16(wide);
-}
-
 int CornerOf(std::string_view name) {
     const std::size_t first = name.find_first_not_of(" \t");
     if (first == std::string_view::npos) return 0;

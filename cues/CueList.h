@@ -5,6 +5,8 @@
 #include <string_view>
 #include <vector>
 
+#include "Utf8.h"
+
 // A show's captions in order, as read from a spreadsheet's CSV: a header row naming the
 // columns Text (required), Date, Time and Note in any order and case; other columns are
 // left alone. Plain C++.
@@ -39,10 +41,9 @@ struct CueListRead {
     std::size_t controlsDropped = 0;
 };
 
-// UTF-8 to Windows-1252, a character it cannot hold becoming "?".
+// UTF-8 to Windows-1252, a character it cannot hold becoming "?". By default each byte of a
+// malformed sequence is one "?" too (an overlong form included).
 using Cp1252Converter = std::function<std::string(std::string_view utf8)>;
-// Decodes UTF-8 as it stands; a malformed byte is one "?".
-std::string PlainCp1252FromUtf8(std::string_view utf8);
 
 // A corner as the page's lists name it ("None", "Top Left"...; case and spaces do not matter)
 // or as its number 0 to 4; empty is None. -1 for anything else.
@@ -58,4 +59,4 @@ std::string Excerpt(std::string_view utf8, std::size_t characters = 40);
 // Reads a whole file's text. Any error refuses the whole list: no Text column, a broken
 // quote, a row with more fields than the header names, a corner that is none, more than
 // kMostCues cues or kMostFields fields in a row, a text or note over a screen's most.
-CueListRead ReadCueList(std::string_view csv, const Cp1252Converter& convert = PlainCp1252FromUtf8);
+CueListRead ReadCueList(std::string_view csv, const Cp1252Converter& convert = Cp1252FromUtf8);

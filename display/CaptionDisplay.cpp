@@ -107,7 +107,3 @@ bool CCaptionDisplay::WriteText(unsigned char byte) {
 std::string_view CCaptionDisplay::RowBytes(int row) const {
     return m_rows.at(row);
 }
-
-unsigned char CCaptionDisplay::Cell(int column, int row) const {
-    return static_cast<unsigned char>(m_rows.at(row).at(column));
-}

@@ -41,7 +41,6 @@ public:
 
     // The kColumns bytes of one row; a cell never written holds a space.
     std::string_view RowBytes(int row) const;
-    unsigned char Cell(int column, int row) const;
 
     // The write position; may lie off the grid.
     int GetColumn() const { return m_nColumn; }

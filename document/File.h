@@ -39,7 +39,6 @@ public:
     virtual void Close();
 
     bool IsOpen() const noexcept { return m_hFile >= 0; }
-    int GetHandle() const noexcept { return m_hFile; }
     const std::string& GetFilePath() const noexcept { return m_strFileName; }
 
 private:

@@ -30,6 +30,8 @@ const char* WriteOriginName(WriteOrigin origin) {
             return "remote";
         case WriteOrigin::Cue:
             return "cue";
+        case WriteOrigin::Script:
+            return "script";
     }
     return "?";
 }

@@ -6,17 +6,13 @@
 #include <QJsonObject>
 #include <QString>
 
-#include "Cp1252.h"
+#include "Charset.h"
 
 namespace {
 
-QString FromCp1252(std::string_view text) {
-    return QString::fromStdU16String(Utf16FromCp1252(text));
-}
-
 QString FirstLineOf(const CueDeck& deck, int number) {
     if (number < 1 || number > static_cast<int>(deck.Cues().size())) return {};
-    return FromCp1252(FirstLine(deck.Cues()[static_cast<std::size_t>(number - 1)].text));
+    return FromAnsi(FirstLine(deck.Cues()[static_cast<std::size_t>(number - 1)].text));
 }
 
 }  // namespace
@@ -38,7 +34,7 @@ std::string CueStateJson(const CueDeck& deck, bool withRows) {
         for (const Cue& cue : deck.Cues())
             rows.append(QJsonObject{
                 {QStringLiteral("cue"), cue.number},
-                {QStringLiteral("text"), FromCp1252(cue.text)},
+                {QStringLiteral("text"), FromAnsi(cue.text)},
                 {QStringLiteral("date"), cue.dateCorner},
                 {QStringLiteral("time"), cue.timeCorner},
                 {QStringLiteral("note"), QString::fromStdString(cue.note)},

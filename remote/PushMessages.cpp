@@ -6,7 +6,7 @@
 #include <QString>
 #include <chrono>
 
-#include "Cp1252.h"
+#include "Charset.h"
 #include "CueJson.h"
 #include "RemoteApi.h"
 
@@ -15,10 +15,6 @@ namespace {
 
 std::string Compact(const QJsonObject& object) {
     return QJsonDocument(object).toJson(QJsonDocument::Compact).toStdString();
-}
-
-QString FromAnsi(const std::string& ansi) {
-    return QString::fromStdU16String(Utf16FromCp1252(ansi));
 }
 
 // UTC, to the millisecond.

@@ -2,6 +2,7 @@
 
 #include <QString>
 
+#include "Charset.h"
 #include "Cp1252.h"
 #include "CueJson.h"
 #include "DisplayText.h"
@@ -9,11 +10,6 @@
 
 namespace remote {
 namespace {
-
-// The window's texts are Windows-1252; the interface speaks UTF-8.
-std::string Utf8(const std::string& ansi) {
-    return QString::fromStdU16String(Utf16FromCp1252(ansi)).toStdString();
-}
 
 std::vector<std::string> Rows(const CCaptionDisplay& display) {
     std::vector<std::string> rows;
@@ -43,7 +39,7 @@ std::optional<Refusal> RemoteControl::Run(const Request& request) {
             // Nothing of a Send the line did not take went out: the caller hears why, as the
             // operator does on the message line.
             const std::string refused = m_door.LastSendRefused();
-            if (!refused.empty()) return Refusal{kNotDone, Utf8(refused), {}};
+            if (!refused.empty()) return Refusal{kNotDone, Utf8FromCp1252(refused), {}};
             break;
         }
         case Action::Clear:
@@ -53,13 +49,8 @@ std::optional<Refusal> RemoteControl::Run(const Request& request) {
             ScreenChange change;
             // As if typed into the text box: Windows-1252 ("?" for what it cannot hold), and
             // new lines as the box holds them.
-            // Composed first: "e" and a combining acute are one character, which
-            // Windows-1252 has.
             if (request.edit.text)
-                change.text =
-                    BoxLineEnds(Cp1252FromUtf16(QString::fromStdString(*request.edit.text)
-                                                    .normalized(QString::NormalizationForm_C)
-                                                    .toStdU16String()));
+                change.text = BoxLineEnds(ToAnsi(QString::fromStdString(*request.edit.text)));
             change.dateCorner = request.edit.date;
             change.timeCorner = request.edit.time;
             m_door.PutScreen(request.screen, change, kRemote);
@@ -84,7 +75,7 @@ std::variant<std::string, Refusal> RemoteControl::RunCues(const Request& request
             // A take whose Send the line had no room for put nothing on air.
             const std::string refused =
                 request.action == Action::CueTake ? m_door.LastSendRefused() : std::string();
-            if (!refused.empty()) return Refusal{kNotDone, Utf8(refused), {}};
+            if (!refused.empty()) return Refusal{kNotDone, Utf8FromCp1252(refused), {}};
             break;
         }
         case Take::NoList:
@@ -113,15 +104,15 @@ Status RemoteControl::CurrentStatus() {
     status.screen = state.screen;
     status.title = state.title;
     status.modified = state.modified;
-    status.message = Utf8(state.message);
+    status.message = Utf8FromCp1252(state.message);
     status.clockSynchronised = state.clockSynchronised;
     status.clockKnown = state.clockKnown;
     for (std::size_t index = 0; index < state.screens.size(); ++index)
-        status.screens[index] = {Utf8(state.screens[index].text), state.screens[index].dateCorner,
-                                 state.screens[index].timeCorner};
+        status.screens[index] = {Utf8FromCp1252(state.screens[index].text),
+                                 state.screens[index].dateCorner, state.screens[index].timeCorner};
     const OnAir& onAir = m_door.OnAir().Now();
     status.onAir = {onAir.cleared, onAir.screen,
-                    ScreenState{Utf8(onAir.text), onAir.dateCorner, onAir.timeCorner},
+                    ScreenState{Utf8FromCp1252(onAir.text), onAir.dateCorner, onAir.timeCorner},
                     WriteOriginName(onAir.origin), onAir.cue};
     status.next = Rows(m_door.NextSend().display);
     status.unit = Rows(m_door.UnitDisplay());

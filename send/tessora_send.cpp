@@ -1,19 +1,27 @@
 // tessora-send: puts one screen of a screen set on the caption unit as Send does, or clears
-// it, from a script, with no window and no display.
+// it, from a script, with no window and no display. Each send is logged as-run, as the
+// program's own writes are, with the origin "script".
 
 #include <chrono>
 #include <cstddef>
+#include <cstdint>
 #include <ctime>
 #include <filesystem>
 #include <iostream>
 #include <string>
 #include <thread>
+#include <utility>
 
 #include "DocumentFile.h"
+#include "OnAirRecord.h"
 #include "Port.h"
 #ifndef _WIN32
+#include "AsRunFile.h"
+#include "AsRunLog.h"
+#include "AsRunText.h"
 #include "PortReason.h"
 #endif
+#include "PortResolver.h"
 #include "PortSettings.h"
 #include "ScreenWrites.h"
 #include "SendOptions.h"
@@ -40,36 +48,23 @@ int Fail(int status, const std::string& text) {
 struct Line {
     std::string name;
     std::string device;
+    // [AsRun] Enabled: the sends are logged as the program's own are.
+    bool logged = false;
 };
 
 #ifdef _WIN32
 // On Windows the name is the COM port itself; there is no settings file mapping it.
 Line ChooseLine(const SendOptions& options) {
     const std::string name = options.port.value_or("COM1");
-    return {name, DefaultPortDevice(PortKey(name))};
+    return {name, PortResolver(PortSetup{}).Device(PortKey(name))};
 }
 
 std::string WhyNotOpen(const CPort& port) {
     return port.DevicePath() + ": " + port.LastError().message();
 }
 #else
-// The port the window would open: the one named, else the one it last used, else COM1.
-std::string PortName(const SendOptions& options, const PortSettings& settings) {
-    if (options.port) return *options.port;
-    if (settings.commPort && settings.commPort->starts_with("COM")) return *settings.commPort;
-    return "COM1";
-}
-
-// As the window maps a name: its [Ports] device, else COMn's default device, or none while
-// the settings file is not read as written. A path that is no mapped name is the device.
-std::string DeviceOf(const std::string& name, const PortSettings& settings) {
-    const std::u16string key = PortKey(name);
-    for (const auto& [port, device] : settings.ports)
-        if (port == key && !device.empty()) return device;
-    if (name.find('/') != std::string::npos) return name;
-    return settings.misread ? std::string() : DefaultPortDevice(key);
-}
-
+// The port the window would open, mapped as the window maps it: the one named, else the
+// one it last used, else COM1.
 Line ChooseLine(const SendOptions& options) {
     const PortSettings settings = ReadPortSettings(PortSettingsFile());
     if (settings.misread) {
@@ -78,14 +73,31 @@ Line ChooseLine(const SendOptions& options) {
                   << ". Until the file is mended, a port that [Ports] does not map opens no device."
                   << std::endl;
     }
-    const std::string name = PortName(options, settings);
-    return {name, DeviceOf(name, settings)};
+    PortSetup setup{settings.commPort, settings.ports, settings.misread.has_value()};
+    const std::string name =
+        options.port.value_or(PortResolver(setup).StoredName().value_or("COM1"));
+    // A device path given for the port opens that device, unless [Ports] maps it as a name.
+    if (name.find('/') != std::string::npos) setup.ports.emplace_back(PortKey(name), name);
+    return {name, PortResolver(std::move(setup)).Device(PortKey(name)), settings.asRunEnabled};
 }
 
 std::string WhyNotOpen(const CPort& port) {
     return DescribePortFailure(port.DevicePath(), port.LastError(), PortSettingsFile());
 }
 #endif
+
+// The write in the as-run day file, as the program logs its own; a log that cannot be
+// written is said on standard error and costs the send nothing.
+void LogWrite(const UnitWrite& write, const Line& line) {
+#ifdef _WIN32
+    (void)write;
+    (void)line;
+#else
+    if (!line.logged) return;
+    AsRunFile file(AsRunFolder(), {});
+    file.Append(AsRunTimeOf(write.time).day, AsRunLine(write, line.name, line.device));
+#endif
+}
 
 // Waits until the line has taken every byte queued: the writer passes a byte only once the
 // driver has sent it on.
@@ -125,28 +137,45 @@ int Run(const SendOptions& options) {
             std::cerr << "tessora-send: " << kControlsLeftOut << std::endl;
     }
 
-    const auto [name, device] = ChooseLine(options);
+    const Line line = ChooseLine(options);
+    const std::string& device = line.device;
     CPort port([device](const std::u16string&) { return device; });
-    port.SetPort(PortKey(name).c_str());
+    port.SetPort(PortKey(line.name).c_str());
     int open = 0;
     port.IsOpen(&open);
-    if (!open) return Fail(kPortNotOpen, "could not open " + name + ": " + WhyNotOpen(port));
+    if (!open) return Fail(kPortNotOpen, "could not open " + line.name + ": " + WhyNotOpen(port));
 
     // Screens 1 to 4 are the document's 0 to 3; --clear alone has no screen and no stamps.
     const int screen = options.screen - 1;
-    const int dateCorner = doc.GetDateCorner(screen);
-    const int timeCorner = doc.GetTimeCorner(screen);
-    const std::time_t now = std::time(nullptr);
-    const ScreenWrites writes = options.clear
-                                    ? ComposeClear(dateCorner, timeCorner, now)
-                                    : ComposeSend(doc.Text(screen), dateCorner, timeCorner, now);
-    if (writes.layout.tooLong) std::cerr << "tessora-send: " << kTooLongWarning << std::endl;
-    for (const std::string_view bytes : writes.Writes()) {
-        if (port.Write(bytes) != 0) {
-            return Fail(kLineFailed, device + ": " + port.LastError().message());
-        }
+    UnitWrite write;
+    write.kind = options.clear ? WriteKind::Clear : WriteKind::Send;
+    write.origin = WriteOrigin::Script;
+    write.screen = options.screen;
+    if (!options.clear) {
+        write.text = doc.Text(screen);
+        write.dateCorner = doc.GetDateCorner(screen);
+        write.timeCorner = doc.GetTimeCorner(screen);
     }
-    return AwaitLine(port, device);
+    write.time = std::chrono::system_clock::now();
+    const std::time_t now = std::chrono::system_clock::to_time_t(write.time);
+    const ScreenWrites writes =
+        options.clear ? ComposeClear(doc.GetDateCorner(screen), doc.GetTimeCorner(screen), now)
+                      : ComposeSend(write.text, write.dateCorner, write.timeCorner, now);
+    if (writes.layout.tooLong) std::cerr << "tessora-send: " << kTooLongWarning << std::endl;
+    const std::uint64_t from = port.WrittenCount();
+    int status = kSent;
+    for (const std::string_view bytes : writes.Writes()) {
+        write.bytes += bytes;
+        if (status == kSent && port.Write(bytes) != 0)
+            status = Fail(kLineFailed, device + ": " + port.LastError().message());
+    }
+    if (status == kSent) status = AwaitLine(port, device);
+    // Taken only if every byte left; one given up on is counted as not sent.
+    const std::uint64_t to = port.WrittenCount();
+    write.sent = port.BytesOut(from, to).value_or(to - from - port.QueuedBytes());
+    write.taken = status == kSent && write.sent == write.bytes.size();
+    LogWrite(write, line);
+    return status;
 }
 
 }  // namespace

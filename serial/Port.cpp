@@ -23,11 +23,9 @@ namespace {
 
 using std::chrono::milliseconds;
 
-// The writer's pacing: a short sleep before each byte, and a longer pause after a failure so
-// that a stalled or dead line never spins. A worker with nothing to do sleeps until it is
-// woken.
+// The writer's pacing: a short sleep before each byte, and a bounded wait for its completion.
+// A worker with nothing to do sleeps until it is woken; after a failure it pauses (Pause).
 constexpr milliseconds kCycleSleep{1};
-constexpr milliseconds kPause{50};
 constexpr milliseconds kWriteCompletionWait{10};
 
 void Sleep(milliseconds duration) {
@@ -140,65 +138,8 @@ int CPort::OpenNetwork(const LineSettings& settings, bool comingBack) {
     return Refuse(LineReason());
 }
 
-int CPort::StartWorkers(LinePhase phase) {
-    m_quit.Clear();
-    m_wake.Clear();
-    m_nLine.store(phase, std::memory_order_release);
-    m_nStopped.store(0, std::memory_order_release);
-    m_bRunning.store(1, std::memory_order_release);
-    try {
-        m_hReadThread = std::thread(&CPort::ReadThreadProc, this);
-        m_hWriteThread = std::thread(&CPort::WriteThreadProc, this);
-    } catch (const std::system_error& e) {
-        // Half a port would report open while nothing sends: undo it all.
-        m_bRunning.store(0, std::memory_order_release);
-        m_quit.Raise();
-        if (m_hReadThread.joinable()) {
-            m_hReadThread.join();
-        }
-        ReleaseHandle();
-        // A line being brought back stays lost, with nothing left to wait for.
-        m_nLine.store(m_bOpen != 0 ? kLineDown : kLineUp, std::memory_order_release);
-        m_nStopped.store(2, std::memory_order_release);
-        return Refuse(e.code());
-    }
-    m_bOpen = 1;
-    return 0;
-}
-
-void CPort::MarkLost(std::error_code reason) {
-    if (reason) {
-        const std::lock_guard<std::mutex> hold(m_reasonLock);
-        m_lineReason = reason;
-    }
-    m_nLine.store(kLineDown, std::memory_order_release);
-    m_quit.Raise();
-}
-
 ComPortReport CPort::ServerLine() const {
     return m_pNetwork ? m_pNetwork->Report() : ComPortReport{};
-}
-
-void CPort::WakeWriter() {
-    m_wake.Raise();
-}
-
-void CPort::Pause() {
-    m_quit.WaitFor(kPause);
-}
-
-void CPort::StopWorkersAndRelease() {
-    m_bRunning.store(0, std::memory_order_release);
-    // Both workers wait on the stop signal beside whatever else they wait for, so each leaves
-    // within a byte's cycle; the line is released only once neither can touch it.
-    m_quit.Raise();
-    if (m_hReadThread.joinable()) {
-        m_hReadThread.join();
-    }
-    if (m_hWriteThread.joinable()) {
-        m_hWriteThread.join();
-    }
-    ReleaseHandle();
 }
 
 int CPort::Reconnect() {

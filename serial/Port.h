@@ -15,10 +15,10 @@
 #include <utility>
 #include <vector>
 
+#include "Signal.h"
 #include "TransmitRing.h"
 #ifndef _WIN32
 #include "LineSettings.h"
-#include "Signal.h"
 #include "TelnetComPort.h"
 
 class NetworkLine;
@@ -165,16 +165,13 @@ private:
     std::atomic<int> m_bRunning{0};     // written by the window thread, read by both workers
     std::atomic<int> m_nLine{kLineUp};  // a LinePhase; Down set by a worker that saw it go
     std::atomic<int> m_nStopped{0};     // workers that have left their loop
+    Signal m_quit;                      // raised by Close and by a hang-up: the workers leave
+    Signal m_wake;                      // raised by Write: the ring has bytes
 #ifdef _WIN32
-    // HANDLEs, kept untyped so that users of the port do not take in <windows.h>. Both events
-    // are manual-reset: raised, they stay raised until cleared.
-    void* m_quit = nullptr;   // raised by Close and by a hang-up: the workers leave
-    void* m_wake = nullptr;   // raised by Write: the ring has bytes
+    // A HANDLE, kept untyped so that users of the port do not take in <windows.h>.
     void* m_hComm = nullptr;  // set only while no worker runs
 #else
     static constexpr int kInvalidHandle = -1;
-    Signal m_quit;                            // raised by Close and by a hang-up: the workers leave
-    Signal m_wake;                            // raised by Write: the ring has bytes
     int m_hComm = kInvalidHandle;             // set only while no worker runs
     std::unique_ptr<NetworkLine> m_pNetwork;  // instead of m_hComm; set only while no worker runs
 #endif

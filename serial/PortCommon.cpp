@@ -1,10 +1,12 @@
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <mutex>
 #include <string>
 #include <string_view>
 #include <system_error>
+#include <thread>
 #include <utility>
 
 #include "Port.h"
@@ -13,8 +15,9 @@
 #include "NetworkLine.h"  // made and ended with the port, which owns its network line
 #endif
 
-// The port's members that read the same on every system; the line itself, its workers and
-// their waits are each system's own (Port.cpp, PortWin32.cpp).
+// The port's members that read the same on every system, its workers' lifecycle included
+// (start, stop and join, wake, pause, a line lost); the line itself and what each worker
+// does on it are each system's own (Port.cpp, PortWin32.cpp).
 
 PortDeviceResolver MappedPortDevices(std::vector<std::pair<std::u16string, std::string>> mapping) {
     return [mapping = std::move(mapping)](const std::u16string& portName) {
@@ -28,6 +31,9 @@ PortDeviceResolver MappedPortDevices(std::vector<std::pair<std::u16string, std::
 }
 
 namespace {
+
+// A worker's pause after a failure, so that a stalled or dead line never spins.
+constexpr std::chrono::milliseconds kPause{50};
 
 void ToStandardError(const std::string& text) {
     std::fprintf(stderr, "tessora: %s\n", text.c_str());
@@ -73,6 +79,63 @@ std::error_code CPort::LineReason() const {
 bool CPort::KeepWorking() const {
     return m_bRunning.load(std::memory_order_acquire) != 0 &&
            m_nLine.load(std::memory_order_acquire) != kLineDown;
+}
+
+int CPort::StartWorkers(LinePhase phase) {
+    m_quit.Clear();
+    m_wake.Clear();
+    m_nLine.store(phase, std::memory_order_release);
+    m_nStopped.store(0, std::memory_order_release);
+    m_bRunning.store(1, std::memory_order_release);
+    try {
+        m_hReadThread = std::thread(&CPort::ReadThreadProc, this);
+        m_hWriteThread = std::thread(&CPort::WriteThreadProc, this);
+    } catch (const std::system_error& e) {
+        // Half a port would report open while nothing sends: undo it all.
+        m_bRunning.store(0, std::memory_order_release);
+        m_quit.Raise();
+        if (m_hReadThread.joinable()) {
+            m_hReadThread.join();
+        }
+        ReleaseHandle();
+        // A line being brought back stays lost, with nothing left to wait for.
+        m_nLine.store(m_bOpen != 0 ? kLineDown : kLineUp, std::memory_order_release);
+        m_nStopped.store(2, std::memory_order_release);
+        return Refuse(e.code());
+    }
+    m_bOpen = 1;
+    return 0;
+}
+
+void CPort::MarkLost(std::error_code reason) {
+    if (reason) {
+        const std::lock_guard<std::mutex> hold(m_reasonLock);
+        m_lineReason = reason;
+    }
+    m_nLine.store(kLineDown, std::memory_order_release);
+    m_quit.Raise();
+}
+
+void CPort::WakeWriter() {
+    m_wake.Raise();
+}
+
+void CPort::Pause() {
+    m_quit.WaitFor(kPause);
+}
+
+void CPort::StopWorkersAndRelease() {
+    m_bRunning.store(0, std::memory_order_release);
+    // Both workers wait on the stop signal beside whatever else they wait for, so each leaves
+    // within a byte's cycle; the line is released only once neither can touch it.
+    m_quit.Raise();
+    if (m_hReadThread.joinable()) {
+        m_hReadThread.join();
+    }
+    if (m_hWriteThread.joinable()) {
+        m_hWriteThread.join();
+    }
+    ReleaseHandle();
 }
 
 int CPort::Close() {

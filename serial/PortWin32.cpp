@@ -1,5 +1,5 @@
 // The port on Windows: a COM port opened for overlapped reads and writes, each worker waiting
-// on its operation's event beside the port's own stop and wake events. Network lines are not
+// on its operation's event beside the port's own stop and wake signals. Network lines are not
 // offered here; a name is always a COM port.
 
 #include <windows.h>
@@ -16,10 +16,9 @@
 
 namespace {
 
-// The same pacing as on POSIX: a short sleep before each byte, a longer pause after a failure
-// so that a stalled or dead line never spins, and a bounded wait for a byte's completion.
+// The same pacing as on POSIX: a short sleep before each byte and a bounded wait for its
+// completion; after a failure the worker pauses (Pause).
 constexpr DWORD kCycleSleepMs = 1;
-constexpr DWORD kPauseMs = 50;
 constexpr DWORD kWriteCompletionWaitMs = 10;
 
 void PassHead(TransmitRing& ring) {
@@ -126,6 +125,9 @@ int CPort::OpenDevice(bool sameDevice) {
     if (m_strDevice.empty()) {
         return Refuse(std::make_error_code(std::errc::no_such_device));
     }
+    for (const Signal* signal : {&m_quit, &m_wake}) {
+        if (signal->Fault()) return Refuse(signal->Fault());
+    }
     HANDLE port = ::CreateFileA(m_strDevice.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
                                 OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr);
     if (port == INVALID_HANDLE_VALUE) {
@@ -142,60 +144,7 @@ int CPort::OpenDevice(bool sameDevice) {
         return Refuse(reason);
     }
     m_hComm = port;
-    m_quit = ::CreateEventA(nullptr, TRUE, FALSE, nullptr);
-    m_wake = ::CreateEventA(nullptr, TRUE, FALSE, nullptr);
-    if (m_quit == nullptr || m_wake == nullptr) {
-        const std::error_code reason = LastFailure();
-        ReleaseHandle();
-        return Refuse(reason);
-    }
     return StartWorkers(kLineUp);
-}
-
-int CPort::StartWorkers(LinePhase phase) {
-    m_nLine.store(phase, std::memory_order_release);
-    m_nStopped.store(0, std::memory_order_release);
-    m_bRunning.store(1, std::memory_order_release);
-    try {
-        m_hReadThread = std::thread(&CPort::ReadThreadProc, this);
-        m_hWriteThread = std::thread(&CPort::WriteThreadProc, this);
-    } catch (const std::system_error& e) {
-        // Half a port would report open while nothing sends: undo it all.
-        m_bRunning.store(0, std::memory_order_release);
-        ::SetEvent(m_quit);
-        if (m_hReadThread.joinable()) m_hReadThread.join();
-        ReleaseHandle();
-        m_nLine.store(m_bOpen != 0 ? kLineDown : kLineUp, std::memory_order_release);
-        m_nStopped.store(2, std::memory_order_release);
-        return Refuse(e.code());
-    }
-    m_bOpen = 1;
-    return 0;
-}
-
-void CPort::MarkLost(std::error_code reason) {
-    if (reason) {
-        const std::lock_guard<std::mutex> hold(m_reasonLock);
-        m_lineReason = reason;
-    }
-    m_nLine.store(kLineDown, std::memory_order_release);
-    ::SetEvent(m_quit);
-}
-
-void CPort::WakeWriter() {
-    ::SetEvent(m_wake);
-}
-
-void CPort::Pause() {
-    ::WaitForSingleObject(m_quit, kPauseMs);
-}
-
-void CPort::StopWorkersAndRelease() {
-    m_bRunning.store(0, std::memory_order_release);
-    if (m_quit != nullptr) ::SetEvent(m_quit);
-    if (m_hReadThread.joinable()) m_hReadThread.join();
-    if (m_hWriteThread.joinable()) m_hWriteThread.join();
-    ReleaseHandle();
 }
 
 int CPort::Reconnect() {
@@ -213,11 +162,9 @@ int CPort::Reconnect() {
 }
 
 void CPort::ReleaseHandle() {
-    for (void** handle : {&m_hComm, &m_quit, &m_wake}) {
-        if (*handle != nullptr) {
-            ::CloseHandle(*handle);
-            *handle = nullptr;
-        }
+    if (m_hComm != nullptr) {
+        ::CloseHandle(m_hComm);
+        m_hComm = nullptr;
     }
 }
 
@@ -228,9 +175,9 @@ bool CPort::HasCommHandle() const {
 void CPort::WaitForBytes() {
     // Cleared before the ring is looked at, so a Write that comes after the look still wakes
     // the wait.
-    ::ResetEvent(m_wake);
+    m_wake.Clear();
     if (!m_tx.IsEmpty()) return;
-    const HANDLE waits[] = {m_wake, m_quit};
+    const HANDLE waits[] = {m_wake.Handle(), m_quit.Handle()};
     ::WaitForMultipleObjects(2, waits, FALSE, INFINITE);
 }
 
@@ -274,7 +221,7 @@ void CPort::WriteDevice() {
             }
             pending = true;
         }
-        const HANDLE waits[] = {write.Event(), m_quit};
+        const HANDLE waits[] = {write.Event(), m_quit.Handle()};
         if (::WaitForMultipleObjects(2, waits, FALSE, kWriteCompletionWaitMs) != WAIT_OBJECT_0) {
             continue;  // still in flight, or the workers are told to stop
         }
@@ -314,7 +261,7 @@ void CPort::ReadDevice() {
             error = ::GetLastError();
         }
         if (error == ERROR_IO_PENDING) {
-            const HANDLE waits[] = {wait.Event(), m_quit};
+            const HANDLE waits[] = {wait.Event(), m_quit.Handle()};
             if (::WaitForMultipleObjects(2, waits, FALSE, INFINITE) != WAIT_OBJECT_0) {
                 wait.Cancel(m_hComm);
                 break;
@@ -338,7 +285,7 @@ void CPort::ReadDevice() {
                     break;
                 }
                 // Meant to return at once, but a port may hold the read until a byte comes.
-                const HANDLE waits[] = {read.Event(), m_quit};
+                const HANDLE waits[] = {read.Event(), m_quit.Handle()};
                 if (::WaitForMultipleObjects(2, waits, FALSE, INFINITE) != WAIT_OBJECT_0) {
                     read.Cancel(m_hComm);
                     break;

@@ -30,10 +30,6 @@ void Signal::Clear() {
     [[maybe_unused]] const ssize_t n = ::read(m_fd, &count, sizeof count);
 }
 
-bool Signal::IsRaised() const {
-    return WaitFor(std::chrono::milliseconds(0));
-}
-
 bool Signal::WaitFor(std::chrono::milliseconds limit) const {
     pollfd wait{m_fd, POLLIN, 0};
     int ready = 0;

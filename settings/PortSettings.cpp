@@ -1,9 +1,13 @@
 #include "PortSettings.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
+
+#include "Cp1252.h"
+#include "Latin1.h"
 
 namespace {
 
@@ -55,20 +59,6 @@ int Digit(char c, int base) {
     return value < base ? value : -1;
 }
 
-// The store's texts are Unicode; a numeric escape gives a character, kept here as UTF-8.
-void AppendCharacter(std::string& text, unsigned code) {
-    if (code < 0x80) {
-        text.push_back(static_cast<char>(code));
-    } else if (code < 0x800) {
-        text.push_back(static_cast<char>(0xC0 | code >> 6));
-        text.push_back(static_cast<char>(0x80 | (code & 0x3F)));
-    } else {
-        text.push_back(static_cast<char>(0xE0 | code >> 12));
-        text.push_back(static_cast<char>(0x80 | (code >> 6 & 0x3F)));
-        text.push_back(static_cast<char>(0x80 | (code & 0x3F)));
-    }
-}
-
 // A value as one text, or nothing for a list. White space before the value and after a
 // closing quote is dropped, and at the end of a value that has no quotes.
 std::optional<std::string> TextValue(std::string_view raw) {
@@ -103,7 +93,8 @@ std::optional<std::string> TextValue(std::string_view raw) {
                 std::size_t digits = base == 8 ? 1 : 0;
                 for (; i < raw.size() && Digit(raw[i], base) >= 0; ++i, ++digits)
                     code = (code * base + static_cast<unsigned>(Digit(raw[i], base))) & 0xFFFF;
-                if (digits > 0) AppendCharacter(value, code);
+                // The store's texts are Unicode: the character is kept as UTF-8.
+                if (digits > 0) AppendUtf8(value, code);
             }
         }
     }
@@ -148,6 +139,15 @@ PortSettings ParsePortSettings(std::string_view text) {
             std::erase_if(settings.ports,
                           [&](const auto& port) { return port.first == PortKey(key); });
             settings.ports.emplace_back(PortKey(key), *value);
+        } else if (section == "AsRun" && key == "Enabled") {
+            // Read as the window reads a number: only a whole 0 turns the log off.
+            std::string_view number = Trim(*value);
+            if (number.starts_with('+')) number.remove_prefix(1);
+            int enabled = 1;
+            const auto [end, error] =
+                std::from_chars(number.data(), number.data() + number.size(), enabled);
+            settings.asRunEnabled =
+                error != std::errc() || end != number.data() + number.size() || enabled != 0;
         }
     }
     return settings;
@@ -171,7 +171,5 @@ std::string PortSettingsFile() {
 }
 
 std::u16string PortKey(std::string_view name) {
-    std::u16string key;
-    for (const char c : name) key.push_back(static_cast<unsigned char>(c));
-    return key;
+    return Utf16FromLatin1(name);
 }

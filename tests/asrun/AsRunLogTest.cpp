@@ -118,7 +118,7 @@ TEST(AsRunLog, JsonStringsEscapeAwkwardTextToValidUtf8) {
 // The wall clock against the steady one: ordinary ticks and a little drift say nothing; a
 // clock set by hand and a change of offset each say once, with the reading before.
 TEST(AsRunLog, ClockJumpsAreToldOnceAndOrdinaryTicksNever) {
-    ClockWatch watch;
+    ClockJumpWatch watch;
     const auto steady = std::chrono::steady_clock::now();
     const auto wall = std::chrono::system_clock::now();
     EXPECT_FALSE(watch.Tick({steady, wall, 3600}));

@@ -1,14 +1,17 @@
 #!/usr/bin/env bash
 # tessora-send against the virtual caption unit on a pseudo-terminal: what reaches the unit
 # for a Send and a Clear, byte for byte against the frame built here from the same second,
-# and how each failure is told, with nothing sent.
+# and how each failure is told, with nothing sent; then the as-run log holds every send made,
+# and the program lists them (when it is built).
 #
-#   bash send.sh <tessora-send> <tessora-unit>
+#   bash send.sh <tessora-send> <tessora-unit> [<tessora>]
 set -euo pipefail
 SEND=$1
 UNIT=$2
+TESSORA=${3:-}
 WORK=$(mktemp -d /tmp/tessora-send.XXXXXX)
 export XDG_CONFIG_HOME=$WORK/config
+export XDG_STATE_HOME=$WORK/state
 PIDS=()
 cleanup() {
     for pid in "${PIDS[@]}"; do kill "$pid" 2>/dev/null || true; done
@@ -150,4 +153,27 @@ run 0 --clear "$WORK/show.tso" 2
 expect '{A19{C3500@D@{C4300 @T@' "clear with stamps"
 # Every byte the unit got came from a run that was to send it, in the frames above.
 [ "$(count)" -eq "$SENT" ] || fail "the unit got $(count) bytes, the runs sent $SENT"
+
+echo "-- the sends made are in the as-run log as the script's, and the program lists them"
+LOGS=$XDG_STATE_HOME/Halvercrest/Tessora/as-run
+# The day files in date order: past midnight the runs may span two.
+logged=$(cat "$LOGS"/*.jsonl | jq -r '[.kind, .origin, .screen, .text, .date, .time, .port, .device, .taken] | @tsv')
+want=$(printf '%s\t%s\t%s\t%s\t%s\t%s\t%s\t%s\t%s\n' \
+    send script 2 Hello 2 2 COM2 "$DEVICE" true \
+    send script 1 "The quick brown fox jumps over the lazy dog and then runs far away home" 0 0 \
+    "$DEVICE" "$DEVICE" true \
+    send script 3 "" 0 3 COM2 "$DEVICE" true \
+    clear script 0 "" 0 0 COM2 "$DEVICE" true \
+    clear script 2 "" 0 0 COM2 "$DEVICE" true)
+[ "$logged" == "$want" ] || fail "the as-run log holds [$logged], not [$want]"
+if [ -n "$TESSORA" ]; then
+    listed=""
+    for file in "$LOGS"/*.jsonl; do
+        listed+=$("$TESSORA" --as-run "$(basename "$file" .jsonl)")$'\n'
+    done
+    [ "$(grep -cE '^[0-9:.]{12}  script   (send|clear) ' <<<"$listed")" -eq 5 ] ||
+        fail "tessora --as-run lists: $listed"
+    grep -qE '^[0-9:.]{12}  script   send +2 +Hello$' <<<"$listed" ||
+        fail "tessora --as-run lists no Send of Hello: $listed"
+fi
 echo "tessora-send: all checks passed"

@@ -35,6 +35,19 @@ TEST(PortSettings, ReadsThePortAndTheMappingAsTheWindowsStoreDoes) {
                                      {u"COM4", "/dev/ttyUSB\\1"},
                                      {u"COM5", "/dev/long/name"},
                                      {u"COM1", "/dev/ttyACM0"}}));
+    EXPECT_TRUE(settings.asRunEnabled);
+}
+
+TEST(PortSettings, TurnsTheAsRunLogOffOnlyForAWholeZero) {
+    const struct {
+        const char* enabled;
+        bool on;
+    } rows[] = {{"0", false}, {" +0 ", false}, {"1", true}, {"no", true}, {"0x", true}, {"", true}};
+    for (const auto& row : rows) {
+        const std::string text = std::string("[AsRun]\nEnabled=") + row.enabled + "\n";
+        EXPECT_EQ(ParsePortSettings(text).asRunEnabled, row.on) << row.enabled;
+    }
+    EXPECT_TRUE(ParsePortSettings("[General]\nEnabled=0\n").asRunEnabled);
 }
 
 }  // namespace

@@ -1,8 +1,8 @@
-#include "ClockWatch.h"
+#include "ClockJumpWatch.h"
 
 #include <utility>
 
-std::optional<ClockReading> ClockWatch::Tick(const ClockReading& now) {
+std::optional<ClockReading> ClockJumpWatch::Tick(const ClockReading& now) {
     const std::optional<ClockReading> last = std::exchange(m_last, now);
     if (!last) return std::nullopt;
     const auto drift = (now.wall - last->wall) - (now.steady - last->steady);

@@ -12,7 +12,7 @@ struct ClockReading {
     long offset = 0;
 };
 
-class ClockWatch {
+class ClockJumpWatch {
 public:
     // The wall clock may drift from the steady one by this much between two ticks unseen.
     static constexpr std::chrono::seconds kLeeway{2};
