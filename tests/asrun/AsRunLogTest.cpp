@@ -57,7 +57,7 @@ TEST(AsRunLog, EachWriteIsOneLineReadBackWithItsFields) {
     FakeDoor door;
     CAsRunLog log(door, folder.path);
     const auto now = std::chrono::system_clock::now();
-    OnAirRecord& record = door.OnAir();
+    OnAirRecord& record = door.record;
     record.Record(Write(WriteKind::Greeting, kProgram, 0, now));
     UnitWrite send = Write(WriteKind::Send, WriteOrigin::Key, 2, now);
     send.text = "Say \"hi\" \\ \x80 5\tx\x01\x7F\r\nline2 \xE9";
@@ -144,7 +144,7 @@ TEST(AsRunLog, ClockJumpsAreToldOnceAndOrdinaryTicksNever) {
         const std::chrono::system_clock::time_point change =
             std::chrono::sys_days{std::chrono::year{2026} / 10 / 25} + 1h;
         for (const auto at : {change - 2s, change - 1s, change, change + 1s})
-            door.OnAir().Record(Write(WriteKind::Tick, kProgram, 1, at));
+            door.record.Record(Write(WriteKind::Tick, kProgram, 1, at));
     }
     oldZone ? ::setenv("TZ", kept.c_str(), 1) : ::unsetenv("TZ");
     ::tzset();
@@ -170,11 +170,11 @@ TEST(AsRunLog, TheNoticeGoesWhenTheLogIsWrittenAgain) {
     std::filesystem::create_directories(day);
     CAsRunLog log(door, folder.path);
     ::testing::internal::CaptureStderr();
-    door.OnAir().Record(Write(WriteKind::Clear, kProgram, 1, now));
-    door.OnAir().Record(Write(WriteKind::Clear, kProgram, 1, now));
+    door.record.Record(Write(WriteKind::Clear, kProgram, 1, now));
+    door.record.Record(Write(WriteKind::Clear, kProgram, 1, now));
     std::filesystem::remove(day);
-    door.OnAir().Record(Write(WriteKind::Clear, kProgram, 1, now));
-    door.OnAir().Record(Write(WriteKind::Clear, kProgram, 1, now));
+    door.record.Record(Write(WriteKind::Clear, kProgram, 1, now));
+    door.record.Record(Write(WriteKind::Clear, kProgram, 1, now));
     ::testing::internal::GetCapturedStderr();
     const std::string notice = "As-run log not written: it is a folder, not a day file";
     EXPECT_EQ(door.told, (std::vector<std::string>{"show " + notice, "drop " + notice}));
