@@ -306,9 +306,7 @@ void CCaptionSession::Tick() {
 SessionState CCaptionSession::State() const {
     SessionState state;
     if (m_port) {
-        std::u16string name;
-        m_port->GetPortName(&name);
-        state.port = Utf8FromCp1252(Cp1252FromUtf16(name));
+        state.port = PortNameOf(*m_port);
         state.device = m_port->DevicePath();
         state.live = m_port->State() == CPort::LineState::Live;
         state.lost = !state.live && m_line.Lost();

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <optional>
 
+#include "Cp1252.h"
 #include "TransmitRing.h"
 
 namespace {
@@ -11,6 +12,13 @@ namespace {
 constexpr std::chrono::milliseconds kSettle{20};
 
 }  // namespace
+
+std::string PortNameOf(const CPort& port) {
+    std::u16string name;
+    port.GetPortName(&name);
+    // A port's name comes from the settings in Windows-1252.
+    return Utf8FromCp1252(Cp1252FromUtf16(name));
+}
 
 CUnitWriter::CUnitWriter(std::unique_ptr<CPort>& port, const SessionClock& clock)
     : m_port(port), m_clock(clock) {}
@@ -45,6 +53,10 @@ std::error_code CUnitWriter::Room(const std::vector<std::string_view>& pieces) {
 
 std::error_code CUnitWriter::Write(UnitWrite write, const std::vector<std::string_view>& pieces) {
     write.time = m_clock.now();
+    if (m_port) {
+        write.port = PortNameOf(*m_port);
+        write.device = m_port->DevicePath();
+    }
     std::error_code refused = Room(pieces);
     CPort* const port = m_port.get();
     const std::uint64_t from = port ? port->WrittenCount() : 0;

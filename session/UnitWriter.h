@@ -25,6 +25,9 @@ struct SessionClock {
     std::function<void(std::chrono::milliseconds)> pause;
 };
 
+// The port's name (COM1...) in UTF-8.
+std::string PortNameOf(const CPort& port);
+
 // Everything the session writes to the caption unit passes through here: queued on the
 // port, recorded with its kind and origin, and followed into the unit's display as the line
 // takes it.

@@ -17,14 +17,8 @@ namespace {
 
 using namespace std::chrono_literals;
 
-// A window with a port and an on-air record, and nothing else.
-class FakeDoor : public StandInDoor {
-public:
-    FakeDoor() {
-        state.port = "COM2";
-        state.device = "/dev/pts/7";
-    }
-};
+// A window with an on-air record, and nothing else: the port comes with each write.
+using FakeDoor = StandInDoor;
 
 std::vector<QJsonObject> ReadDay(const std::filesystem::path& folder, const std::string& day) {
     std::ifstream in(folder / (day + ".jsonl"));
@@ -46,6 +40,8 @@ UnitWrite Write(WriteKind kind, WriteOrigin origin, int screen,
     write.origin = origin;
     write.screen = screen;
     write.time = time;
+    write.port = "COM2";
+    write.device = "/dev/pts/7";
     return write;
 }
 

@@ -52,6 +52,8 @@ TEST_F(Session, SendAndClearWriteInOrderEachAsOneRecordWithItsOriginAndCue) {
     EXPECT_EQ(records[0].text, "Hello\nworld");
     EXPECT_EQ(records[0].bytes, sent);
     EXPECT_TRUE(records[0].taken);
+    EXPECT_EQ(records[0].port + " " + records[0].device, "COM1 " + unit.Path())
+        << "the port comes with the write, for the as-run log";
     EXPECT_EQ(records[1].kind, WriteKind::Clear);
     EXPECT_EQ(records[1].origin, WriteOrigin::Strip);
     EXPECT_EQ(records[1].bytes, cleared);
