@@ -1,7 +1,7 @@
 #include "TessoraDlg.h"
 
 #include <algorithm>
-#include <ctime>
+#include <thread>
 #include <utility>
 
 #include "AsRunStart.h"
@@ -10,13 +10,11 @@
 #include "DocumentFile.h"
 #include "Exceptions.h"
 #include "FileDialog.h"
-#include "LineEnds.h"
 #include "MessageBox.h"
 #include "Messages.h"
 #include "OperatorKeys.h"
 #include "RemoteCommands.h"
 #include "ScreenPlace.h"
-#include "ScreenWrites.h"
 
 namespace {
 
@@ -25,7 +23,6 @@ constexpr char kSaveFailed[] = "Could not save to file!";
 constexpr char kOpenFailed[] = "Could not open file!";
 constexpr char kTitlePrefix[] = "Halvercrest Pexalune - ";
 constexpr char kUntitled[] = "untitled";
-constexpr char kSendNotMade[] = "Send not made: ";
 
 constexpr std::int32_t kFarOff = 1 << 24;
 // The strip's size on first use.
@@ -36,37 +33,45 @@ constexpr unsigned kClockReadMs = 60 * 1000;
 constexpr char kSelectedTab[] = "#666699";
 constexpr char kPlainTab[] = "#333399";
 
-bool IsScreen(std::int32_t screen) {
-    return screen >= 2 && screen <= 5;
+// How the session reaches the world: the window's timers and thread, and the drivers.
+SessionClock WindowClock(QObject* window) {
+    SessionClock clock;
+    clock.later = [window](std::chrono::milliseconds delay, std::function<void()> call) {
+        QTimer::singleShot(delay, window, std::move(call));
+    };
+    clock.pause = [](std::chrono::milliseconds pause) { std::this_thread::sleep_for(pause); };
+    return clock;
 }
 
-// Why a Send did not go to the unit, for the message line (Windows-1252).
-std::string SendRefusal(std::error_code why) {
-    if (why == std::errc::no_buffer_space)
-        return std::string(kSendNotMade) + "the line is still busy with the last one";
-    if (why == std::errc::not_connected) return std::string(kSendNotMade) + "the line is down";
-    if (why == std::errc::message_size)
-        return std::string(kSendNotMade) + "the text is too long for one write to the line";
-    return kSendNotMade + ToAnsi(QString::fromStdString(why.message()));
+// A device path comes from the system and the settings in UTF-8 (a network line's host
+// name may be any name); the message line and the monitor are Windows-1252.
+LineVoice WindowVoice() {
+    return {[](const char* what, const std::string& device) {
+                CDHtmlDialog::AnnounceToDrivers(
+                    QStringLiteral("line %1 %2")
+                        .arg(QLatin1String(what), QString::fromStdString(device)));
+            },
+            [](const std::string& text) { return ToAnsi(QString::fromStdString(text)); }};
 }
 
 }  // namespace
 
 CTessoraDlg::CTessoraDlg(QWidget* parent)
     : CDHtmlDialog(IDD_TESSORA_DIALOG, IDR_HTML_TESSORA, parent),
-      m_line(
-          m_pPort, m_strMessage,
-          [this] { SetElementText(QStringLiteral("divMessage"), m_strMessage); },
-          [this] { Greet(); }, [this] { return m_clock.Text(); }),
+      m_session(WindowClock(this), WindowVoice()),
       m_clock([this] {
-          m_line.Refresh();
-          MonitorNeedsRefresh(true);
+          m_session.SetClock(m_clock.State() != ClockSync::NotSynchronised,
+                             m_clock.State() != ClockSync::Unknown, m_clock.Text());
       }),
-      m_monitor(*this, *this,
-                {[this] { return m_line.Text(); }, [this] { return m_clock.Text(); },
-                 [this] { return m_pPort ? m_pPort->QueuedBytes() : std::size_t{0}; },
-                 [this] { return m_bMiniMode; }}) {
-    m_unit.onQueued = [this] { MonitorNeedsRefresh(false); };
+      m_monitor(
+          *this, *this,
+          {[this] { return m_session.LineText(); }, [this] { return m_clock.Text(); },
+           [this] { return m_session.Port() ? m_session.Port()->QueuedBytes() : std::size_t{0}; },
+           [this] { return m_bMiniMode; }}) {
+    m_session.onQueued = [this] { m_monitor.NeedsRefresh(false); };
+    m_session.SetBusy([this] { return IsUnderModal(); });
+    // First of the listeners: the page shows a change before any other client hears of it.
+    m_session.ListenStateChanged([this] { SessionChanged(); });
     const auto post = [this](unsigned message, WPARAM wParam = 0) {
         return [this, message, wParam](const DHtmlElement&) { PostMessage(message, wParam, 0); };
     };
@@ -121,13 +126,20 @@ CTessoraDlg::CTessoraDlg(QWidget* parent)
 
 CTessoraDlg::~CTessoraDlg() = default;
 
-void CTessoraDlg::MonitorNeedsRefresh(bool nextSendChanged) {
-    if (nextSendChanged) {
-        // A listener may stop listening while it is told.
-        const auto listeners = m_changeListeners;
-        for (const auto& [key, listener] : listeners) listener();
+void CTessoraDlg::SessionChanged() {
+    m_monitor.NeedsRefresh(true);
+    if (m_bExchanging) return;
+    if (m_session.Screen() != m_shownScreen) {
+        ShowScreen();
+        return;
     }
-    m_monitor.NeedsRefresh(nextSendChanged);
+    const int index = m_session.Screen() - 1;
+    const CTessoraFile& screens = m_session.Screens();
+    if (screens.Text(index) != m_shown.text || screens.DateCorner(index) != m_shown.dateCorner ||
+        screens.TimeCorner(index) != m_shown.timeCorner || m_session.Modified() != m_bShownDirty)
+        UpdateData(false);
+    else if (m_session.Message() != m_strShownMessage)
+        SetElementText(QStringLiteral("divMessage"), m_strShownMessage = m_session.Message());
 }
 
 const std::vector<DHtmlEventMapEntry>& CTessoraDlg::GetDHtmlEventMap() const {
@@ -144,12 +156,17 @@ bool CTessoraDlg::OnInitDialog() {
     LoadFromResource(IDR_HTML_TESSORA);
     GetWindowRect(&m_rcFull);
 
+    m_session.SetTitle(windowTitle().toStdString());
     CreatePort();
     // The unit's display is followed from the bytes the line really took.
-    m_pPort->KeepSentBytes(true);
-    connect(this, &CDHtmlDialog::elementChanged, this, [this] { MonitorNeedsRefresh(true); });
-    connect(this, &CDHtmlDialog::commandDone, this, [this] { MonitorNeedsRefresh(true); });
-    connect(this, &CDHtmlDialog::pageReady, this, [this] { MonitorNeedsRefresh(true); });
+    m_session.Port()->KeepSentBytes(true);
+    // Typing reaches the session as the page reports it.
+    connect(this, &CDHtmlDialog::elementChanged, this, [this] {
+        UpdateData(true);
+        m_monitor.NeedsRefresh(true);
+    });
+    connect(this, &CDHtmlDialog::commandDone, this, [this] { m_monitor.NeedsRefresh(true); });
+    connect(this, &CDHtmlDialog::pageReady, this, [this] { m_monitor.NeedsRefresh(true); });
     // Open with the window, not before it: over nothing it would look like the program.
     const bool monitorAsked = m_monitor.m_bOpen;
     LoadSettings();
@@ -194,8 +211,7 @@ void CTessoraDlg::OnCancel() {
     KillTimer(IDT_CLOCK);
     m_pRemote.reset();
     SaveSettings();
-    if (m_pPort) m_pPort->Close();
-    m_pPort.reset();
+    m_session.ClosePort();
     CDHtmlDialog::OnCancel();
 }
 
@@ -210,37 +226,48 @@ void CTessoraDlg::ReportException(std::exception_ptr error) {
 }
 
 void CTessoraDlg::DoDataExchange(CDataExchange* pDX) {
+    // A page that reports an element as it is written is read once the write is done.
+    if (m_bExchanging) return;
+    m_bExchanging = true;
     CDHtmlDialog::DoDataExchange(pDX);
-    if (IsScreen(m_nScreen)) {
-        const int screen = m_nScreen - 2;
-        std::string& text = m_doc.Text(screen);
-        if (pDX->m_bSaveAndValidate && HasElement(QStringLiteral("scrText"))) {
-            // The text box holds every line end as LF: lines the operator left alone keep
-            // the ones the text had, so an untouched text goes out and is saved as loaded.
-            std::string boxed;
-            DDX_DHtml_ElementText(pDX, QStringLiteral("scrText"), DISPID_A_VALUE, boxed);
-            text = KeepLineEnds(m_strShownText, boxed);
-        } else {
-            DDX_DHtml_ElementText(pDX, QStringLiteral("scrText"), DISPID_A_VALUE, text);
-        }
-        m_strShownText = text;
-        DDX_DHtml_SelectIndex(pDX, QStringLiteral("cmbDate"), m_doc.DateCorner(screen));
-        DDX_DHtml_SelectIndex(pDX, QStringLiteral("cmbTime"), m_doc.TimeCorner(screen));
-    }
-    std::string dirty = m_bDirty ? "dirty" : "";
+    const int index = m_session.Screen() - 1;
+    const CTessoraFile& screens = m_session.Screens();
+    std::string text = screens.Text(index);
+    std::int32_t dateCorner = screens.DateCorner(index);
+    std::int32_t timeCorner = screens.TimeCorner(index);
+    std::string dirty = m_session.Modified() ? "dirty" : "";
+    std::string message = m_session.Message();
+    DDX_DHtml_ElementText(pDX, QStringLiteral("scrText"), DISPID_A_VALUE, text);
+    DDX_DHtml_SelectIndex(pDX, QStringLiteral("cmbDate"), dateCorner);
+    DDX_DHtml_SelectIndex(pDX, QStringLiteral("cmbTime"), timeCorner);
     DDX_DHtml_ElementText(pDX, QStringLiteral("divDirty"), DISPID_IHTMLELEMENT_INNERTEXT, dirty);
-    m_bDirty = !dirty.empty();
-    DDX_DHtml_ElementText(pDX, QStringLiteral("divMessage"), DISPID_IHTMLELEMENT_INNERTEXT,
-                          m_strMessage);
+    if (pDX->m_bSaveAndValidate) {
+        // The page's report goes to the session, while the page still shows the session's
+        // current screen (a screen just selected is not yet written to it).
+        if (HasElement(QStringLiteral("scrText")) && m_shownScreen == m_session.Screen())
+            m_session.Type(text, dateCorner, timeCorner);
+        // The marker as the page set it, not as it was last given.
+        if (dirty.empty() == m_bShownDirty) m_session.SetModified(!dirty.empty());
+    } else {
+        DDX_DHtml_ElementText(pDX, QStringLiteral("divMessage"), DISPID_IHTMLELEMENT_INNERTEXT,
+                              message);
+        m_strShownMessage = message;
+    }
+    if (!pDX->m_bSaveAndValidate) m_shownScreen = m_session.Screen();
+    m_shown = {screens.Text(index), screens.DateCorner(index), screens.TimeCorner(index)};
+    m_bShownDirty = m_session.Modified();
+    m_bExchanging = false;
 }
 
 void CTessoraDlg::ShowScreen() {
+    // Written first: the focus may have the page report what it shows.
+    UpdateData(false);
     for (int tab = 0; tab < 4; ++tab) {
-        SetElementBackgroundColor(QStringLiteral("Screen%1").arg(tab + 1),
-                                  QLatin1String(m_nScreen == tab + 2 ? kSelectedTab : kPlainTab));
+        SetElementBackgroundColor(
+            QStringLiteral("Screen%1").arg(tab + 1),
+            QLatin1String(m_session.Screen() == tab + 1 ? kSelectedTab : kPlainTab));
     }
     FocusElement(QStringLiteral("scrText"));
-    UpdateData(false);
 }
 
 void CTessoraDlg::OnDocumentComplete(const QString& url) {
@@ -250,7 +277,8 @@ void CTessoraDlg::OnDocumentComplete(const QString& url) {
 
 LRESULT CTessoraDlg::OnSelectScreen(WPARAM wParam, LPARAM) {
     UpdateData(true);
-    m_nScreen = static_cast<std::int32_t>(wParam & 0xFFFF);
+    // The page's tabs post 2 to 5 for Screen1 to Screen4.
+    m_session.Select(static_cast<int>(wParam & 0xFFFF) - 1);
     ShowScreen();
     return 0;
 }
@@ -300,60 +328,28 @@ QSize CTessoraDlg::StripSize() const {
                  : QSize(kFirstStripWidth, kFirstStripHeight);
 }
 
-void CTessoraDlg::ComposeText(const TextLayout& layout) {
-    // Without the warning, the line's own text, a notice or the clock's is back at once.
-    m_line.SetSendText(layout.tooLong ? std::string(kTooLongWarning) : std::string());
-    ShowScreen();
-}
-
-void CTessoraDlg::SendScreen(WriteKind kind, WriteOrigin origin, int cue) {
+LRESULT CTessoraDlg::OnSend(WPARAM, LPARAM lParam) {
     UpdateData(true);
-    const int screen = m_nScreen - 2;
-    UnitWrite write;
-    write.kind = kind;
-    write.origin = origin;
-    write.screen = m_nScreen - 1;
-    write.cue = cue;
-    write.text = IsScreen(m_nScreen) ? m_doc.Text(screen) : std::string();
-    write.dateCorner = m_doc.GetDateCorner(screen);
-    write.timeCorner = m_doc.GetTimeCorner(screen);
-    const ScreenWrites send =
-        ComposeSend(write.text, write.dateCorner, write.timeCorner, std::time(nullptr));
-    ComposeText(send.layout);
-    const std::error_code refused = m_unit.Write(std::move(write), send.Writes());
-    m_strSendRefusal = refused ? SendRefusal(refused) : std::string();
-    // A Send that did not go out says so over its too-long warning: nothing of it is on air.
-    if (refused) m_line.SetSendText(m_strSendRefusal);
-}
-
-LRESULT CTessoraDlg::OnSend(WPARAM wParam, LPARAM lParam) {
-    SendScreen(WriteKind::Send, OriginOf(lParam), static_cast<int>(wParam));
+    m_session.Send(OriginOf(lParam));
+    ShowScreen();
     return 0;
 }
 
 LRESULT CTessoraDlg::OnClear(WPARAM, LPARAM lParam) {
-    const int screen = m_nScreen - 2;
-    UnitWrite clear;
-    clear.kind = WriteKind::Clear;
-    clear.origin = OriginOf(lParam);
-    clear.screen = m_nScreen - 1;
-    m_unit.Write(clear, ComposeClear(m_doc.GetDateCorner(screen), m_doc.GetTimeCorner(screen),
-                                     std::time(nullptr))
-                            .Writes());
+    UpdateData(true);
+    m_session.Clear(OriginOf(lParam));
     return 0;
 }
 
 LRESULT CTessoraDlg::OnStampChanged(WPARAM, LPARAM lParam) {
-    m_bDirty = true;
-    SendScreen(WriteKind::CornerResend, OriginOf(lParam));
-    // The send began by reading the page's marker; a corner change is a change all the same.
-    m_bDirty = true;
-    UpdateData(false);
+    UpdateData(true);
+    m_session.ResendCorners(OriginOf(lParam));
+    ShowScreen();
     return 0;
 }
 
 bool CTessoraDlg::PromptSave(unsigned icon) {
-    if (!m_bDirty) return true;
+    if (!m_session.Modified()) return true;
     if (AfxMessageBox(kSavePrompt, MB_YESNO | icon) != IDYES) return true;
     // A save the operator asked for and did not get keeps the screens: cancelled ends the
     // command just as failed does.
@@ -366,12 +362,12 @@ CTessoraDlg::SaveResult CTessoraDlg::Save() {
     if (!path) return SaveResult::cancelled;
     // Errors after the file is open leave as exceptions for the message dispatch to show;
     // the title and the flag then stay as they were.
-    if (!SaveDocument(m_doc, *path)) {
+    if (!SaveDocument(m_session.Screens(), *path)) {
         AfxMessageBox(kSaveFailed, MB_OK);
         return SaveResult::failed;
     }
-    SetWindowText(kTitlePrefix + FileTitle(*path));
-    m_bDirty = false;
+    Retitle(kTitlePrefix + FileTitle(*path));
+    m_session.SetModified(false);
     UpdateData(false);
     return SaveResult::written;
 }
@@ -379,10 +375,8 @@ CTessoraDlg::SaveResult CTessoraDlg::Save() {
 LRESULT CTessoraDlg::OnFileNew(WPARAM, LPARAM) {
     UpdateData(true);
     if (!PromptSave(MB_ICONEXCLAMATION)) return 0;
-    SetWindowText(std::string(kTitlePrefix) + kUntitled);
-    m_nScreen = 2;
-    m_bDirty = false;
-    m_doc.Reset();
+    Retitle(std::string(kTitlePrefix) + kUntitled);
+    m_session.Replace(CTessoraFile());
     ShowScreen();
     return 0;
 }
@@ -407,14 +401,14 @@ void CTessoraDlg::OpenFile(const std::string& path) {
     // The loader replaces the screens only once the whole file is read, so a failure part-way
     // (an exception for the dispatch) leaves every screen as it was.
     std::string reason;
-    if (!LoadDocument(path, m_doc, nullptr, &reason)) {
+    CTessoraFile screens = m_session.Screens();
+    if (!LoadDocument(path, screens, nullptr, &reason)) {
         AfxMessageBox(kOpenFailed, MB_OK, reason);
         return;
     }
-    const ScreenRepairs repairs = TidyScreens(m_doc);
-    SetWindowText(kTitlePrefix + FileTitle(path));
-    m_bDirty = false;
-    m_nScreen = 2;
+    const ScreenRepairs repairs = TidyScreens(screens);
+    Retitle(kTitlePrefix + FileTitle(path));
+    m_session.Replace(std::move(screens));
     ShowScreen();
     if (repairs.controls != 0) OnControlCharactersDropped();
 }
@@ -432,4 +426,9 @@ LRESULT CTessoraDlg::OnToggleMonitor(WPARAM, LPARAM) {
 LRESULT CTessoraDlg::OnFileSave(WPARAM, LPARAM) {
     Save();
     return 0;
+}
+
+void CTessoraDlg::Retitle(const std::string& title) {
+    SetWindowText(title);
+    m_session.SetTitle(windowTitle().toStdString());
 }

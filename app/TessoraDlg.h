@@ -11,46 +11,49 @@
 #include <vector>
 
 #include "CaptionDisplay.h"
+#include "CaptionSession.h"
 #include "ClockWatch.h"
 #include "CueKeeper.h"
 #include "DHtmlDialog.h"
-#include "LineWatch.h"
 #include "MonitorKeeper.h"
-#include "Port.h"
 #include "SendPreview.h"
 #include "SetupDlg.h"
 #include "TessoraFile.h"
-#include "UnitWriter.h"
 #include "WindowDoor.h"
 
 class CAsRunLog;
 class CRemoteControl;
 
-// The main window: four screens of caption text with their stamp corners, sent to the
-// caption unit over the serial line. All state lives in these fields; the page is a view
-// that is refilled from them after every load.
+// The main window: a view of the caption session (four screens of caption text with their
+// stamp corners, sent to the caption unit over the serial line) and its handlers. Each
+// handler reads the page, calls the session and shows it; the page is refilled from the
+// session after every load and every change another client makes.
 class CTessoraDlg : public CDHtmlDialog, public CWindowDoor {
 public:
     explicit CTessoraDlg(QWidget* parent = nullptr);
     ~CTessoraDlg() override;
 
-    // The door for the rest of the program: each command posts or sends the message the
-    // page's own button or tab does, with its origin as the message's lParam.
-    bool Busy() const override;
+    // The door for the rest of the program: each command goes to the session.
+    bool Busy() const override { return m_session.Busy(); }
     void SelectScreen(int screen, WriteOrigin origin) override;
     void PutScreen(int screen, const ScreenChange& change, WriteOrigin origin) override;
     void Send(WriteOrigin origin) override;
-    std::string LastSendRefused() const override { return m_strSendRefusal; }
+    std::string LastSendRefused() const override { return m_session.Refusal(); }
     void Clear(WriteOrigin origin) override;
-    void ShowNotice(const std::string& text) override;
-    void DropNotice(const std::string& text) override;
-    void SendCue(int cue) override;
-    WindowState State() override;
-    SendPreview NextSend() override { return PreviewNextSend(); }
-    const CCaptionDisplay& UnitDisplay() override;
-    OnAirRecord& OnAir() override { return m_unit.Record(); }
-    int ListenForChanges(std::function<void()> listener) override;
-    void StopListening(int key) override;
+    void ShowNotice(const std::string& text) override { m_session.ShowNotice(text); }
+    void DropNotice(const std::string& text) override { m_session.DropNotice(text); }
+    CCaptionSession::PlayResult Play(int screen, const ScreenContent& content, WriteOrigin origin,
+                                     int cue, bool replaceTyped) override;
+    WindowState State() override { return m_session.State(); }
+    SendPreview NextSend() override { return m_session.NextSend(); }
+    const CCaptionDisplay& UnitDisplay() override { return m_session.UnitDisplay(); }
+    OnAirListening& OnAir() override { return m_session.OnAir(); }
+    int ListenForChanges(std::function<void()> listener) override {
+        return m_session.ListenStateChanged(std::move(listener));
+    }
+    void StopListening(int key) override { m_session.StopListening(key); }
+
+    CCaptionSession& Session() { return m_session; }
 
     // Marks the current tab, focuses the text and writes the fields to the page.
     void ShowScreen();
@@ -68,22 +71,11 @@ public:
     LRESULT OnOpenStartFile(WPARAM wParam, LPARAM lParam);
     LRESULT OnToggleMonitor(WPARAM wParam, LPARAM lParam);
 
-    // The link to the caption unit. Connect greets the unit on a line that is up and starts
-    // the clock; a lost line is tried on, and greeted when back if greetWhenBack; a port that
-    // does not open gets the port box.
+    // The link to the caption unit: the session greets a line that is up; here the clock
+    // starts, or a port that does not open gets the port box.
     void Connect(bool greetWhenBack = true);
-    void Greet();
     // Starts the clock on the lost line, which each tick then tries again.
     void ResumeLine(bool greetWhenBack);
-    // The page's side of a Send: the too-long warning on the message line, the fields shown.
-    void ComposeText(const TextLayout& layout);
-    // Queues text for the unit; false when the port did not take it.
-    bool SendString(std::string_view text);
-    void SendStamps();
-    // What Send would put on the unit now: the current screen as the page shows it.
-    SendPreview PreviewNextSend();
-    // The current screen (m_nScreen 2 to 5) as the page shows it now, read into copies.
-    void PeekCurrentScreen(std::string& text, std::int32_t& dateCorner, std::int32_t& timeCorner);
 
     // Makes the one port over the operator's device mapping; says so when the settings file
     // could not be read as written.
@@ -91,27 +83,24 @@ public:
     void LoadSettings();
     void SaveSettings();
 
-    std::unique_ptr<CPort> m_pPort;
+private:
+    // The show itself; first, as every client below reaches it.
+    CCaptionSession m_session;
+
+public:
     // The device a port name that the settings do not map opens (COMn: /dev/ttyS<n-1>); the
     // tests stand in a line of their own.
     PortDeviceResolver m_unmappedPortDevice = DefaultPortDevice;
-    CTessoraFile m_doc;
     bool m_bMiniMode = false;
-    std::int32_t m_nScreen = 2;
     std::int32_t m_nMinPosX = 0;
     std::int32_t m_nMinPosY = 0;
     std::int32_t m_nMinSizeWidth = 100;
     std::int32_t m_nMinSizeHeight = 50;
-    bool m_bDirty = false;
     RECT m_rcFull;
     // Where the strip was shown (outer top left): the stored place, or where it was pulled
     // onto a screen.
     QPoint m_ptStripShown;
-    std::string m_strMessage;
-    // Every write to the unit, and the unit's display; the line as the operator follows it.
-    CUnitWriter m_unit{m_pPort};
-    CLineWatch m_line;
-    // Whether the stamps can be trusted, on the message line under the line's texts.
+    // Whether the stamps can be trusted, told to the session's message line.
     CClockWatch m_clock;
 
     // A screen set to open once the window is up and the unit greeted (from the command
@@ -146,23 +135,23 @@ private:
     // Reads the file at path into the screens and shows Screen1, as Open does with the file
     // its dialog gives.
     void OpenFile(const std::string& path);
+    // The title bar's text (Windows-1252), and the session's copy of it.
+    void Retitle(const std::string& title);
 
-    // The current screen's text as last exchanged with the page, line ends as the document
-    // has them.
-    std::string m_strShownText;
-    // Tells the change listeners and the monitor; a next Send gone stale is composed again.
-    void MonitorNeedsRefresh(bool nextSendChanged);
+    // Shows what another client changed: the page is written only where it differs from
+    // what it was last given, so typing is never written over by its own echo.
+    void SessionChanged();
+    // What the page was last given, and whether it is being read or written now.
+    int m_shownScreen = 0;
+    ScreenContent m_shown;
+    bool m_bShownDirty = false;
+    std::string m_strShownMessage;
+    bool m_bExchanging = false;
     std::vector<DHtmlEventMapEntry> m_eventMap;
     std::vector<DHtmlKeyMapEntry> m_keyMap;
     std::unique_ptr<CRemoteControl> m_pRemote;
     std::unique_ptr<CAsRunLog> m_pAsRun;
     MessageMap m_messageMap;
-    std::map<int, std::function<void()>> m_changeListeners;
-    int m_nextListenerKey = 1;
-    // Why the last Send of the current screen did not go out, "" when it did.
-    std::string m_strSendRefusal;
-    // A Send of the current screen, as a Send or as the corner lists' resend.
-    void SendScreen(WriteKind kind, WriteOrigin origin, int cue = 0);
     // The strip's outer size: the stored one, unless it leaves no room for its text.
     QSize StripSize() const;
     // Who posted a command: the page is the strip while the window is one.

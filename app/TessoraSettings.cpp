@@ -37,12 +37,13 @@ void CTessoraDlg::CreatePort() {
     // file not read as written may have lost a port's mapping with the lines misread: a port
     // it does not map then opens nothing, rather than a device guessed from its name.
     const std::optional<std::string> misread = SettingsStore::CheckFile();
-    m_pPort.reset(new (std::nothrow) CPort(
+    std::unique_ptr<CPort> port(new (std::nothrow) CPort(
         PortDevices(SettingsStore().ReadPaths("Ports"), misread ? nullptr : m_unmappedPortDevice)));
-    if (!m_pPort) {
+    if (!port) {
         AfxMessageBox(kPortObjectFailed, MB_OK);
         std::exit(1);
     }
+    m_session.SetPort(std::move(port));
     if (misread) {
         const std::string detail =
             *misread + kMisreadSettings + SettingsStore::FileName() + ".bak.";
@@ -63,14 +64,14 @@ void CTessoraDlg::LoadSettings() {
     m_cues.Load(store);
     if (port && port->rfind("COM", 0) == 0) {
         const std::u16string wide = Utf16FromCp1252(*port);
-        m_pPort->SetPort(wide.c_str());
+        m_session.Port()->SetPort(wide.c_str());
     }
 }
 
 void CTessoraDlg::SaveSettings() {
-    if (!m_pPort) return;
+    if (!m_session.Port()) return;
     std::u16string name;
-    m_pPort->GetPortName(&name);
+    m_session.Port()->GetPortName(&name);
     SettingsStore store;
     store.WriteText("CommPort", Cp1252FromUtf16(name));
     store.WriteInt32("MinPosX", m_nMinPosX);

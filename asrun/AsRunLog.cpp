@@ -69,8 +69,7 @@ void CAsRunLog::Hear(const UnitWrite& write) {
         HearTick(write);
         return;
     }
-    const WindowState state = m_door.State();
-    m_file.Append(AsRunTimeOf(write.time).day, AsRunLine(write, state.port, state.device));
+    m_file.Append(AsRunTimeOf(write.time).day, AsRunLine(write, write.port, write.device));
 }
 
 void CAsRunLog::HearTick(const UnitWrite& write) {

@@ -1,8 +1,7 @@
 #include "CueDeck.h"
 
 #include <algorithm>
-
-#include "LineEnds.h"
+#include <utility>
 
 CueDeck::CueDeck(CWindowDoor& door) : m_door(door) {
     m_recordKey =
@@ -53,22 +52,16 @@ CueDeck::TakeResult CueDeck::Take(int number, bool replaceTyped) {
     if (number < 1 || number > static_cast<int>(m_cues.size())) return TakeResult::NoCue;
     if (m_door.Busy()) return TakeResult::Busy;
     const Cue& cue = m_cues[static_cast<std::size_t>(number - 1)];
-    if (!replaceTyped) {
-        // Unsaved text in the cue screen that no take put there was typed by hand.
-        const WindowState state = m_door.State();
-        const std::string shown =
-            BoxLineEnds(state.screens[static_cast<std::size_t>(m_screen - 1)].text);
-        if (state.modified && !shown.empty() && shown != m_lastPut) return TakeResult::HandTyped;
-    }
-    m_lastPut = cue.text;
-    m_door.PutScreen(m_screen, ScreenChange{cue.text, cue.dateCorner, cue.timeCorner},
-                     WriteOrigin::Cue);
-    m_door.SelectScreen(m_screen, WriteOrigin::Cue);
     const int count = static_cast<int>(m_cues.size());
-    m_next = number < count ? number + 1 : m_loop ? 1 : 0;
-    // The send's record puts the cue on air, and tells the listeners.
+    const int nextBefore = std::exchange(m_next, number < count ? number + 1 : m_loop ? 1 : 0);
+    // The record of the play puts the cue on air, and tells the listeners.
     const int onAirBefore = m_onAir;
-    m_door.SendCue(number);
+    if (m_door.Play(m_screen, ScreenContent{cue.text, cue.dateCorner, cue.timeCorner},
+                    WriteOrigin::Cue, number,
+                    replaceTyped) == CCaptionSession::PlayResult::HandTyped) {
+        m_next = nextBefore;
+        return TakeResult::HandTyped;
+    }
     if (m_onAir == onAirBefore) Changed();
     return TakeResult::Taken;
 }

@@ -38,7 +38,7 @@ public:
     int OnAir() const { return m_onAir; }
 
     enum class TakeResult { Taken, NoList, NoCue, Busy, HandTyped };
-    // Puts the cue's text and corners into the cue screen and sends it; the next marker
+    // Plays the cue's text and corners on the cue screen, as one command; the next marker
     // moves on past it. Text typed into the cue screen by hand and not saved is not written
     // over unless replaceTyped.
     TakeResult Take(int number, bool replaceTyped = false);
@@ -64,8 +64,6 @@ private:
     std::vector<Cue> m_cues;
     int m_next = 0;
     int m_onAir = 0;
-    // The text the last take put into the cue screen, as the text box holds it.
-    std::string m_lastPut;
     int m_recordKey = 0;
     std::map<int, std::function<void()>> m_listeners;
     int m_nextKey = 1;

@@ -40,6 +40,9 @@ struct UnitWrite {
     std::size_t sent = 0;
     // When the write was asked for.
     std::chrono::system_clock::time_point time;
+    // The port it went to (COM1..., UTF-8) and that port's device, "" without a port.
+    std::string port;
+    std::string device;
 };
 
 // What the unit shows now: nothing but stamps since the last clear, or a screen's text.

@@ -99,7 +99,7 @@ protected:
     }
     // A close request (Escape, the close box) through the dialog's own dispatch.
     void requestClose() { static_cast<QDialog&>(*w.dlg).reject(); }
-    bool closed() const { return w.dlg->m_pPort == nullptr; }
+    bool closed() const { return w.dlg->Session().Port() == nullptr; }
 
     // Text in screen 1, then screen 3 typed into and left current with no exchange with the
     // page since.
@@ -117,9 +117,9 @@ protected:
 
     WindowState state() {
         return {w.dlg->windowTitle(),
-                w.dlg->m_bDirty,
-                w.dlg->m_nScreen,
-                w.dlg->m_doc,
+                w.dlg->Session().Modified(),
+                w.dlg->Session().Screen() + 1,  // as the tabs number them
+                w.dlg->Session().Screens(),
                 page->page["scrText"].value,
                 page->page["divDirty"].innerText};
     }
@@ -190,11 +190,11 @@ TEST_F(FileCommands, OpenLeavesOutControlCharactersAndStrayCornersButNotOnDisk) 
     choices = {at("hostile.tso")};
     press("btnOpen");
     w.runPostedMessages();
-    EXPECT_EQ(w.dlg->m_doc.Text(0), "News[2J at ten");
+    EXPECT_EQ(w.dlg->Session().Screens().Text(0), "News[2J at ten");
     EXPECT_EQ(page->page["scrText"].value, "News[2J at ten");
     EXPECT_EQ(page->page["cmbDate"].selectedIndex, 0) << "a corner of 7 reads as None";
     EXPECT_EQ(page->page["cmbTime"].selectedIndex, 3);
-    EXPECT_FALSE(w.dlg->m_bDirty);
+    EXPECT_FALSE(w.dlg->Session().Modified());
     CTessoraFile onDisk;
     ASSERT_TRUE(LoadDocument(at("hostile.tso"), onDisk));
     EXPECT_EQ(onDisk, hostile) << "the file keeps its bytes until saved";
@@ -299,7 +299,7 @@ TEST_F(FileCommands, AFailedWriteKeepsTheTitleTheFlagAndTheEarlierFile) {
     EXPECT_EQ(w.boxes,
               (Boxes{{"Disk full while accessing " + at("news.tso") + ".", MB_OK | MB_ICONSTOP}}));
     EXPECT_EQ(w.dlg->windowTitle(), title);
-    EXPECT_TRUE(w.dlg->m_bDirty);
+    EXPECT_TRUE(w.dlg->Session().Modified());
     EXPECT_FALSE(page->page["divDirty"].innerText.isEmpty()) << "the page still shows a change";
     EXPECT_EQ(ReadAll(folder / "news.tso"), "earlier");
     EXPECT_EQ(strays({"news.tso"}), std::vector<std::string>{});
@@ -320,7 +320,7 @@ TEST_F(FileCommands, FilesTheOperatorMayNotWriteAreRefused) {
             choices = {at(target)};
             w.dlg->SendMessage(UWM_FILE_SAVE);
             if (w.boxes != Boxes{kSaveFailedBox}) return 1;
-            if (w.dlg->windowTitle() != title || !w.dlg->m_bDirty) return 2;
+            if (w.dlg->windowTitle() != title || !w.dlg->Session().Modified()) return 2;
             return 0;
         });
         EXPECT_EQ(result, 0) << target;

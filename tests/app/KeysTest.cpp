@@ -46,10 +46,10 @@ TEST_F(Keys, EachKeyRunsTheCommandOfItsButtonOrTab) {
     };
     for (const auto& [chord, control] : keyAndControl) {
         const auto byMouse = commandsOf([&] { w.view->fire(control, "mousedown"); });
-        const std::int32_t screenByMouse = w.dlg->m_nScreen;
-        w.dlg->m_nScreen = 2;
+        const int screenByMouse = w.dlg->Session().Screen();
+        w.dlg->Session().Select(1);
         EXPECT_EQ(commandsOfKey(chord), byMouse) << chord;
-        EXPECT_EQ(w.dlg->m_nScreen, screenByMouse) << chord;
+        EXPECT_EQ(w.dlg->Session().Screen(), screenByMouse) << chord;
     }
     EXPECT_EQ(commandsOfKey("F2"), std::vector<unsigned>{UWM_TOGGLE_MONITOR});
     EXPECT_FALSE(w.view->pressKey("Ctrl+Shift+N")) << "only the exact chord is taken";
@@ -62,7 +62,7 @@ TEST_F(Keys, EachKeyRunsTheCommandOfItsButtonOrTab) {
               QStringList({"Ctrl+Return", "Ctrl+1", "Ctrl+2", "Ctrl+3", "Ctrl+4", "F2",
                            "Ctrl+Space", "Ctrl+Down", "Ctrl+Up", "F3"}));
     EXPECT_EQ(commandsOfKey("Ctrl+3"), std::vector<unsigned>{UWM_SELECT_SCREEN});
-    EXPECT_EQ(w.dlg->m_nScreen, 4);
+    EXPECT_EQ(w.dlg->Session().Screen(), 3);
     // The cue list's keys put a cue on the picture from the strip too.
     EXPECT_EQ(commandsOfKey("Ctrl+Space"), std::vector<unsigned>{UWM_CUE_TAKE});
     EXPECT_EQ(commandsOfKey("Ctrl+Up"), std::vector<unsigned>{UWM_CUE_MOVE});

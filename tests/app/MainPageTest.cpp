@@ -85,7 +85,7 @@ TEST_F(MainPage, TypedTextComesBackWhenItsTabIsPressedAgain) {
     EXPECT_EQ(value("scrText"), "");
     press("Screen1");
     EXPECT_TRUE(WaitUntil([&] { return value("scrText") == "On screen one"; }));
-    EXPECT_EQ(dlg->m_doc.Text(0), "On screen one");
+    EXPECT_EQ(dlg->Session().Screens().Text(0), "On screen one");
 }
 
 TEST_F(MainPage, AnyButtonOnALabelRunsItsCommandButPicturesAndLogoDoNothing) {
@@ -106,7 +106,7 @@ TEST_F(MainPage, AnyButtonOnALabelRunsItsCommandButPicturesAndLogoDoNothing) {
     // The next press's command is the first to run: neither of those posted one.
     press("Screen3", Qt::MiddleButton);
     EXPECT_EQ(done, 1);
-    EXPECT_EQ(dlg->m_nScreen, 4);
+    EXPECT_EQ(dlg->Session().Screen(), 3);
     EXPECT_FALSE(dlg->m_bMiniMode);
     press("tagToggle", Qt::RightButton);
     EXPECT_TRUE(dlg->m_bMiniMode);
@@ -119,10 +119,10 @@ TEST_F(MainPage, TheMiniPageAndBackShowTheSameScreen) {
     probe->js(
         "var s = document.getElementById('cmbTime'); s.selectedIndex = 3;"
         "s.dispatchEvent(new Event('change'));");
-    ASSERT_TRUE(WaitUntil([&] { return dlg->m_doc.TimeCorner(1) == 3; }));
+    ASSERT_TRUE(WaitUntil([&] { return dlg->Session().Screens().TimeCorner(1) == 3; }));
     // Whatever the line says over it, the message line holds a text to carry across.
     dlg->ShowNotice("A message");
-    const std::string message = dlg->m_strMessage;
+    const std::string message = dlg->Session().Message();
     ASSERT_FALSE(message.empty());
     press("btnToggle");
     ASSERT_TRUE(WaitUntil([&] { return ready == 2; })) << "the strip's page never taken up";
@@ -133,8 +133,8 @@ TEST_F(MainPage, TheMiniPageAndBackShowTheSameScreen) {
     EXPECT_FALSE(dlg->m_bMiniMode);
     ASSERT_TRUE(WaitUntil([&] { return ready == 3; })) << "the main page never came back";
     EXPECT_TRUE(value("scrText") == "Second")
-        << "document holds [" << dlg->m_doc.Text(1) << "], page shows ["
-        << value("scrText").toStdString() << "], screen " << dlg->m_nScreen;
+        << "document holds [" << dlg->Session().Screens().Text(1) << "], page shows ["
+        << value("scrText").toStdString() << "], screen " << dlg->Session().Screen();
     EXPECT_EQ(tab(2), kSelected);
     EXPECT_EQ(chosen("cmbTime"), "Bottom Left");
     EXPECT_EQ(probe->js("document.getElementById('divDirty').innerText").toString(), "dirty");

@@ -44,7 +44,8 @@ protected:
     // Waits for every byte sent so far to reach the line and the monitor.
     bool unitShowsTheLine() {
         return WaitUntil([&] {
-            return w.dlg->m_pPort->QueuedBytes() == 0 && onTheUnit() == Decoded(line.received());
+            return w.dlg->Session().Port()->QueuedBytes() == 0 &&
+                   onTheUnit() == Decoded(line.received());
         });
     }
 

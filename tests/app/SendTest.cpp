@@ -64,7 +64,7 @@ TEST_F(SendOnALine, SendClearsThenLaysTheTextOut) {
     page->type("scrText", "Hello\nWorld");
     press("btnSend");
     EXPECT_EQ(next(32), "{A19{C0000Hello{C0001World{C0002");
-    EXPECT_EQ(w.dlg->m_doc.Text(0), "Hello\nWorld") << "Send reads the page first";
+    EXPECT_EQ(w.dlg->Session().Screens().Text(0), "Hello\nWorld") << "Send reads the page first";
 }
 
 TEST_F(SendOnALine, ACornerChangeResendsWithTheStampAndMarksTheSet) {
@@ -73,9 +73,9 @@ TEST_F(SendOnALine, ACornerChangeResendsWithTheStampAndMarksTheSet) {
     w.runPostedMessages();
     const std::string sent = next(4 + 14 + 28);
     EXPECT_TRUE(Matches(sent, "{A19{C0000##/##/##{C0001Hello{C0002World{C0003")) << sent;
-    EXPECT_TRUE(w.dlg->m_bDirty);
+    EXPECT_TRUE(w.dlg->Session().Modified());
     EXPECT_EQ(page->page["divDirty"].innerText, "dirty");
-    EXPECT_EQ(w.dlg->m_doc.DateCorner(0), 1);
+    EXPECT_EQ(w.dlg->Session().Screens().DateCorner(0), 1);
 }
 
 TEST_F(SendOnALine, ClearKeepsTheStampsAndLeavesTheScreenAlone) {
@@ -85,12 +85,12 @@ TEST_F(SendOnALine, ClearKeepsTheStampsAndLeavesTheScreenAlone) {
     w.runPostedMessages();
     // Each corner change sends the screen, both after both corners were picked.
     next(2 * (4 + 14 + 15 + 6 + 5 + 6));
-    w.dlg->m_strMessage = "kept";
+    w.dlg->Session().ShowNotice("kept");
     press("btnClear");
     const std::string sent = next(4 + 14 + 15);
     EXPECT_TRUE(Matches(sent, "{A19{C3500##/##/##{C4300 ##:##:##")) << sent;
-    EXPECT_EQ(w.dlg->m_doc.Text(0), "stays");
-    EXPECT_EQ(w.dlg->m_strMessage, "kept") << "Clear does not touch the message line";
+    EXPECT_EQ(w.dlg->Session().Screens().Text(0), "stays");
+    EXPECT_EQ(w.dlg->Session().Message(), "kept") << "Clear does not touch the message line";
 }
 
 TEST_F(SendOnALine, AnOverlongTextWarnsUntilTheNextSend) {
@@ -113,19 +113,17 @@ TEST_F(SendOnALine, AnOverlongTextWarnsUntilTheNextSend) {
     EXPECT_EQ(page->page["divMessage"].innerText, "");
 }
 
-TEST_F(SendOnALine, OperatorBracesGoOutUnchangedAndAStrayScreenSendsNothingButRows) {
+TEST_F(SendOnALine, OperatorBracesGoOutUnchanged) {
     page->type("scrText", "{A19{C0510x");
     press("btnSend");
     EXPECT_EQ(next(4 + 6 + 11 + 6), "{A19{C0000{A19{C0510x{C0001");
-    w.dlg->m_nScreen = 7;
-    w.dlg->SendMessage(UWM_SEND);
-    EXPECT_EQ(next(16), "{A19{C0000{C0001");
 }
 
 TEST_F(SendOnALine, TicksStampTheCurrentScreensCornersOnly) {
     w.dlg->OnTimer(IDT_STAMP);
     EXPECT_EQ(nothingMore(), "") << "both corners None: a tick writes nothing";
-    w.dlg->m_doc.TimeCorner(1) = 4;  // Screen2 has a time stamp; it is not yet shown
+    w.dlg->Session().Put(2, ScreenChange{{}, {}, 4},
+                         WriteOrigin::Cue);  // Screen2 has a time stamp; it is not yet shown
     page->fire("Screen2", "mousedown");
     w.runPostedMessages();
     w.dlg->OnTimer(IDT_STAMP);
@@ -139,7 +137,7 @@ TEST_F(SendOnALine, ATickReadsTheTimeZoneAgain) {
     const std::optional<std::string> zone = was ? std::optional<std::string>(was) : std::nullopt;
     setenv("TZ", "UTC0", 1);
     tzset();
-    w.dlg->m_doc.TimeCorner(0) = 1;
+    w.dlg->Session().Put(1, ScreenChange{{}, {}, 1}, WriteOrigin::Cue);
     w.dlg->OnTimer(IDT_STAMP);
     const std::string utc = next(14);
     // Half an hour ahead, and nothing else tells the C library to look.
@@ -206,7 +204,7 @@ TEST_F(SendOnALine, TheLineTakesTheComposedFrameAndTheRecordSaysSo) {
         EXPECT_TRUE(send.bytes == frame(at) || send.bytes == frame(at - 1)) << send.bytes;
         EXPECT_EQ(w.dlg->OnAir().Now().text, text);
     }
-    EXPECT_EQ(w.dlg->m_strMessage, kTooLong);
+    EXPECT_EQ(w.dlg->Session().Message(), kTooLong);
 }
 
 // An as-run log that cannot be written (its folder would be under a device) costs the
@@ -220,7 +218,7 @@ TEST(AsRunNotice, AnUnwritableLogIsSaidOnTheMessageLineAndSendsGoOn) {
     const bool greeted = w.startOnLine(line);
     ::setenv("XDG_STATE_HOME", home.c_str(), 1);
     ASSERT_TRUE(greeted);
-    EXPECT_EQ(w.dlg->m_strMessage, "As-run log not written: Not a directory");
+    EXPECT_EQ(w.dlg->Session().Message(), "As-run log not written: Not a directory");
     std::string lines;
     for (int i = 0; i < 20; ++i) lines += "row " + std::to_string(i) + "\n";
     w.view->type("scrText", QString::fromStdString(lines));
@@ -233,7 +231,7 @@ TEST(AsRunNotice, AnUnwritableLogIsSaidOnTheMessageLineAndSendsGoOn) {
     for (int send = 0; send < 3; ++send) {
         w.view->fire("btnSend", "mousedown");
         w.runPostedMessages();
-        EXPECT_EQ(w.dlg->m_strMessage, kTooLong);
+        EXPECT_EQ(w.dlg->Session().Message(), kTooLong);
     }
     ASSERT_TRUE(WaitUntil([&] {
         w.dlg->UnitDisplay();
@@ -252,13 +250,14 @@ TEST(AsRunNotice, TheNoticeGoesWhenTheLogIsWrittenAgain) {
     FakeLine line;
     MainWindowFixture w;
     ASSERT_TRUE(w.startOnLine(line));
-    EXPECT_EQ(w.dlg->m_strMessage, "As-run log not written: it is a folder, not a day file");
+    EXPECT_EQ(w.dlg->Session().Message(), "As-run log not written: it is a folder, not a day file");
     std::filesystem::remove(day);
     w.view->type("scrText", "Hello");
     w.view->fire("btnSend", "mousedown");
     w.runPostedMessages();
     // The log hears the Send once the line has taken it.
-    EXPECT_TRUE(WaitUntil([&] { return w.dlg->m_strMessage.empty(); })) << w.dlg->m_strMessage;
+    EXPECT_TRUE(WaitUntil([&] { return w.dlg->Session().Message().empty(); }))
+        << w.dlg->Session().Message();
     EXPECT_TRUE(std::filesystem::is_regular_file(day));
 }
 
@@ -342,7 +341,7 @@ TEST(RemoteSend, ASendTheQueueHasNoRoomForIsNotDoneAndSaysWhy) {
     const std::string why = "Send not made: the line is still busy with the last one";
     EXPECT_EQ(codes, (std::vector<int>{200, 200, 200, 200, 503}));
     EXPECT_EQ(body, "{\"error\":\"" + why + "\"}");
-    EXPECT_EQ(w.dlg->m_strMessage, why);
+    EXPECT_EQ(w.dlg->Session().Message(), why);
     EXPECT_EQ(w.view->page["divMessage"].innerText.toStdString(), why);
 
     // Writes are recorded in order once the line has let go of them: the refused one after
@@ -352,7 +351,7 @@ TEST(RemoteSend, ASendTheQueueHasNoRoomForIsNotDoneAndSaysWhy) {
     EXPECT_EQ(w.dlg->OnAir().Now().text.substr(0, 3), "ddd") << "the fourth stays on air";
     const std::string all = kGreetedLine + taken;
     ASSERT_EQ(line.received(all.size(), std::chrono::seconds(30)), all);
-    ASSERT_TRUE(WaitUntil([&] { return w.dlg->m_pPort->QueuedBytes() == 0; }));
+    ASSERT_TRUE(WaitUntil([&] { return w.dlg->Session().Port()->QueuedBytes() == 0; }));
     EXPECT_EQ(line.received(all.size() + 1, std::chrono::milliseconds(100)), all)
         << "a fifth Send cut short would have queued its clear behind the fourth";
 }

@@ -18,13 +18,13 @@ constexpr char kOpenPortFailed[] = "Could not open port - please check settings!
 
 std::u16string portName(CTessoraDlg& dlg) {
     std::u16string name;
-    dlg.m_pPort->GetPortName(&name);
+    dlg.Session().Port()->GetPortName(&name);
     return name;
 }
 
 bool isOpen(CTessoraDlg& dlg) {
     int open = 0;
-    dlg.m_pPort->IsOpen(&open);
+    dlg.Session().Port()->IsOpen(&open);
     return open != 0;
 }
 
@@ -59,7 +59,7 @@ TEST_F(Startup, FirstRunUsesTheDefaultsAndStoresAllFiveValuesAtClose) {
     EXPECT_FALSE(w.dlg->HasTimer(IDT_STAMP));
 
     w.dlg->OnCancel();
-    EXPECT_EQ(w.dlg->m_pPort, nullptr);
+    EXPECT_EQ(w.dlg->Session().Port(), nullptr);
     EXPECT_EQ(ReadSetting("CommPort").toString(), "COM1");
     EXPECT_EQ(ReadSetting("MinPosX").toInt(), 0);
     EXPECT_EQ(ReadSetting("MinPosY").toInt(), 0);
@@ -165,7 +165,7 @@ TEST_F(Startup, ASettingsFileThatDoesNotReadAsWrittenOpensNoGuessedPortAndIsKept
         w.dlg->m_unmappedPortDevice = [&](const std::u16string&) { return fallback.device(); };
         w.start();
         EXPECT_FALSE(isOpen(*w.dlg)) << c.line;
-        EXPECT_EQ(w.dlg->m_pPort->DevicePath(), "") << c.line;
+        EXPECT_EQ(w.dlg->Session().Port()->DevicePath(), "") << c.line;
         EXPECT_EQ(fallback.received(1, std::chrono::milliseconds(200)), "") << c.line;
         ASSERT_FALSE(w.details.empty()) << c.line;
         EXPECT_NE(w.details.front().find(SettingsFile().toStdString() + c.line), std::string::npos)
@@ -195,7 +195,7 @@ TEST_F(Startup, AnOpenPortIsGreetedThenClearedAndTheClockStarts) {
 
     w.dlg->OnCancel();
     EXPECT_FALSE(w.dlg->HasTimer(IDT_STAMP));
-    EXPECT_EQ(w.dlg->m_pPort, nullptr);
+    EXPECT_EQ(w.dlg->Session().Port(), nullptr);
 }
 
 // A file named on the command line opens from the window's loop, after the start-up boxes,
@@ -228,16 +228,16 @@ TEST_F(Startup, AStartFileOpensFromTheLoopWithOpensOwnBoxes) {
         w.dlg->m_strStartFile = dir + "/" + c.file;
         w.start();
         EXPECT_EQ(w.boxes, decltype(c.boxes){portBox}) << c.file << ": nothing before the loop";
-        EXPECT_EQ(w.dlg->m_doc.m_strText1, "") << c.file;
+        EXPECT_EQ(w.dlg->Session().Screens().m_strText1, "") << c.file;
         w.runPostedMessages();
         w.runPostedMessages();
         EXPECT_EQ(w.boxes, c.boxes) << c.file << ": opened once";
-        EXPECT_EQ(w.dlg->m_doc.m_strText1, c.text) << c.file;
-        EXPECT_EQ(w.dlg->m_doc.m_nTime1, c.text.empty() ? 0 : 1) << c.file;
+        EXPECT_EQ(w.dlg->Session().Screens().m_strText1, c.text) << c.file;
+        EXPECT_EQ(w.dlg->Session().Screens().m_nTime1, c.text.empty() ? 0 : 1) << c.file;
         EXPECT_EQ(w.dlg->windowTitle(), c.title) << c.file;
         EXPECT_EQ(w.view->page["scrText"].value, QString::fromStdString(c.text)) << c.file;
         EXPECT_EQ(w.view->page["cmbDate"].selectedIndex, c.text.empty() ? 0 : 4) << c.file;
-        EXPECT_FALSE(w.dlg->m_bDirty) << c.file;
+        EXPECT_FALSE(w.dlg->Session().Modified()) << c.file;
     }
 }
 

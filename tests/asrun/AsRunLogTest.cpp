@@ -17,14 +17,8 @@ namespace {
 
 using namespace std::chrono_literals;
 
-// A window with a port and an on-air record, and nothing else.
-class FakeDoor : public StandInDoor {
-public:
-    FakeDoor() {
-        state.port = "COM2";
-        state.device = "/dev/pts/7";
-    }
-};
+// A window with an on-air record, and nothing else: the port comes with each write.
+using FakeDoor = StandInDoor;
 
 std::vector<QJsonObject> ReadDay(const std::filesystem::path& folder, const std::string& day) {
     std::ifstream in(folder / (day + ".jsonl"));
@@ -46,6 +40,8 @@ UnitWrite Write(WriteKind kind, WriteOrigin origin, int screen,
     write.origin = origin;
     write.screen = screen;
     write.time = time;
+    write.port = "COM2";
+    write.device = "/dev/pts/7";
     return write;
 }
 
@@ -57,7 +53,7 @@ TEST(AsRunLog, EachWriteIsOneLineReadBackWithItsFields) {
     FakeDoor door;
     CAsRunLog log(door, folder.path);
     const auto now = std::chrono::system_clock::now();
-    OnAirRecord& record = door.OnAir();
+    OnAirRecord& record = door.record;
     record.Record(Write(WriteKind::Greeting, kProgram, 0, now));
     UnitWrite send = Write(WriteKind::Send, WriteOrigin::Key, 2, now);
     send.text = "Say \"hi\" \\ \x80 5\tx\x01\x7F\r\nline2 \xE9";
@@ -144,7 +140,7 @@ TEST(AsRunLog, ClockJumpsAreToldOnceAndOrdinaryTicksNever) {
         const std::chrono::system_clock::time_point change =
             std::chrono::sys_days{std::chrono::year{2026} / 10 / 25} + 1h;
         for (const auto at : {change - 2s, change - 1s, change, change + 1s})
-            door.OnAir().Record(Write(WriteKind::Tick, kProgram, 1, at));
+            door.record.Record(Write(WriteKind::Tick, kProgram, 1, at));
     }
     oldZone ? ::setenv("TZ", kept.c_str(), 1) : ::unsetenv("TZ");
     ::tzset();
@@ -170,11 +166,11 @@ TEST(AsRunLog, TheNoticeGoesWhenTheLogIsWrittenAgain) {
     std::filesystem::create_directories(day);
     CAsRunLog log(door, folder.path);
     ::testing::internal::CaptureStderr();
-    door.OnAir().Record(Write(WriteKind::Clear, kProgram, 1, now));
-    door.OnAir().Record(Write(WriteKind::Clear, kProgram, 1, now));
+    door.record.Record(Write(WriteKind::Clear, kProgram, 1, now));
+    door.record.Record(Write(WriteKind::Clear, kProgram, 1, now));
     std::filesystem::remove(day);
-    door.OnAir().Record(Write(WriteKind::Clear, kProgram, 1, now));
-    door.OnAir().Record(Write(WriteKind::Clear, kProgram, 1, now));
+    door.record.Record(Write(WriteKind::Clear, kProgram, 1, now));
+    door.record.Record(Write(WriteKind::Clear, kProgram, 1, now));
     ::testing::internal::GetCapturedStderr();
     const std::string notice = "As-run log not written: it is a folder, not a day file";
     EXPECT_EQ(door.told, (std::vector<std::string>{"show " + notice, "drop " + notice}));

@@ -15,6 +15,8 @@ public:
     WindowState state;
     bool busy = false;
     std::map<int, std::function<void()>> listeners;
+    // What the tests record as written; the clients only listen.
+    OnAirRecord record;
 
     bool Busy() const override { return busy; }
     void SelectScreen(int, WriteOrigin) override {}
@@ -22,10 +24,13 @@ public:
     void Send(WriteOrigin) override {}
     void Clear(WriteOrigin) override {}
     void ShowNotice(const std::string&) override {}
+    CCaptionSession::PlayResult Play(int, const ScreenContent&, WriteOrigin, int, bool) override {
+        return CCaptionSession::PlayResult::Played;
+    }
     WindowState State() override { return state; }
     SendPreview NextSend() override { return {}; }
     const CCaptionDisplay& UnitDisplay() override { return m_unit; }
-    OnAirRecord& OnAir() override { return m_onAir; }
+    OnAirListening& OnAir() override { return m_listening; }
     int ListenForChanges(std::function<void()> listener) override {
         listeners[++m_lastKey] = std::move(listener);
         return m_lastKey;
@@ -40,6 +45,6 @@ public:
 
 private:
     CCaptionDisplay m_unit;
-    OnAirRecord m_onAir;
+    OnAirListening m_listening{record};
     int m_lastKey = 0;
 };

@@ -26,10 +26,18 @@ public:
         state.screens[static_cast<std::size_t>(screen - 1)].text = *change.text;
     }
     void Send(WriteOrigin origin) override { Write(WriteKind::Send, origin, 0); }
-    void SendCue(int cue) override {
-        calls.push_back("send " + std::to_string(cue));
-        Write(WriteKind::Send, WriteOrigin::Cue, cue);
+    // A play refused as the session refuses text typed by hand, when handTyped says so.
+    CCaptionSession::PlayResult Play(int screen, const ScreenContent& content, WriteOrigin origin,
+                                     int cue, bool replaceTyped) override {
+        if (handTyped && !replaceTyped) return CCaptionSession::PlayResult::HandTyped;
+        calls.push_back("play " + std::to_string(screen) + " " + content.text + " " +
+                        std::to_string(content.dateCorner) + std::to_string(content.timeCorner) +
+                        " cue " + std::to_string(cue) +
+                        (origin == WriteOrigin::Cue ? "" : " (not a cue)"));
+        Write(WriteKind::Send, origin, cue);
+        return CCaptionSession::PlayResult::Played;
     }
+    bool handTyped = false;
     void Clear(WriteOrigin origin) override { Write(WriteKind::Clear, origin, 0); }
 
     void Write(WriteKind kind, WriteOrigin origin, int cue) {
@@ -37,7 +45,7 @@ public:
         write.kind = kind;
         write.origin = origin;
         write.cue = cue;
-        OnAir().Record(write);
+        record.Record(write);
     }
 };
 
@@ -63,13 +71,14 @@ TEST(CueDeck, TakesInOrderIntoTheCueScreenAndStopsOrWrapsAtTheEnd) {
     deck.Replace("/show.csv", Cues(3), false);
     EXPECT_EQ(deck.Next(), 1);
     for (int i = 0; i < 3; ++i) EXPECT_EQ(deck.TakeNext(), CueDeck::TakeResult::Taken);
-    EXPECT_EQ(door.calls, (std::vector<std::string>{"put 4 Cue 1 11", "select 4", "send 1",
-                                                    "put 4 Cue 2 21", "select 4", "send 2",
-                                                    "put 4 Cue 3 31", "select 4", "send 3"}));
+    EXPECT_EQ(door.calls,
+              (std::vector<std::string>{"play 4 Cue 1 11 cue 1", "play 4 Cue 2 21 cue 2",
+                                        "play 4 Cue 3 31 cue 3"}))
+        << "a take is one command";
     EXPECT_EQ(deck.OnAir(), 3);
     EXPECT_EQ(deck.Next(), 0);
     EXPECT_EQ(deck.TakeNext(), CueDeck::TakeResult::NoCue);
-    EXPECT_EQ(door.calls.size(), 9u);
+    EXPECT_EQ(door.calls.size(), 3u);
     EXPECT_GE(told, 4);
 
     // Anything else sent puts the cue off air; a tick does not.
@@ -82,8 +91,7 @@ TEST(CueDeck, TakesInOrderIntoTheCueScreenAndStopsOrWrapsAtTheEnd) {
     deck.SetLoop(true);
     deck.SetScreen(2);
     EXPECT_EQ(deck.Take(3), CueDeck::TakeResult::Taken);
-    EXPECT_EQ(door.calls.back(), "send 3");
-    EXPECT_EQ(door.calls[door.calls.size() - 3], "put 2 Cue 3 31");
+    EXPECT_EQ(door.calls.back(), "play 2 Cue 3 31 cue 3");
     EXPECT_EQ(deck.Next(), 1);
     deck.MoveNext(-1);
     EXPECT_EQ(deck.Next(), 3);
@@ -129,24 +137,21 @@ TEST(CueDeck, AReloadKeepsTheMarkersByNumberAndTellsWhatChanged) {
     EXPECT_EQ(deck.OnAir(), 0);
 }
 
-TEST(CueDeck, UnsavedTextTypedIntoTheCueScreenIsNotWrittenOverUnasked) {
+// Whether text was typed by hand is the session's to tell (its own tests); the deck keeps
+// its markers when the play is refused, and asks again to replace.
+TEST(CueDeck, APlayRefusedForTextTypedByHandLeavesTheMarkers) {
     FakeDoor door;
     CueDeck deck(door);
     deck.Replace("/show.csv", Cues(3), false);
-    // Saved text in the cue screen is in its file: a take may replace it.
-    door.state.screens[3].text = "Credits";
     EXPECT_EQ(deck.TakeNext(), CueDeck::TakeResult::Taken);
-    // The take's own text, line ends as the file has them, is no text typed by hand.
-    door.state.modified = true;
-    door.state.screens[3].text = "Cue 1";
-    EXPECT_EQ(deck.TakeNext(), CueDeck::TakeResult::Taken);
-    door.state.screens[3].text = "Cue 2 and a word typed\r\non air";
-    const std::size_t calls = door.calls.size();
+    door.handTyped = true;
     EXPECT_EQ(deck.TakeNext(), CueDeck::TakeResult::HandTyped);
-    EXPECT_EQ(door.calls.size(), calls);
-    EXPECT_EQ(deck.Next(), 3);
+    EXPECT_EQ(door.calls.size(), 1u);
+    EXPECT_EQ(deck.Next(), 2);
+    EXPECT_EQ(deck.OnAir(), 1);
     EXPECT_EQ(deck.TakeNext(true), CueDeck::TakeResult::Taken);
-    EXPECT_EQ(door.calls.back(), "send 3");
+    EXPECT_EQ(door.calls.back(), "play 4 Cue 2 21 cue 2");
+    EXPECT_EQ(deck.Next(), 3);
 }
 
 }  // namespace

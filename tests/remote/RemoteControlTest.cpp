@@ -29,6 +29,14 @@ public:
     }
     void Send(WriteOrigin origin) override { Note("send", origin); }
     void Clear(WriteOrigin origin) override { Note("clear", origin); }
+    CCaptionSession::PlayResult Play(int screen, const ScreenContent& content, WriteOrigin origin,
+                                     int cue, bool) override {
+        Note("play " + std::to_string(screen) + " [" + content.text + "] " +
+                 std::to_string(content.dateCorner) + " " + std::to_string(content.timeCorner) +
+                 " cue " + std::to_string(cue),
+             origin);
+        return CCaptionSession::PlayResult::Played;
+    }
     SendPreview NextSend() override { return PreviewSend("Next", 0, 0, 0); }
 
 private:
@@ -69,7 +77,7 @@ TEST(RemoteControl, StatusSpeaksUtf8) {
     send.origin = WriteOrigin::Key;
     send.screen = 2;
     send.text = "\x80 5";
-    door.OnAir().Record(send);
+    door.record.Record(send);
     const Status status = RemoteControl(door).CurrentStatus();
     EXPECT_FALSE(status.onAir.cleared);
     EXPECT_EQ(status.onAir.content.text, "\xE2\x82\xAC 5");
@@ -100,7 +108,7 @@ TEST(RemoteControl, PushTellsWhatChangedWhileSomeoneListens) {
     door.Changed();
     UnitWrite tick;
     tick.kind = WriteKind::Tick;
-    door.OnAir().Record(tick);
+    door.record.Record(tick);
     EXPECT_TRUE(told.empty());
 
     door.state.screen = 3;
@@ -121,13 +129,13 @@ TEST(RemoteControl, PushTellsWhatChangedWhileSomeoneListens) {
     send.screen = 3;
     send.text = "\x80 5\r\n\"x\"";
     send.timeCorner = 2;
-    door.OnAir().Record(send);
+    door.record.Record(send);
     send.taken = false;
-    door.OnAir().Record(send);
+    door.record.Record(send);
     UnitWrite clear;
     clear.kind = WriteKind::Clear;
     clear.origin = WriteOrigin::Key;
-    door.OnAir().Record(clear);
+    door.record.Record(clear);
     ASSERT_EQ(told.size(), 7u);
     EXPECT_EQ(told[0], R"({"screen":3,"type":"screen"})");
     EXPECT_EQ(told[1], R"({"modified":true,"type":"modified"})");
@@ -151,7 +159,7 @@ TEST(RemoteControl, PushTellsWhatChangedWhileSomeoneListens) {
     EXPECT_TRUE(door.listeners.empty());
     door.state.screen = 1;
     door.Changed();
-    door.OnAir().Record(send);
+    door.record.Record(send);
     EXPECT_EQ(told.size(), 6u);
 }
 
@@ -211,8 +219,7 @@ TEST(RemoteControl, CueCallsRunTheListOrSayWhyNot) {
     ASSERT_FALSE(told.empty());
     EXPECT_EQ(told.back().rfind(R"({"type":"cue",)", 0), 0u) << told.back();
     EXPECT_NE(told.back().find(R"("next":2)"), std::string::npos) << told.back();
-    EXPECT_EQ(door.calls, (std::vector<std::string>{"put 4 [Gr\xFC\xDF] 0 2 (not remote)",
-                                                    "select 4 (not remote)", "send (not remote)"}));
+    EXPECT_EQ(door.calls, (std::vector<std::string>{"play 4 [Gr\xFC\xDF] 0 2 cue 1 (not remote)"}));
     EXPECT_EQ(refusal(take), "answered");
     EXPECT_EQ(refusal(take), "409 the list is at its end");
     door.busy = true;

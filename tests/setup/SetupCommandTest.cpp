@@ -70,7 +70,7 @@ TEST(SetupCommand, GreetsThePortChosenLastWhicheverWayTheDialogEnds) {
         });
 
         EXPECT_FALSE(clockDuringDialog);
-        EXPECT_EQ(givenPort, w.dlg->m_pPort.get());
+        EXPECT_EQ(givenPort, w.dlg->Session().Port());
         EXPECT_EQ(givenParent, w.dlg.get());
         EXPECT_EQ(g_pSetupDlg, nullptr) << "the dialog is released after its run";
         // A line that is not greeted gets nothing more: waiting for one byte times out.
@@ -116,11 +116,12 @@ TEST(SetupCommand, LeavesALostLineTriedUntilItIsBack) {
         MainWindowFixture w;
         w.start();
         ASSERT_EQ(first.received(kGreeting.size(), std::chrono::seconds(10)), kGreeting);
-        w.dlg->m_doc.DateCorner(0) = 1;
+        w.dlg->Session().Put(1, ScreenChange{{}, 1, {}}, WriteOrigin::Cue);
 
         first.hangUp();
         ::unlink(link.c_str());
-        ASSERT_TRUE(WaitUntil([&] { return w.dlg->m_pPort->State() == CPort::LineState::Lost; }));
+        ASSERT_TRUE(
+            WaitUntil([&] { return w.dlg->Session().Port()->State() == CPort::LineState::Lost; }));
         w.boxes.clear();
         RunSetup(w, c.choices, c.byCloseBox);
 

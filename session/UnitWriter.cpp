@@ -1,21 +1,30 @@
 #include "UnitWriter.h"
 
-#include <chrono>
 #include <cstdint>
 #include <optional>
 
+#include "Cp1252.h"
 #include "TransmitRing.h"
 
 namespace {
 
 // How often the line is looked at while a write is held: what went on air is told soon after.
-constexpr int kSettleMs = 20;
+constexpr std::chrono::milliseconds kSettle{20};
 
 }  // namespace
 
-CUnitWriter::CUnitWriter(std::unique_ptr<CPort>& port) : m_port(port) {
-    m_settle.setInterval(kSettleMs);
-    QObject::connect(&m_settle, &QTimer::timeout, [this] { FoldSent(); });
+std::string PortNameOf(const CPort& port) {
+    std::u16string name;
+    port.GetPortName(&name);
+    // A port's name comes from the settings in Windows-1252.
+    return Utf8FromCp1252(Cp1252FromUtf16(name));
+}
+
+CUnitWriter::CUnitWriter(std::unique_ptr<CPort>& port, const SessionClock& clock)
+    : m_port(port), m_clock(clock) {}
+
+CUnitWriter::~CUnitWriter() {
+    *m_alive = false;
 }
 
 bool CUnitWriter::Send(std::string_view text) {
@@ -43,7 +52,11 @@ std::error_code CUnitWriter::Room(const std::vector<std::string_view>& pieces) {
 }
 
 std::error_code CUnitWriter::Write(UnitWrite write, const std::vector<std::string_view>& pieces) {
-    write.time = std::chrono::system_clock::now();
+    write.time = m_clock.now();
+    if (m_port) {
+        write.port = PortNameOf(*m_port);
+        write.device = m_port->DevicePath();
+    }
     std::error_code refused = Room(pieces);
     CPort* const port = m_port.get();
     const std::uint64_t from = port ? port->WrittenCount() : 0;
@@ -81,9 +94,11 @@ bool CUnitWriter::FoldSent() {
 
 void CUnitWriter::SettleHeld() {
     m_onAir.Settle();
-    if (!m_onAir.Holding()) {
-        m_settle.stop();
-    } else if (!m_settle.isActive()) {
-        m_settle.start();
-    }
+    if (!m_onAir.Holding() || m_lookAgain || !m_clock.later) return;
+    m_lookAgain = true;
+    m_clock.later(kSettle, [this, alive = m_alive] {
+        if (!*alive) return;
+        m_lookAgain = false;
+        FoldSent();
+    });
 }

@@ -3,9 +3,7 @@
 #include <cstdio>
 #include <utility>
 
-#include "Charset.h"
 #include "Cp1252.h"
-#include "DHtmlDialog.h"
 
 namespace {
 
@@ -14,24 +12,26 @@ constexpr char kLineBack[] = "Line back: ";
 constexpr char kLineNotOpen[] = "Not connected: ";
 constexpr int kLineBackTicks = 3;
 
-void Announce(const char* what, const std::string& device) {
-    std::fprintf(stderr, "tessora: line %s: %s\n", what, device.c_str());
-    CDHtmlDialog::AnnounceToDrivers(
-        QStringLiteral("line %1 %2").arg(QLatin1String(what), QString::fromStdString(device)));
-}
-
-// A device path comes from the system and the settings in UTF-8 (a network line's host
-// name may be any name); the message line and the monitor are Windows-1252.
-std::string Shown(const std::string& device) {
-    return ToAnsi(QString::fromStdString(device));
-}
-
 }  // namespace
+
+bool MessageLine::Set(MessageRank rank, std::string text) {
+    m_texts[static_cast<std::size_t>(rank)] = std::move(text);
+    const std::string* shown = &m_texts.back();
+    for (const std::string& candidate : m_texts)
+        if (!candidate.empty()) {
+            shown = &candidate;
+            break;
+        }
+    if (*shown == m_shown) return false;
+    m_shown = *shown;
+    return true;
+}
 
 bool CLineWatch::NoticeLost() {
     if (!m_bLost && m_port->State() == CPort::LineState::Lost) {
         m_bLost = true;
-        Announce("lost", m_port->DevicePath());
+        std::fprintf(stderr, "tessora: line lost: %s\n", m_port->DevicePath().c_str());
+        if (m_voice.announce) m_voice.announce("lost", m_port->DevicePath());
     }
     return m_bLost;
 }
@@ -39,7 +39,9 @@ bool CLineWatch::NoticeLost() {
 void CLineWatch::Watch() {
     if (!m_port) return;
     if (!NoticeLost()) {
-        if (m_backTicks > 0 && --m_backTicks == 0 && m_notice == m_backText) m_notice.clear();
+        if (m_backTicks > 0 && --m_backTicks == 0 &&
+            m_message.Get(MessageRank::Notice) == m_backText)
+            m_message.Set(MessageRank::Notice, {});
         Refresh();
         return;
     }
@@ -51,9 +53,10 @@ void CLineWatch::Watch() {
     }
     const std::string& device = m_port->DevicePath();
     m_bLost = false;
-    Announce("back", device);
+    std::fprintf(stderr, "tessora: line back: %s\n", device.c_str());
+    if (m_voice.announce) m_voice.announce("back", device);
     ShowNotice(kLineBack + Shown(device));
-    m_backText = m_notice;
+    m_backText = m_message.Get(MessageRank::Notice);
     m_backTicks = kLineBackTicks;
     // The unit still shows what it had: only a port it was never greeted on is greeted.
     if (std::exchange(m_bGreetWhenBack, false)) m_greet();
@@ -69,26 +72,14 @@ void CLineWatch::Resume(bool greetWhenBack) {
 }
 
 void CLineWatch::ShowNotice(const std::string& text) {
-    m_notice = text;
     m_backText.clear();
-    Refresh();
+    Put(MessageRank::Notice, text);
 }
 
-void CLineWatch::SetSendText(const std::string& text) {
-    m_sendText = text;
-    Refresh();
-}
-
-void CLineWatch::Refresh() {
-    // Read afresh each time: a line that went down since says so at once, and "back" never
-    // stands over a line that is down again.
-    std::string shown = Text();
-    if (shown.empty()) shown = m_sendText;
-    if (shown.empty()) shown = m_notice;
-    if (shown.empty()) shown = m_standing();
-    if (m_message == shown) return;
-    m_message = std::move(shown);
-    m_show();
+void CLineWatch::Put(MessageRank rank, std::string text) {
+    bool changed = m_message.Set(rank, std::move(text));
+    if (rank != MessageRank::Line) changed = m_message.Set(MessageRank::Line, Text()) || changed;
+    if (changed && m_changed) m_changed();
 }
 
 std::string CLineWatch::Text() const {

@@ -1,6 +1,6 @@
 #pragma once
 
-#include <QTimer>
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <string>
@@ -12,15 +12,32 @@
 #include "OnAirRecord.h"
 #include "Port.h"
 
-// Everything the window writes to the caption unit passes through here: queued on the
+// What the session asks of the world around it: the time, a call back later on the
+// session's own thread, a pause. The program gives the system's; tests give their own and
+// run without waiting.
+struct SessionClock {
+    std::function<std::chrono::system_clock::time_point()> now = [] {
+        return std::chrono::system_clock::now();
+    };
+    // Calls back once, after about the delay; nothing for none (nothing is looked at again).
+    std::function<void(std::chrono::milliseconds, std::function<void()>)> later;
+    // Holds the caller's thread for the time given.
+    std::function<void(std::chrono::milliseconds)> pause;
+};
+
+// The port's name (COM1...) in UTF-8.
+std::string PortNameOf(const CPort& port);
+
+// Everything the session writes to the caption unit passes through here: queued on the
 // port, recorded with its kind and origin, and followed into the unit's display as the line
 // takes it.
 class CUnitWriter {
 public:
-    explicit CUnitWriter(std::unique_ptr<CPort>& port);
+    CUnitWriter(std::unique_ptr<CPort>& port, const SessionClock& clock);
+    ~CUnitWriter();
+    CUnitWriter(const CUnitWriter&) = delete;
+    CUnitWriter& operator=(const CUnitWriter&) = delete;
 
-    // Queues text; false when there is no port or it refused the text.
-    bool Send(std::string_view text);
     // Queues pieces in order as one write, recorded once the line has let go of its bytes:
     // taken only if every one left. A tick is recorded at once. A write the queue has no room
     // for is refused whole, so the unit never gets half of one (a Send's clear without its
@@ -40,13 +57,18 @@ public:
     std::function<void()> onQueued;
 
 private:
+    // Queues text; false when there is no port or it refused the text.
+    bool Send(std::string_view text);
     // Why the port cannot take all of pieces now, nothing when it can.
     std::error_code Room(const std::vector<std::string_view>& pieces);
     // Records the held writes that have settled; while any is still held, looks again soon.
     void SettleHeld();
 
     std::unique_ptr<CPort>& m_port;
-    QTimer m_settle;
+    const SessionClock& m_clock;
+    // A look again is asked for; the flag outlives the writer, so a late call does nothing.
+    std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);
+    bool m_lookAgain = false;
     CCaptionDisplay m_display;
     std::string m_sentScratch;
     OnAirRecord m_onAir;

@@ -1,0 +1,154 @@
+#pragma once
+
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+
+#include "LineWatch.h"
+#include "OnAirRecord.h"
+#include "Port.h"
+#include "SendPreview.h"
+#include "SessionState.h"
+#include "TessoraFile.h"
+#include "UnitWriter.h"
+
+// Every write to the unit and what is on air, for listening only: no client can record a
+// write that was not made.
+class OnAirListening {
+public:
+    explicit OnAirListening(OnAirRecord& record) : m_record(record) {}
+    const OnAir& Now() const { return m_record.Now(); }
+    // Some write is still on its way to the unit.
+    bool Holding() const { return m_record.Holding(); }
+    // Returns a key for Unlisten.
+    int Listen(OnAirRecord::Listener listener) { return m_record.Listen(std::move(listener)); }
+    void Unlisten(int key) { m_record.Unlisten(key); }
+
+private:
+    OnAirRecord& m_record;
+};
+
+// The show: the four screens, the current one and whether they changed since the file; the
+// message line; the unit (its writer, what is on air, the line followed, the greeting and the
+// stamps' tick). Every way of driving the show calls these commands, on one thread; the
+// window is one of them. Plain C++: the clock and the pauses come from outside.
+class CCaptionSession {
+public:
+    explicit CCaptionSession(SessionClock clock, LineVoice voice = {});
+    ~CCaptionSession();
+    CCaptionSession(const CCaptionSession&) = delete;
+    CCaptionSession& operator=(const CCaptionSession&) = delete;
+
+    // The port the session writes through; the session owns it from now.
+    void SetPort(std::unique_ptr<CPort> port);
+    CPort* Port() const { return m_port.get(); }
+    // Lets go of the port (closed): nothing more is written.
+    void ClosePort();
+    // True while no command may run: there is no port, or busy (a modal loop of the
+    // window's) says so.
+    bool Busy() const { return !m_port || (m_busy && m_busy()); }
+    void SetBusy(std::function<bool()> busy) { m_busy = std::move(busy); }
+
+    // Screens are 1 to 4. Each command is recorded with its origin.
+    void Select(int screen);
+    void Put(int screen, const ScreenChange& change, WriteOrigin origin);
+    // Sends the current screen; false when it did not go out (why: Refusal()).
+    bool Send(WriteOrigin origin, int cue = 0);
+    // A corner changed on the current screen: it is sent again, and counts as a change.
+    void ResendCorners(WriteOrigin origin);
+    void Clear(WriteOrigin origin);
+    enum class PlayResult { Played, HandTyped };
+    // Puts content on the screen, makes it the current one and sends it: one command, one
+    // record, one change told. Text typed by hand into that screen and not saved is not
+    // replaced unless replaceTyped.
+    PlayResult Play(int screen, const ScreenContent& content, WriteOrigin origin, int cue,
+                    bool replaceTyped = false);
+    // Why the last Send did not go out, as the message line says it; "" when it went out.
+    const std::string& Refusal() const { return m_refusal; }
+
+    // The page's report of the current screen as the operator typed it (the text box's
+    // text, every line end LF), and the modified mark.
+    void Type(const std::string& boxedText, std::int32_t dateCorner, std::int32_t timeCorner);
+    void SetModified(bool modified);
+    // A new set of screens (a file opened, or New): Screen1 current, nothing modified.
+    void Replace(CTessoraFile screens);
+    // The title bar's text (UTF-8), for the state.
+    void SetTitle(std::string title);
+    const CTessoraFile& Screens() const { return m_doc; }
+    int Screen() const { return m_screen; }
+    bool Modified() const { return m_modified; }
+
+    // A one-off text on the message line, unless something ranked above holds it; "" takes
+    // it away. Drop takes it away if it is still what the line shows.
+    void ShowNotice(const std::string& text);
+    void DropNotice(const std::string& text);
+    // Whether the machine's clock can be trusted (known: its state could be read), and what
+    // the message line says under everything else ("" nothing).
+    void SetClock(bool synchronised, bool known, const std::string& warning);
+    // The message line (Windows-1252).
+    const std::string& Message() const { return m_line.Message(); }
+    // What the monitor says of the line (Windows-1252): nothing while it is live.
+    std::string LineText() const { return m_line.Text(); }
+
+    enum class LineStart { Live, Lost, NotOpen };
+    // Greets the unit on a line that is up; a lost line is tried on, and greeted when back
+    // if greetWhenBack. Tells which, for the caller to run the tick or say the port failed.
+    LineStart Connect(bool greetWhenBack = true);
+    void Greet();
+    // Tries the lost line on; each Tick tries it again.
+    void Resume(bool greetWhenBack);
+    // Says once that the line was lost; true while it is.
+    bool NoticeLost() { return m_line.NoticeLost(); }
+    // The port was changed: a line lost before is no longer the one followed.
+    void ForgetLost() { m_line.Forget(); }
+    // Once a second: the line followed, the stamps sent.
+    void Tick();
+
+    SessionState State() const;
+    // What Send would put on the unit now.
+    SendPreview NextSend() const;
+    // What the unit shows: decoded from every byte the line has taken so far.
+    const CCaptionDisplay& UnitDisplay() { return m_writer.Display(); }
+    OnAirListening& OnAir() { return m_onAir; }
+    // Folds what the line took into the display and the record.
+    void FoldSent() { m_writer.FoldSent(); }
+
+    // Called after each change to the state: a command, typing, the line, the clock, the
+    // message line. Returns a key.
+    int ListenStateChanged(std::function<void()> listener);
+    void StopListening(int key);
+    // Called after each text queued for the unit.
+    std::function<void()> onQueued;
+
+private:
+    void StateChanged();
+    // Sends the current screen as the given kind of write.
+    bool SendScreen(WriteKind kind, WriteOrigin origin, int cue);
+    // Applies a change to a screen without telling anyone; true when anything changed, and
+    // cornerChanged when a corner did.
+    bool Change(int screen, const ScreenChange& change, WriteOrigin origin, bool& cornerChanged);
+
+    SessionClock m_clock;
+    std::unique_ptr<CPort> m_port;
+    std::function<bool()> m_busy;
+    CUnitWriter m_writer;
+    OnAirListening m_onAir;
+    CLineWatch m_line;
+    CTessoraFile m_doc;
+    int m_screen = 1;
+    bool m_modified = false;
+    std::string m_title;
+    bool m_clockSynchronised = true;
+    bool m_clockKnown = true;
+    std::string m_refusal;
+    // A UTF-8 text (a system's reason) as the message line shows it.
+    std::function<std::string(const std::string&)> m_toCp1252;
+    // The text the last Play put on a screen, which typing by hand is told from.
+    std::string m_lastPlayed;
+    std::map<int, std::function<void()>> m_listeners;
+    int m_nextListener = 1;
+    // Inside a command: its changes are told once, when it ends.
+    int m_commandDepth = 0;
+    bool m_changedInCommand = false;
+};
