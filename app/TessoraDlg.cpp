@@ -10,6 +10,7 @@
 #include "DocumentFile.h"
 #include "Exceptions.h"
 #include "FileDialog.h"
+#include "LineEnds.h"
 #include "MessageBox.h"
 #include "Messages.h"
 #include "OperatorKeys.h"
@@ -244,7 +245,10 @@ void CTessoraDlg::DoDataExchange(CDataExchange* pDX) {
     if (pDX->m_bSaveAndValidate) {
         // The page's report goes to the session, while the page still shows the session's
         // current screen (a screen just selected is not yet written to it).
-        if (HasElement(QStringLiteral("scrText")) && m_shownScreen == m_session.Screen())
+        // What it reports is what changed on it since it was last given the screen.
+        const bool changed = (text != m_shown.text && text != BoxLineEnds(m_shown.text)) ||
+                             dateCorner != m_shown.dateCorner || timeCorner != m_shown.timeCorner;
+        if (HasElement(QStringLiteral("scrText")) && m_shownScreen == m_session.Screen() && changed)
             m_session.Type(text, dateCorner, timeCorner);
         // The marker as the page set it, not as it was last given.
         if (dirty.empty() == m_bShownDirty) m_session.SetModified(!dirty.empty());
@@ -260,7 +264,7 @@ void CTessoraDlg::DoDataExchange(CDataExchange* pDX) {
 }
 
 void CTessoraDlg::ShowScreen() {
-    // Written first: the focus may have the page report what it shows.
+    // Written before the focus too: focusing may have the page report what it shows.
     UpdateData(false);
     for (int tab = 0; tab < 4; ++tab) {
         SetElementBackgroundColor(
@@ -268,6 +272,7 @@ void CTessoraDlg::ShowScreen() {
             QLatin1String(m_session.Screen() == tab + 1 ? kSelectedTab : kPlainTab));
     }
     FocusElement(QStringLiteral("scrText"));
+    UpdateData(false);
 }
 
 void CTessoraDlg::OnDocumentComplete(const QString& url) {
