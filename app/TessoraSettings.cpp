@@ -6,6 +6,7 @@
 
 #include "Cp1252.h"
 #include "MessageBox.h"
+#include "PortResolver.h"
 #include "SettingsStore.h"
 #include "TessoraDlg.h"
 
@@ -18,18 +19,6 @@ constexpr char kMisreadSettings[] =
     "not map opens no device (not /dev/ttyS<n>). The file as it was is kept in ";
 constexpr std::size_t kMaxPortNameBytes = 255;
 
-// The operator's mapping of port names to devices, looked up by the exact name; a name it
-// does not map opens the device unmapped gives it, or none when there is no unmapped.
-PortDeviceResolver PortDevices(std::vector<std::pair<std::u16string, std::string>> mapping,
-                               PortDeviceResolver unmapped) {
-    return
-        [mapping = std::move(mapping), unmapped = std::move(unmapped)](const std::u16string& name) {
-            for (const auto& [mapped, device] : mapping)
-                if (mapped == name && !device.empty()) return device;
-            return unmapped ? unmapped(name) : std::string();
-        };
-}
-
 }  // namespace
 
 void CTessoraDlg::CreatePort() {
@@ -37,8 +26,11 @@ void CTessoraDlg::CreatePort() {
     // file not read as written may have lost a port's mapping with the lines misread: a port
     // it does not map then opens nothing, rather than a device guessed from its name.
     const std::optional<std::string> misread = SettingsStore::CheckFile();
-    std::unique_ptr<CPort> port(new (std::nothrow) CPort(
-        PortDevices(SettingsStore().ReadPaths("Ports"), misread ? nullptr : m_unmappedPortDevice)));
+    const SettingsStore store;
+    const PortResolver resolver({store.ReadText("CommPort", kMaxPortNameBytes),
+                                 store.ReadPaths("Ports"), misread.has_value()},
+                                m_unmappedPortDevice);
+    std::unique_ptr<CPort> port(new (std::nothrow) CPort(resolver.Resolver()));
     if (!port) {
         AfxMessageBox(kPortObjectFailed, MB_OK);
         std::exit(1);
@@ -62,8 +54,8 @@ void CTessoraDlg::LoadSettings() {
     }
     m_monitor.Load(store);
     m_cues.Load(store);
-    if (port && port->rfind("COM", 0) == 0) {
-        const std::u16string wide = Utf16FromCp1252(*port);
+    if (const std::optional<std::string> name = PortResolver({port, {}, false}).StoredName()) {
+        const std::u16string wide = Utf16FromCp1252(*name);
         m_session.Port()->SetPort(wide.c_str());
     }
 }
