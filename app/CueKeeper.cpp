@@ -78,8 +78,9 @@ FileRead ReadFile(const QString& path) {
 
 }  // namespace
 
-CCueKeeper::CCueKeeper(CDHtmlDialog& window, CWindowDoor& door, std::function<bool()> miniMode)
-    : m_window(window), m_door(door), m_miniMode(std::move(miniMode)), m_deck(door) {
+CCueKeeper::CCueKeeper(CDHtmlDialog& window, CaptionCommands& session,
+                       std::function<bool()> miniMode)
+    : m_window(window), m_session(session), m_miniMode(std::move(miniMode)), m_deck(session) {
     m_listenKey = m_deck.Listen([this] {
         if (m_pWnd) m_pWnd->MarkersChanged();
     });
@@ -168,7 +169,7 @@ void CCueKeeper::EnsureWindow() {
     m_pWnd->onToggle = [this] { m_window.PostMessage(UWM_TOGGLE_CUES); };
     m_pWnd->onClosed = [this] { Show(false); };
     m_pWnd->onOpen = [this] {
-        if (m_door.Busy()) return;
+        if (m_session.Busy()) return;
         const QString path = QFileDialog::getOpenFileName(
             m_pWnd.get(), QStringLiteral("Open Cue List"),
             m_strFile.empty()

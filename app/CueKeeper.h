@@ -10,20 +10,20 @@
 #include <string>
 #include <vector>
 
+#include "CaptionCommands.h"
 #include "CueDeck.h"
 #include "CueWnd.h"
 #include "DHtmlDialog.h"
-#include "WindowDoor.h"
 
 class SettingsStore;
 
 // The cue list's life beside the main window: the deck, its window (F3), the keys that play
 // it, the file read off the window's thread and read again when it changes on disk, and the
-// settings group Cues. It reaches the window through its door and its posted messages.
+// settings group Cues. It plays through the caption session; the window gives it keys and a place.
 class CCueKeeper {
 public:
     // miniMode tells whether the window is the strip, which stays where the operator put it.
-    CCueKeeper(CDHtmlDialog& window, CWindowDoor& door, std::function<bool()> miniMode);
+    CCueKeeper(CDHtmlDialog& window, CaptionCommands& session, std::function<bool()> miniMode);
     ~CCueKeeper();
 
     CueDeck& Deck() { return m_deck; }
@@ -60,7 +60,7 @@ private:
     void EnsureWindow();
 
     CDHtmlDialog& m_window;
-    CWindowDoor& m_door;
+    CaptionCommands& m_session;
     std::function<bool()> m_miniMode;
     CueDeck m_deck;
     std::unique_ptr<CCueWnd> m_pWnd;

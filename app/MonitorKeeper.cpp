@@ -12,8 +12,8 @@ constexpr auto kMonitorFrame = std::chrono::milliseconds(33);
 
 }  // namespace
 
-CMonitorKeeper::CMonitorKeeper(CDHtmlDialog& window, CWindowDoor& door, Sources sources)
-    : m_window(window), m_door(door), m_sources(std::move(sources)) {
+CMonitorKeeper::CMonitorKeeper(CDHtmlDialog& window, CaptionCommands& session, Sources sources)
+    : m_window(window), m_session(session), m_sources(std::move(sources)) {
     m_refresh.setSingleShot(true);
     m_refresh.setInterval(kMonitorFrame);
     QObject::connect(&m_refresh, &QTimer::timeout, [this] { Refresh(); });
@@ -54,9 +54,9 @@ void CMonitorKeeper::Refresh() {
     const bool bytesToGo = m_sources.queuedBytes() > 0;
     if (m_bNextSendStale) {
         m_bNextSendStale = false;
-        m_pMonitor->ShowNextSend(m_door.NextSend());
+        m_pMonitor->ShowNextSend(m_session.NextSend());
     }
-    m_pMonitor->ShowUnit(m_door.UnitDisplay(), m_sources.lineText(), m_sources.clockText());
+    m_pMonitor->ShowUnit(m_session.UnitDisplay(), m_sources.lineText(), m_sources.clockText());
     if (bytesToGo && m_pMonitor->isVisible()) m_refresh.start();
 }
 

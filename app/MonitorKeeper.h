@@ -7,15 +7,15 @@
 #include <optional>
 #include <string>
 
+#include "CaptionCommands.h"
 #include "MonitorWnd.h"
-#include "WindowDoor.h"
 
 class CDHtmlDialog;
 class SettingsStore;
 
 // The unit monitor's life beside the main window: made on first showing and placed clear of
 // the window, brought up to date at most about 30 times a second, and whether it was open
-// and where kept in the settings. It sees the window through its door.
+// and where kept in the settings. What it shows comes from the caption session.
 class CMonitorKeeper {
 public:
     struct Sources {
@@ -27,7 +27,7 @@ public:
         // Whether the window is the strip, which stays where the operator put it.
         std::function<bool()> miniMode;
     };
-    CMonitorKeeper(CDHtmlDialog& window, CWindowDoor& door, Sources sources);
+    CMonitorKeeper(CDHtmlDialog& window, CaptionCommands& session, Sources sources);
 
     void Show(bool show);
     bool Shown() const { return m_pMonitor && m_pMonitor->isVisible(); }
@@ -45,7 +45,7 @@ public:
 
 private:
     CDHtmlDialog& m_window;
-    CWindowDoor& m_door;
+    CaptionCommands& m_session;
     Sources m_sources;
     std::unique_ptr<CMonitorWnd> m_pMonitor;
     QTimer m_refresh;

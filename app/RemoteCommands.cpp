@@ -16,27 +16,27 @@ constexpr int kHighestPort = 65535;
 
 // reason is UTF-8. The operator at the window hears of it too: the message line is
 // Windows-1252.
-void SayOff(CWindowDoor& door, const std::string& reason) {
+void SayOff(CaptionCommands& session, const std::string& reason) {
     std::fprintf(stderr, "tessora: remote control off: %s\n", reason.c_str());
-    door.ShowNotice(ToAnsi(QString::fromStdString("Remote control off: " + reason)));
+    session.ShowNotice(ToAnsi(QString::fromStdString("Remote control off: " + reason)));
 }
 
 }  // namespace
 
 CRemoteControl::~CRemoteControl() = default;
 
-std::unique_ptr<CRemoteControl> CRemoteControl::FromSettings(CWindowDoor& door) {
+std::unique_ptr<CRemoteControl> CRemoteControl::FromSettings(CaptionCommands& session) {
     SettingsStore store;
     const std::optional<std::int32_t> port = store.ReadInt32("Remote/Port");
     if (!port) {
         const std::optional<std::string> text = store.ReadText("Remote/Port", kMaxSettingBytes);
         if (text && !text->empty())
-            SayOff(door, "Remote/Port is no number: " + FromAnsi(*text).toStdString());
+            SayOff(session, "Remote/Port is no number: " + FromAnsi(*text).toStdString());
         return nullptr;
     }
     if (*port == 0) return nullptr;
     if (*port < 0 || *port > kHighestPort) {
-        SayOff(door, "Remote/Port " + std::to_string(*port) + " is not from 1 to 65535");
+        SayOff(session, "Remote/Port " + std::to_string(*port) + " is not from 1 to 65535");
         return nullptr;
     }
     remote::AccessRules rules;
@@ -50,7 +50,7 @@ std::unique_ptr<CRemoteControl> CRemoteControl::FromSettings(CWindowDoor& door) 
     bool madeToken = false;
     rules.token = RemoteToken(madeToken);
     if (rules.token.empty()) {
-        SayOff(door, "no token could be made for it");
+        SayOff(session, "no token could be made for it");
         return nullptr;
     }
     // A view token the same as the full one would be no view token at all.
@@ -71,11 +71,11 @@ std::unique_ptr<CRemoteControl> CRemoteControl::FromSettings(CWindowDoor& door) 
                      origin.c_str());
     const std::string address = setting("Remote/Address");
 
-    auto control = std::make_unique<CRemoteControl>(door);
+    auto control = std::make_unique<CRemoteControl>(session);
     std::string error;
     control->m_server = remote::RemoteServer::Listen(control->m_control, rules, address, error);
     if (!control->m_server) {
-        SayOff(door, "cannot listen on " + error);
+        SayOff(session, "cannot listen on " + error);
         return nullptr;
     }
     if (madeToken)

@@ -2,19 +2,19 @@
 
 #include <memory>
 
+#include "CaptionCommands.h"
 #include "RemoteControl.h"
 #include "RemoteServer.h"
-#include "WindowDoor.h"
 
-// The local HTTP interface as the settings set it up: its requests reach the window through
-// its door, as the window's own commands.
+// The local HTTP interface as the settings set it up: its requests are the caption
+// session's commands, as the window's own are.
 class CRemoteControl {
 public:
     // Listens when the settings group Remote gives a port. Nothing when it gives none; when
     // the port cannot be used, one line on standard error says why and the program runs on.
-    static std::unique_ptr<CRemoteControl> FromSettings(CWindowDoor& door);
+    static std::unique_ptr<CRemoteControl> FromSettings(CaptionCommands& session);
 
-    explicit CRemoteControl(CWindowDoor& door) : m_control(door) {}
+    explicit CRemoteControl(CaptionCommands& session) : m_control(session) {}
     ~CRemoteControl();
 
     // The cue list the interface plays from now on.

@@ -4,9 +4,9 @@
 
 bool CTessoraApp::InitInstance() {
     CTessoraDlg dlg;
-    dlg.m_strStartFile = m_strStartFile;
-    dlg.m_monitor.m_bOpen = m_bStartMonitor;
-    dlg.m_cues.m_strStartFile = m_strCuesFile;
+    dlg.OpenAtStart(m_strStartFile);
+    dlg.Monitor().m_bOpen = m_bStartMonitor;
+    dlg.Cues().m_strStartFile = m_strCuesFile;
     m_pMainWnd = &dlg;
     dlg.DoModal();
     m_pMainWnd = nullptr;

@@ -65,7 +65,7 @@ CTessoraDlg::CTessoraDlg(QWidget* parent)
                              m_clock.State() != ClockSync::Unknown, m_clock.Text());
       }),
       m_monitor(
-          *this, *this,
+          *this, m_session,
           {[this] { return m_session.LineText(); }, [this] { return m_clock.Text(); },
            [this] { return m_session.Port() ? m_session.Port()->QueuedBytes() : std::size_t{0}; },
            [this] { return m_bMiniMode; }}) {
@@ -178,8 +178,8 @@ bool CTessoraDlg::OnInitDialog() {
     m_clock.Read();
     SetTimer(IDT_CLOCK, kClockReadMs);
     // Up before the port box, which it answers as busy like any other box.
-    m_pRemote = CRemoteControl::FromSettings(*this);
-    m_pAsRun = AsRunLogFromSettings(*this);
+    m_pRemote = CRemoteControl::FromSettings(m_session);
+    m_pAsRun = AsRunLogFromSettings(m_session);
     if (m_pRemote) m_pRemote->ServeCues(m_cues.Deck());
     m_cues.Start();
     // The port box runs a loop of its own, in which the page may well come in.
@@ -320,6 +320,18 @@ LRESULT CTessoraDlg::OnToggleMiniMode(WPARAM, LPARAM) {
     return 0;
 }
 
+void CTessoraDlg::StoreStrip(const StripStore& strip) {
+    m_nMinPosX = strip.x;
+    m_nMinPosY = strip.y;
+    m_nMinSizeWidth = strip.width;
+    m_nMinSizeHeight = strip.height;
+}
+
+WriteOrigin CTessoraDlg::OriginOf(LPARAM lParam) const {
+    const auto origin = static_cast<WriteOrigin>(lParam);
+    return origin == WriteOrigin::Page && m_bMiniMode ? WriteOrigin::Strip : origin;
+}
+
 QSize CTessoraDlg::StripSize() const {
     // A stored size with no room for the restore text (0, negative, a few pixels) would be a
     // sliver nobody can read or click: the strip shows at the first-use size instead, and the
@@ -420,7 +432,7 @@ void CTessoraDlg::OpenFile(const std::string& path) {
 
 void CTessoraDlg::OnControlCharactersDropped() {
     // Posted: the command that read the text puts its own text on the message line first.
-    QTimer::singleShot(0, this, [this] { ShowNotice(std::string(kControlsLeftOut)); });
+    QTimer::singleShot(0, this, [this] { m_session.ShowNotice(std::string(kControlsLeftOut)); });
 }
 
 LRESULT CTessoraDlg::OnToggleMonitor(WPARAM, LPARAM) {

@@ -19,7 +19,6 @@
 #include "SendPreview.h"
 #include "SetupDlg.h"
 #include "TessoraFile.h"
-#include "WindowDoor.h"
 
 class CAsRunLog;
 class CRemoteControl;
@@ -28,32 +27,36 @@ class CRemoteControl;
 // stamp corners, sent to the caption unit over the serial line) and its handlers. Each
 // handler reads the page, calls the session and shows it; the page is refilled from the
 // session after every load and every change another client makes.
-class CTessoraDlg : public CDHtmlDialog, public CWindowDoor {
+class CTessoraDlg : public CDHtmlDialog {
 public:
     explicit CTessoraDlg(QWidget* parent = nullptr);
     ~CTessoraDlg() override;
 
-    // The door for the rest of the program: each command goes to the session.
-    bool Busy() const override { return m_session.Busy(); }
-    void SelectScreen(int screen, WriteOrigin origin) override;
-    void PutScreen(int screen, const ScreenChange& change, WriteOrigin origin) override;
-    void Send(WriteOrigin origin) override;
-    std::string LastSendRefused() const override { return m_session.Refusal(); }
-    void Clear(WriteOrigin origin) override;
-    void ShowNotice(const std::string& text) override { m_session.ShowNotice(text); }
-    void DropNotice(const std::string& text) override { m_session.DropNotice(text); }
-    CCaptionSession::PlayResult Play(int screen, const ScreenContent& content, WriteOrigin origin,
-                                     int cue, bool replaceTyped) override;
-    WindowState State() override { return m_session.State(); }
-    SendPreview NextSend() override { return m_session.NextSend(); }
-    const CCaptionDisplay& UnitDisplay() override { return m_session.UnitDisplay(); }
-    OnAirListening& OnAir() override { return m_session.OnAir(); }
-    int ListenForChanges(std::function<void()> listener) override {
-        return m_session.ListenStateChanged(std::move(listener));
-    }
-    void StopListening(int key) override { m_session.StopListening(key); }
-
+    // The show, as every other client reaches it.
     CCaptionSession& Session() { return m_session; }
+    CMonitorKeeper& Monitor() { return m_monitor; }
+    CCueKeeper& Cues() { return m_cues; }
+    // Whether the stamps can be trusted, told to the session's message line.
+    CClockWatch& Clock() { return m_clock; }
+    // A screen set to open once the window is up and the unit greeted (from the command line).
+    void OpenAtStart(std::optional<std::string> path) { m_strStartFile = std::move(path); }
+    // The device a port name that the settings do not map opens (COMn: /dev/ttyS<n-1>); the
+    // tests stand in a line of their own.
+    void SetUnmappedPortDevice(PortDeviceResolver resolver) {
+        m_unmappedPortDevice = std::move(resolver);
+    }
+    bool InMiniMode() const { return m_bMiniMode; }
+    // The strip's stored place and outer size, as the settings keep them.
+    struct StripStore {
+        std::int32_t x = 0;
+        std::int32_t y = 0;
+        std::int32_t width = 0;
+        std::int32_t height = 0;
+    };
+    StripStore StoredStrip() const {
+        return {m_nMinPosX, m_nMinPosY, m_nMinSizeWidth, m_nMinSizeHeight};
+    }
+    void StoreStrip(const StripStore& strip);
 
     // Marks the current tab, focuses the text and writes the fields to the page.
     void ShowScreen();
@@ -83,33 +86,6 @@ public:
     void LoadSettings();
     void SaveSettings();
 
-private:
-    // The show itself; first, as every client below reaches it.
-    CCaptionSession m_session;
-
-public:
-    // The device a port name that the settings do not map opens (COMn: /dev/ttyS<n-1>); the
-    // tests stand in a line of their own.
-    PortDeviceResolver m_unmappedPortDevice = DefaultPortDevice;
-    bool m_bMiniMode = false;
-    std::int32_t m_nMinPosX = 0;
-    std::int32_t m_nMinPosY = 0;
-    std::int32_t m_nMinSizeWidth = 100;
-    std::int32_t m_nMinSizeHeight = 50;
-    RECT m_rcFull;
-    // Where the strip was shown (outer top left): the stored place, or where it was pulled
-    // onto a screen.
-    QPoint m_ptStripShown;
-    // Whether the stamps can be trusted, told to the session's message line.
-    CClockWatch m_clock;
-
-    // A screen set to open once the window is up and the unit greeted (from the command
-    // line); emptied when it is taken.
-    std::optional<std::string> m_strStartFile;
-
-    CMonitorKeeper m_monitor;
-    CCueKeeper m_cues{*this, *this, [this] { return m_bMiniMode; }};
-
     bool OnInitDialog() override;
     void OnCancel() override;
     void OnTimer(unsigned id) override;
@@ -127,6 +103,24 @@ protected:
     void OnControlCharactersDropped() override;
 
 private:
+    // The show itself; first, as every client below reaches it.
+    CCaptionSession m_session;
+    PortDeviceResolver m_unmappedPortDevice = DefaultPortDevice;
+    bool m_bMiniMode = false;
+    std::int32_t m_nMinPosX = 0;
+    std::int32_t m_nMinPosY = 0;
+    std::int32_t m_nMinSizeWidth = 100;
+    std::int32_t m_nMinSizeHeight = 50;
+    RECT m_rcFull;
+    // Where the strip was shown (outer top left): the stored place, or where it was pulled
+    // onto a screen.
+    QPoint m_ptStripShown;
+    CClockWatch m_clock;
+    // Emptied when it is taken.
+    std::optional<std::string> m_strStartFile;
+    CMonitorKeeper m_monitor;
+    CCueKeeper m_cues{*this, m_session, [this] { return m_bMiniMode; }};
+
     // How a Save ended: the commands that offered it go on only after a written file.
     enum class SaveResult { written, cancelled, failed };
     SaveResult Save();

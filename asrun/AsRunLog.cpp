@@ -47,21 +47,21 @@ std::string AsRunLine(const UnitWrite& write, const std::string& port, const std
     return line;
 }
 
-CAsRunLog::CAsRunLog(CWindowDoor& door, std::filesystem::path folder)
-    : m_door(door),
+CAsRunLog::CAsRunLog(CaptionCommands& session, std::filesystem::path folder)
+    : m_session(session),
       m_file(
           std::move(folder),
           [this](const std::string& reason) {
               m_notice = "As-run log not written: " + reason;
-              m_door.ShowNotice(m_notice);
+              m_session.ShowNotice(m_notice);
           },
-          [this] { m_door.DropNotice(m_notice); }) {
+          [this] { m_session.DropNotice(m_notice); }) {
     m_listenKey =
-        m_door.OnAir().Listen([this](const UnitWrite& write, const OnAir&) { Hear(write); });
+        m_session.OnAir().Listen([this](const UnitWrite& write, const OnAir&) { Hear(write); });
 }
 
 CAsRunLog::~CAsRunLog() {
-    m_door.OnAir().Unlisten(m_listenKey);
+    m_session.OnAir().Unlisten(m_listenKey);
 }
 
 void CAsRunLog::Hear(const UnitWrite& write) {

@@ -4,16 +4,16 @@
 #include <string>
 
 #include "AsRunFile.h"
+#include "CaptionCommands.h"
 #include "ClockJumpWatch.h"
-#include "WindowDoor.h"
 
-// The as-run log: a JSON line for every greeting, Send, Clear and corner resend the window's
-// on-air record hears, refused ones too, and one for each jump of the clock. The ticks
+// The as-run log: a JSON line for every greeting, Send, Clear and corner resend the caption
+// session's on-air record hears, refused ones too, and one for each jump of the clock. The ticks
 // themselves write nothing. A log that cannot be written is said once on the message line,
 // and the notice goes when it is written again.
 class CAsRunLog {
 public:
-    CAsRunLog(CWindowDoor& door, std::filesystem::path folder);
+    CAsRunLog(CaptionCommands& session, std::filesystem::path folder);
     ~CAsRunLog();
     CAsRunLog(const CAsRunLog&) = delete;
     CAsRunLog& operator=(const CAsRunLog&) = delete;
@@ -22,7 +22,7 @@ private:
     void Hear(const UnitWrite& write);
     void HearTick(const UnitWrite& write);
 
-    CWindowDoor& m_door;
+    CaptionCommands& m_session;
     // The notice on the message line while the log is not written.
     std::string m_notice;
     AsRunFile m_file;

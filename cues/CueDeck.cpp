@@ -3,13 +3,13 @@
 #include <algorithm>
 #include <utility>
 
-CueDeck::CueDeck(CWindowDoor& door) : m_door(door) {
-    m_recordKey =
-        m_door.OnAir().Listen([this](const UnitWrite& write, const ::OnAir&) { OnWrite(write); });
+CueDeck::CueDeck(CaptionCommands& session) : m_session(session) {
+    m_recordKey = m_session.OnAir().Listen(
+        [this](const UnitWrite& write, const ::OnAir&) { OnWrite(write); });
 }
 
 CueDeck::~CueDeck() {
-    m_door.OnAir().Unlisten(m_recordKey);
+    m_session.OnAir().Unlisten(m_recordKey);
 }
 
 void CueDeck::OnWrite(const UnitWrite& write) {
@@ -50,15 +50,15 @@ std::string CueDeck::Replace(std::string file, std::vector<Cue> cues, bool reloa
 CueDeck::TakeResult CueDeck::Take(int number, bool replaceTyped) {
     if (!Loaded()) return TakeResult::NoList;
     if (number < 1 || number > static_cast<int>(m_cues.size())) return TakeResult::NoCue;
-    if (m_door.Busy()) return TakeResult::Busy;
+    if (m_session.Busy()) return TakeResult::Busy;
     const Cue& cue = m_cues[static_cast<std::size_t>(number - 1)];
     const int count = static_cast<int>(m_cues.size());
     const int nextBefore = std::exchange(m_next, number < count ? number + 1 : m_loop ? 1 : 0);
     // The record of the play puts the cue on air, and tells the listeners.
     const int onAirBefore = m_onAir;
-    if (m_door.Play(m_screen, ScreenContent{cue.text, cue.dateCorner, cue.timeCorner},
-                    WriteOrigin::Cue, number,
-                    replaceTyped) == CCaptionSession::PlayResult::HandTyped) {
+    if (m_session.Play(m_screen, ScreenContent{cue.text, cue.dateCorner, cue.timeCorner},
+                       WriteOrigin::Cue, number,
+                       replaceTyped) == CaptionCommands::PlayResult::HandTyped) {
         m_next = nextBefore;
         return TakeResult::HandTyped;
     }

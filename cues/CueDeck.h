@@ -5,15 +5,15 @@
 #include <string>
 #include <vector>
 
+#include "CaptionCommands.h"
 #include "CueList.h"
-#include "WindowDoor.h"
 
 // A cue list being played: which cue goes next, which is on air, and taking a cue to air
-// through the window's door, as a remote PUT and Send would. Plain C++; listeners hear of
+// as one Play of the caption session. Plain C++; listeners hear of
 // every change of the list and its markers.
 class CueDeck {
 public:
-    explicit CueDeck(CWindowDoor& door);
+    explicit CueDeck(CaptionCommands& session);
     ~CueDeck();
     CueDeck(const CueDeck&) = delete;
     CueDeck& operator=(const CueDeck&) = delete;
@@ -57,7 +57,7 @@ private:
     void Changed();
     void OnWrite(const UnitWrite& write);
 
-    CWindowDoor& m_door;
+    CaptionCommands& m_session;
     int m_screen = 4;
     bool m_loop = false;
     std::string m_file;

@@ -7,9 +7,9 @@ namespace remote {
 void EventFeed::Start(Sink sink) {
     m_sink = std::move(sink);
     if (m_changeKey != 0) return;
-    m_last = m_door.State();
-    m_changeKey = m_door.ListenForChanges([this] { Look(); });
-    m_writeKey = m_door.OnAir().Listen([this](const UnitWrite& write, const OnAir& now) {
+    m_last = m_session.State();
+    m_changeKey = m_session.ListenStateChanged([this] { Look(); });
+    m_writeKey = m_session.OnAir().Listen([this](const UnitWrite& write, const OnAir& now) {
         if (const std::optional<std::string> message = WriteMessage(write, now)) m_sink(*message);
     });
     ListenToCues();
@@ -28,8 +28,8 @@ void EventFeed::ListenToCues() {
 
 void EventFeed::Stop() {
     if (m_changeKey == 0) return;
-    m_door.StopListening(m_changeKey);
-    m_door.OnAir().Unlisten(m_writeKey);
+    m_session.StopListening(m_changeKey);
+    m_session.OnAir().Unlisten(m_writeKey);
     if (m_cues && m_cueKey != 0) m_cues->Unlisten(m_cueKey);
     m_changeKey = m_writeKey = m_cueKey = 0;
     m_last.reset();
@@ -37,7 +37,7 @@ void EventFeed::Stop() {
 }
 
 void EventFeed::Look() {
-    WindowState now = m_door.State();
+    SessionState now = m_session.State();
     for (const std::string& message : ChangeMessages(*m_last, now)) m_sink(message);
     m_last = std::move(now);
 }

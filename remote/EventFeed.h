@@ -4,19 +4,19 @@
 #include <optional>
 #include <string>
 
+#include "CaptionCommands.h"
 #include "CueDeck.h"
-#include "WindowDoor.h"
 
 namespace remote {
 
-// What the window does, told as the push channel's messages while someone listens. Heard
-// through the door: every write to the unit, and every change, which is compared with the
+// What the show does, told as the push channel's messages while someone listens. Heard
+// from the caption session: every write to the unit, and every change, which is compared with the
 // last look so that only what changed is told. Nothing is looked at while nobody listens.
 class EventFeed {
 public:
     using Sink = std::function<void(const std::string& message)>;
 
-    explicit EventFeed(CWindowDoor& door) : m_door(door) {}
+    explicit EventFeed(CaptionCommands& session) : m_session(session) {}
     ~EventFeed() { Stop(); }
     EventFeed(const EventFeed&) = delete;
     EventFeed& operator=(const EventFeed&) = delete;
@@ -31,9 +31,9 @@ private:
     void Look();
     void ListenToCues();
 
-    CWindowDoor& m_door;
+    CaptionCommands& m_session;
     Sink m_sink;
-    std::optional<WindowState> m_last;
+    std::optional<SessionState> m_last;
     int m_changeKey = 0;
     int m_writeKey = 0;
     CueDeck* m_cues = nullptr;

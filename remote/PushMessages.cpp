@@ -24,14 +24,14 @@ QString Moment(std::chrono::system_clock::time_point time) {
     return QDateTime::fromMSecsSinceEpoch(ms, Qt::UTC).toString(Qt::ISODateWithMs);
 }
 
-QString LineStateName(const WindowState& before, const WindowState& after) {
+QString LineStateName(const SessionState& before, const SessionState& after) {
     if (after.live) return before.live || before.port != after.port ? "live" : "back";
     return after.lost ? "lost" : "closed";
 }
 
 }  // namespace
 
-std::vector<std::string> ChangeMessages(const WindowState& before, const WindowState& after) {
+std::vector<std::string> ChangeMessages(const SessionState& before, const SessionState& after) {
     std::vector<std::string> messages;
     if (before.screen != after.screen)
         messages.push_back(Compact({{"type", "screen"}, {"screen", after.screen}}));

@@ -4,9 +4,9 @@
 #include <string>
 #include <vector>
 
+#include "CaptionCommands.h"
 #include "CueDeck.h"
 #include "OnAirRecord.h"
-#include "WindowDoor.h"
 
 // The push channel's messages: one JSON object each, its kind in "type", texts in UTF-8.
 // Each says what changed under the same name and in the same form as the state message and
@@ -18,7 +18,7 @@ namespace remote {
 // "modified" when the marker comes or goes, "line" when the line goes down, comes back or
 // another port is chosen, "clock" when the machine's clock is found synchronised or not. Nothing
 // for what a tick changes (the stamps, the next Send).
-std::vector<std::string> ChangeMessages(const WindowState& before, const WindowState& after);
+std::vector<std::string> ChangeMessages(const SessionState& before, const SessionState& after);
 
 // A write the unit took, as a message with what is on air after it: "on_air" for a Send or a
 // corner resend, "cleared" for a Clear or the greeting. Nothing for a tick, or for a write

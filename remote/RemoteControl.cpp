@@ -31,19 +31,19 @@ std::optional<Refusal> RemoteControl::Run(const Request& request) {
         case Action::CuePrevious:
             break;
         case Action::SelectScreen:
-            m_door.SelectScreen(request.screen, kRemote);
+            m_session.Select(request.screen);
             break;
         case Action::Send: {
-            if (request.screen != 0) m_door.SelectScreen(request.screen, kRemote);
-            m_door.Send(kRemote);
+            if (request.screen != 0) m_session.Select(request.screen);
+            m_session.Send(kRemote);
             // Nothing of a Send the line did not take went out: the caller hears why, as the
             // operator does on the message line.
-            const std::string refused = m_door.LastSendRefused();
+            const std::string refused = m_session.Refusal();
             if (!refused.empty()) return Refusal{kNotDone, Utf8FromCp1252(refused), {}};
             break;
         }
         case Action::Clear:
-            m_door.Clear(kRemote);
+            m_session.Clear(kRemote);
             break;
         case Action::PutScreen: {
             ScreenChange change;
@@ -53,7 +53,7 @@ std::optional<Refusal> RemoteControl::Run(const Request& request) {
                 change.text = BoxLineEnds(ToAnsi(QString::fromStdString(*request.edit.text)));
             change.dateCorner = request.edit.date;
             change.timeCorner = request.edit.time;
-            m_door.PutScreen(request.screen, change, kRemote);
+            m_session.Put(request.screen, change, kRemote);
             break;
         }
     }
@@ -74,7 +74,7 @@ std::variant<std::string, Refusal> RemoteControl::RunCues(const Request& request
         case Take::Taken: {
             // A take whose Send the line had no room for put nothing on air.
             const std::string refused =
-                request.action == Action::CueTake ? m_door.LastSendRefused() : std::string();
+                request.action == Action::CueTake ? m_session.Refusal() : std::string();
             if (!refused.empty()) return Refusal{kNotDone, Utf8FromCp1252(refused), {}};
             break;
         }
@@ -96,7 +96,7 @@ std::variant<std::string, Refusal> RemoteControl::RunCues(const Request& request
 }
 
 Status RemoteControl::CurrentStatus() {
-    const WindowState state = m_door.State();
+    const SessionState state = m_session.State();
     Status status;
     status.port = state.port;
     status.device = state.device;
@@ -110,12 +110,12 @@ Status RemoteControl::CurrentStatus() {
     for (std::size_t index = 0; index < state.screens.size(); ++index)
         status.screens[index] = {Utf8FromCp1252(state.screens[index].text),
                                  state.screens[index].dateCorner, state.screens[index].timeCorner};
-    const OnAir& onAir = m_door.OnAir().Now();
+    const OnAir& onAir = m_session.OnAir().Now();
     status.onAir = {onAir.cleared, onAir.screen,
                     ScreenState{Utf8FromCp1252(onAir.text), onAir.dateCorner, onAir.timeCorner},
                     WriteOriginName(onAir.origin), onAir.cue};
-    status.next = Rows(m_door.NextSend().display);
-    status.unit = Rows(m_door.UnitDisplay());
+    status.next = Rows(m_session.NextSend().display);
+    status.unit = Rows(m_session.UnitDisplay());
     return status;
 }
 

@@ -1,19 +1,19 @@
 #pragma once
 
+#include "CaptionCommands.h"
 #include "CueDeck.h"
 #include "EventFeed.h"
 #include "RemoteServer.h"
-#include "WindowDoor.h"
 
 namespace remote {
 
-// The interface's requests as the window's own commands, through its door: each runs on
-// the window's thread, as the page's events do, and is recorded as the remote's.
+// The interface's requests as the caption session's commands: each runs on the session's
+// thread, as the page's events do, and is recorded as the remote's.
 class RemoteControl : public RemoteTarget {
 public:
-    explicit RemoteControl(CWindowDoor& door) : m_door(door), m_feed(door) {}
+    explicit RemoteControl(CaptionCommands& session) : m_session(session), m_feed(session) {}
 
-    bool Busy() const override { return m_door.Busy(); }
+    bool Busy() const override { return m_session.Busy(); }
     std::optional<Refusal> Run(const Request& request) override;
     Status CurrentStatus() override;
     void Push(PushSink sink) override;
@@ -22,7 +22,7 @@ public:
     void ServeCues(CueDeck* deck);
 
 private:
-    CWindowDoor& m_door;
+    CaptionCommands& m_session;
     EventFeed m_feed;
     CueDeck* m_cues = nullptr;
 };

@@ -118,9 +118,9 @@ void CCaptionSession::Put(int screen, const ScreenChange& change, WriteOrigin or
     if (m_screen == screen && cornerChanged && origin != WriteOrigin::Cue) ResendCorners(origin);
 }
 
-bool CCaptionSession::Send(WriteOrigin origin, int cue) {
+bool CCaptionSession::Send(WriteOrigin origin) {
     CommandScope scope(m_commandDepth, m_changedInCommand, [this] { StateChanged(); });
-    return SendScreen(WriteKind::Send, origin, cue);
+    return SendScreen(WriteKind::Send, origin, 0);
 }
 
 void CCaptionSession::ResendCorners(WriteOrigin origin) {

@@ -5,6 +5,7 @@
 #include <memory>
 #include <string>
 
+#include "CaptionCommands.h"
 #include "LineWatch.h"
 #include "OnAirRecord.h"
 #include "Port.h"
@@ -13,27 +14,11 @@
 #include "TessoraFile.h"
 #include "UnitWriter.h"
 
-// Every write to the unit and what is on air, for listening only: no client can record a
-// write that was not made.
-class OnAirListening {
-public:
-    explicit OnAirListening(OnAirRecord& record) : m_record(record) {}
-    const OnAir& Now() const { return m_record.Now(); }
-    // Some write is still on its way to the unit.
-    bool Holding() const { return m_record.Holding(); }
-    // Returns a key for Unlisten.
-    int Listen(OnAirRecord::Listener listener) { return m_record.Listen(std::move(listener)); }
-    void Unlisten(int key) { m_record.Unlisten(key); }
-
-private:
-    OnAirRecord& m_record;
-};
-
 // The show: the four screens, the current one and whether they changed since the file; the
 // message line; the unit (its writer, what is on air, the line followed, the greeting and the
 // stamps' tick). Every way of driving the show calls these commands, on one thread; the
 // window is one of them. Plain C++: the clock and the pauses come from outside.
-class CCaptionSession {
+class CCaptionSession : public CaptionCommands {
 public:
     explicit CCaptionSession(SessionClock clock, LineVoice voice = {});
     ~CCaptionSession();
@@ -47,25 +32,19 @@ public:
     void ClosePort();
     // True while no command may run: there is no port, or busy (a modal loop of the
     // window's) says so.
-    bool Busy() const { return !m_port || (m_busy && m_busy()); }
+    bool Busy() const override { return !m_port || (m_busy && m_busy()); }
     void SetBusy(std::function<bool()> busy) { m_busy = std::move(busy); }
 
-    // Screens are 1 to 4. Each command is recorded with its origin.
-    void Select(int screen);
-    void Put(int screen, const ScreenChange& change, WriteOrigin origin);
-    // Sends the current screen; false when it did not go out (why: Refusal()).
-    bool Send(WriteOrigin origin, int cue = 0);
+    // The commands every client reaches the show by.
+    void Select(int screen) override;
+    void Put(int screen, const ScreenChange& change, WriteOrigin origin) override;
+    bool Send(WriteOrigin origin) override;
     // A corner changed on the current screen: it is sent again, and counts as a change.
     void ResendCorners(WriteOrigin origin);
-    void Clear(WriteOrigin origin);
-    enum class PlayResult { Played, HandTyped };
-    // Puts content on the screen, makes it the current one and sends it: one command, one
-    // record, one change told. Text typed by hand into that screen and not saved is not
-    // replaced unless replaceTyped.
+    void Clear(WriteOrigin origin) override;
     PlayResult Play(int screen, const ScreenContent& content, WriteOrigin origin, int cue,
-                    bool replaceTyped = false);
-    // Why the last Send did not go out, as the message line says it; "" when it went out.
-    const std::string& Refusal() const { return m_refusal; }
+                    bool replaceTyped) override;
+    const std::string& Refusal() const override { return m_refusal; }
 
     // The page's report of the current screen as the operator typed it (the text box's
     // text, every line end LF), and the modified mark.
@@ -79,10 +58,9 @@ public:
     int Screen() const { return m_screen; }
     bool Modified() const { return m_modified; }
 
-    // A one-off text on the message line, unless something ranked above holds it; "" takes
-    // it away. Drop takes it away if it is still what the line shows.
-    void ShowNotice(const std::string& text);
-    void DropNotice(const std::string& text);
+    // "" takes the notice away.
+    void ShowNotice(const std::string& text) override;
+    void DropNotice(const std::string& text) override;
     // Whether the machine's clock can be trusted (known: its state could be read), and what
     // the message line says under everything else ("" nothing).
     void SetClock(bool synchronised, bool known, const std::string& warning);
@@ -105,19 +83,15 @@ public:
     // Once a second: the line followed, the stamps sent.
     void Tick();
 
-    SessionState State() const;
-    // What Send would put on the unit now.
-    SendPreview NextSend() const;
-    // What the unit shows: decoded from every byte the line has taken so far.
-    const CCaptionDisplay& UnitDisplay() { return m_writer.Display(); }
-    OnAirListening& OnAir() { return m_onAir; }
+    SessionState State() const override;
+    SendPreview NextSend() const override;
+    const CCaptionDisplay& UnitDisplay() override { return m_writer.Display(); }
+    OnAirListening& OnAir() override { return m_onAir; }
     // Folds what the line took into the display and the record.
     void FoldSent() { m_writer.FoldSent(); }
 
-    // Called after each change to the state: a command, typing, the line, the clock, the
-    // message line. Returns a key.
-    int ListenStateChanged(std::function<void()> listener);
-    void StopListening(int key);
+    int ListenStateChanged(std::function<void()> listener) override;
+    void StopListening(int key) override;
     // Called after each text queued for the unit.
     std::function<void()> onQueued;
 

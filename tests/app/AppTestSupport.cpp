@@ -67,8 +67,8 @@ bool MainWindowFixture::startOnLine(FakeLine& line) {
     dlg->KillTimer(IDT_STAMP);
     // The greeting's writes are recorded once the line has let them go.
     return WaitUntil([this] {
-        dlg->UnitDisplay();
-        return !dlg->OnAir().Holding();
+        dlg->Session().UnitDisplay();
+        return !dlg->Session().OnAir().Holding();
     });
 }
 
@@ -101,7 +101,7 @@ MainWindowFixture::MainWindowFixture() {
     view = pages.next();
     dlg = std::make_unique<CTessoraDlg>();
     // The machine's own clock may be in any state; the tests that care set theirs.
-    dlg->m_clock.SetReader([] { return ClockSync::Synchronised; });
+    dlg->Clock().SetReader([] { return ClockSync::Synchronised; });
 }
 
 MainWindowFixture::~MainWindowFixture() {

@@ -55,7 +55,7 @@ CTessoraFile Show() {
 }
 
 // What the file commands may change.
-struct WindowState {
+struct SessionState {
     QString title;
     bool dirty;
     int screen;
@@ -115,7 +115,7 @@ protected:
         return doc;
     }
 
-    WindowState state() {
+    SessionState state() {
         return {w.dlg->windowTitle(),
                 w.dlg->Session().Modified(),
                 w.dlg->Session().Screen() + 1,  // as the tabs number them
@@ -123,8 +123,8 @@ protected:
                 page->page["scrText"].value,
                 page->page["divDirty"].innerText};
     }
-    void expectState(const WindowState& expected) {
-        const WindowState now = state();
+    void expectState(const SessionState& expected) {
+        const SessionState now = state();
         EXPECT_EQ(now.title, expected.title);
         EXPECT_EQ(now.dirty, expected.dirty);
         EXPECT_EQ(now.screen, expected.screen);
@@ -231,7 +231,7 @@ TEST_F(FileCommands, NothingAsksWhileTheSetIsUnmodified) {
 TEST_F(FileCommands, ACancelledDialogChangesNothing) {
     typeTwoScreens();
     w.dlg->UpdateData(true);
-    const WindowState before = state();
+    const SessionState before = state();
     for (const char* button : {"btnSave", "btnOpen"}) {
         w.answers = {IDNO};
         press(button);
@@ -252,7 +252,7 @@ TEST_F(FileCommands, AFailedOpenChangesNothingAndSaysWhy) {
     press("btnSave");
     page->type(QStringLiteral("scrText"), QStringLiteral("third, changed"));
     w.dlg->UpdateData(true);
-    const WindowState before = state();
+    const SessionState before = state();
     const Box openFailed{"Could not open file!", MB_OK};
     const struct {
         const char* file;
@@ -395,7 +395,7 @@ TEST_P(Prompting, YesSavesEverythingTypedThenGoesOn) {
 
 TEST_P(Prompting, YesWithTheSaveDialogCancelledKeepsEverything) {
     w.dlg->UpdateData(true);
-    const WindowState before = state();
+    const SessionState before = state();
     w.answers = {IDYES};
     run();
     EXPECT_EQ(w.boxes, prompt());
@@ -406,7 +406,7 @@ TEST_P(Prompting, YesWithTheSaveDialogCancelledKeepsEverything) {
 
 TEST_P(Prompting, YesWithAFailedSaveKeepsEverything) {
     w.dlg->UpdateData(true);
-    const WindowState before = state();
+    const SessionState before = state();
     w.answers = {IDYES};
     choices = {at("no-such-folder/kept.tso")};
     run();

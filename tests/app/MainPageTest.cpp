@@ -24,7 +24,7 @@ protected:
         SetMessageBoxHook(
             [](const std::string&, unsigned, const std::string&) { return IDOK; });  // no port here
         dlg = std::make_unique<CTessoraDlg>();
-        dlg->m_clock.SetReader([] { return ClockSync::Synchronised; });
+        dlg->Clock().SetReader([] { return ClockSync::Synchronised; });
         QObject::connect(dlg.get(), &CDHtmlDialog::pageReady, [this] { ++ready; });
         QObject::connect(dlg.get(), &CDHtmlDialog::commandDone, [this] { ++done; });
         dlg->OnInitDialog();
@@ -107,9 +107,9 @@ TEST_F(MainPage, AnyButtonOnALabelRunsItsCommandButPicturesAndLogoDoNothing) {
     press("Screen3", Qt::MiddleButton);
     EXPECT_EQ(done, 1);
     EXPECT_EQ(dlg->Session().Screen(), 3);
-    EXPECT_FALSE(dlg->m_bMiniMode);
+    EXPECT_FALSE(dlg->InMiniMode());
     press("tagToggle", Qt::RightButton);
-    EXPECT_TRUE(dlg->m_bMiniMode);
+    EXPECT_TRUE(dlg->InMiniMode());
 }
 
 TEST_F(MainPage, TheMiniPageAndBackShowTheSameScreen) {
@@ -121,7 +121,7 @@ TEST_F(MainPage, TheMiniPageAndBackShowTheSameScreen) {
         "s.dispatchEvent(new Event('change'));");
     ASSERT_TRUE(WaitUntil([&] { return dlg->Session().Screens().TimeCorner(1) == 3; }));
     // Whatever the line says over it, the message line holds a text to carry across.
-    dlg->ShowNotice("A message");
+    dlg->Session().ShowNotice("A message");
     const std::string message = dlg->Session().Message();
     ASSERT_FALSE(message.empty());
     press("btnToggle");
@@ -130,7 +130,7 @@ TEST_F(MainPage, TheMiniPageAndBackShowTheSameScreen) {
     EXPECT_EQ(probe->js("document.getElementById('tagToggle').innerText").toString(),
               "Restore Tessora");
     press("tagToggle");
-    EXPECT_FALSE(dlg->m_bMiniMode);
+    EXPECT_FALSE(dlg->InMiniMode());
     ASSERT_TRUE(WaitUntil([&] { return ready == 3; })) << "the main page never came back";
     EXPECT_TRUE(value("scrText") == "Second")
         << "document holds [" << dlg->Session().Screens().Text(1) << "], page shows ["

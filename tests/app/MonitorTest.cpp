@@ -30,11 +30,11 @@ class MonitorOnALine : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(w.startOnLine(line));  // ticks come when the test says
-        w.dlg->m_monitor.Show(true);
-        ASSERT_TRUE(w.dlg->m_monitor.Window());
+        w.dlg->Monitor().Show(true);
+        ASSERT_TRUE(w.dlg->Monitor().Window());
         page = w.view;
     }
-    CMonitorWnd& monitor() { return *w.dlg->m_monitor.Window(); }
+    CMonitorWnd& monitor() { return *w.dlg->Monitor().Window(); }
     std::string nextSend() { return DisplayDump(monitor().NextSendGrid().Display()); }
     std::string onTheUnit() { return Described(monitor().UnitGrid().Display()); }
     void command(const char* id, const char* event = "mousedown") {
@@ -82,7 +82,7 @@ TEST_F(MonitorOnALine, NextSendIsWhatSendPutsOnTheUnit) {
         // The stamps read the clock: the preview and the Send fall in one second on some try.
         std::string preview, shown;
         for (int attempt = 0; attempt < 3 && (preview.empty() || preview != shown); ++attempt) {
-            w.dlg->m_monitor.Refresh();
+            w.dlg->Monitor().Refresh();
             preview = nextSend();
             command("btnSend");
             ASSERT_TRUE(unitShowsTheLine());
@@ -121,22 +121,22 @@ TEST_F(MonitorOnALine, OnTheUnitFollowsTheLineAndStopsWithIt) {
         return monitor().LineText().startsWith(QStringLiteral("Line lost: "));
     }));
     command("btnSend");
-    w.dlg->m_monitor.Refresh();
+    w.dlg->Monitor().Refresh();
     EXPECT_EQ(onTheUnit(), before);
 }
 
-// The minute's look at the clock reaches the message line, the monitor and the door's
+// The minute's look at the clock reaches the message line, the monitor and the session's
 // listeners; a clock that cannot be read is told apart but warns of nothing.
-TEST_F(MonitorOnALine, TheClockWarningReachesThePageTheMonitorAndTheDoor) {
+TEST_F(MonitorOnALine, TheClockWarningReachesThePageTheMonitorAndTheSession) {
     const QString warning = QStringLiteral("Clock not synchronised");
     int told = 0;
-    w.dlg->ListenForChanges([&] { ++told; });
+    w.dlg->Session().ListenStateChanged([&] { ++told; });
     ClockSync kernel = ClockSync::NotSynchronised;
-    w.dlg->m_clock.SetReader([&] { return kernel; });
+    w.dlg->Clock().SetReader([&] { return kernel; });
     w.dlg->OnTimer(IDT_CLOCK);
     EXPECT_EQ(page->page["divMessage"].innerText, warning);
     EXPECT_GT(told, 0);
-    WindowState state = w.dlg->State();
+    SessionState state = w.dlg->Session().State();
     EXPECT_FALSE(state.clockSynchronised);
     EXPECT_TRUE(state.clockKnown);
     EXPECT_TRUE(WaitUntil([&] { return monitor().ClockText() == warning; }));
@@ -147,7 +147,7 @@ TEST_F(MonitorOnALine, TheClockWarningReachesThePageTheMonitorAndTheDoor) {
     w.dlg->OnTimer(IDT_CLOCK);
     EXPECT_EQ(page->page["divMessage"].innerText, QString());
     EXPECT_GT(told, 0);
-    state = w.dlg->State();
+    state = w.dlg->Session().State();
     EXPECT_TRUE(state.clockSynchronised);
     EXPECT_FALSE(state.clockKnown);
     EXPECT_TRUE(WaitUntil([&] { return monitor().ClockText().isEmpty(); }));

@@ -108,11 +108,11 @@ TEST_F(Screens, EveryControlPostsItsCommandOnAnyPress) {
     page->type("scrText", "before mini");
     page->fire("tagToggle", "mousedown");
     w.runPostedMessages();
-    EXPECT_TRUE(w.dlg->m_bMiniMode);
+    EXPECT_TRUE(w.dlg->InMiniMode());
     page->fire("logo", "mousedown");
     page->fire("CTessoraDlg", "mousedown");
     w.runPostedMessages();
-    EXPECT_TRUE(w.dlg->m_bMiniMode);
+    EXPECT_TRUE(w.dlg->InMiniMode());
 }
 
 TEST(PastedText, ControlCharactersNeverReachTheScreenAndAreToldOnce) {
@@ -136,7 +136,7 @@ TEST_F(MiniMode, EnteringKeepsWhatWasTypedAndLoadsTheStrip) {
     w.runPostedMessages();
     page->fire("btnToggle", "mousedown");
     w.runPostedMessages();
-    EXPECT_TRUE(w.dlg->m_bMiniMode);
+    EXPECT_TRUE(w.dlg->InMiniMode());
     EXPECT_EQ(w.dlg->Session().Screens().Text(0), "typed before mini");
     EXPECT_EQ(w.dlg->Session().Screens().TimeCorner(0), 2);
     EXPECT_TRUE(w.dlg->Session().Modified());
@@ -146,7 +146,7 @@ TEST_F(MiniMode, EnteringKeepsWhatWasTypedAndLoadsTheStrip) {
     page->finishLoad(MiniPageElements());
     page->fire("tagToggle", "mousedown");
     w.runPostedMessages();
-    EXPECT_FALSE(w.dlg->m_bMiniMode);
+    EXPECT_FALSE(w.dlg->InMiniMode());
     EXPECT_EQ(page->loads.back(), QUrl("res://Tessora.exe/104"));
     page->finishLoad(MainPageElements());
     EXPECT_EQ(page->page["scrText"].value, "typed before mini");
@@ -157,15 +157,13 @@ TEST_F(MiniMode, EnteringKeepsWhatWasTypedAndLoadsTheStrip) {
 
 TEST_F(MiniMode, AStoredSizeWithNoRoomForTheRestoreTextShowsTheFirstUseSize) {
     for (const int stored : {0, -5, 5}) {
-        w.dlg->m_nMinSizeWidth = stored;
-        w.dlg->m_nMinSizeHeight = stored;
+        w.dlg->StoreStrip({0, 0, stored, stored});
         w.dlg->OnToggleMiniMode(0, 0);
         EXPECT_EQ(w.dlg->frameGeometry().size(), QSize(100, 50)) << stored;
         w.dlg->OnToggleMiniMode(0, 0);
-        EXPECT_EQ(w.dlg->m_nMinSizeWidth, stored) << "the stored size stays";
+        EXPECT_EQ(w.dlg->StoredStrip().width, stored) << "the stored size stays";
     }
-    w.dlg->m_nMinSizeWidth = 160;
-    w.dlg->m_nMinSizeHeight = 40;
+    w.dlg->StoreStrip({0, 0, 160, 40});
     w.dlg->OnToggleMiniMode(0, 0);
     EXPECT_EQ(w.dlg->frameGeometry().size(), QSize(160, 40));
 }
@@ -173,7 +171,7 @@ TEST_F(MiniMode, AStoredSizeWithNoRoomForTheRestoreTextShowsTheFirstUseSize) {
 TEST_F(MiniMode, ACloseRequestOnTheStripRestoresTheFullWindow) {
     w.dlg->OnToggleMiniMode(0, 0);
     w.dlg->OnCancel();
-    EXPECT_FALSE(w.dlg->m_bMiniMode);
+    EXPECT_FALSE(w.dlg->InMiniMode());
     EXPECT_NE(w.dlg->Session().Port(), nullptr) << "the program keeps running";
     EXPECT_EQ(page->loads.back(), QUrl("res://Tessora.exe/104"));
 }

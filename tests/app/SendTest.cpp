@@ -161,14 +161,15 @@ TEST_F(SendOnALine, ATickReadsTheTimeZoneAgain) {
 // both stamps and one too long for the unit.
 TEST_F(SendOnALine, TheLineTakesTheComposedFrameAndTheRecordSaysSo) {
     std::vector<UnitWrite> writes;
-    w.dlg->OnAir().Listen([&](const UnitWrite& write, const OnAir&) { writes.push_back(write); });
+    w.dlg->Session().OnAir().Listen(
+        [&](const UnitWrite& write, const OnAir&) { writes.push_back(write); });
     page->choose("cmbDate", 1);
     page->choose("cmbTime", 4);
     w.runPostedMessages();
     // A write is recorded once the line has let go of every byte of it.
     const auto recorded = [&](std::size_t count) {
         return WaitUntil([&] {
-            w.dlg->UnitDisplay();
+            w.dlg->Session().UnitDisplay();
             return writes.size() >= count;
         });
     };
@@ -202,7 +203,7 @@ TEST_F(SendOnALine, TheLineTakesTheComposedFrameAndTheRecordSaysSo) {
             return bytes;
         };
         EXPECT_TRUE(send.bytes == frame(at) || send.bytes == frame(at - 1)) << send.bytes;
-        EXPECT_EQ(w.dlg->OnAir().Now().text, text);
+        EXPECT_EQ(w.dlg->Session().OnAir().Now().text, text);
     }
     EXPECT_EQ(w.dlg->Session().Message(), kTooLong);
 }
@@ -224,7 +225,7 @@ TEST(AsRunNotice, AnUnwritableLogIsSaidOnTheMessageLineAndSendsGoOn) {
     w.view->type("scrText", QString::fromStdString(lines));
     std::string queued;
     int recorded = 0;
-    w.dlg->OnAir().Listen([&](const UnitWrite& write, const OnAir&) {
+    w.dlg->Session().OnAir().Listen([&](const UnitWrite& write, const OnAir&) {
         queued += write.bytes;
         ++recorded;
     });
@@ -234,7 +235,7 @@ TEST(AsRunNotice, AnUnwritableLogIsSaidOnTheMessageLineAndSendsGoOn) {
         EXPECT_EQ(w.dlg->Session().Message(), kTooLong);
     }
     ASSERT_TRUE(WaitUntil([&] {
-        w.dlg->UnitDisplay();
+        w.dlg->Session().UnitDisplay();
         return recorded == 3;
     }));
     EXPECT_NE(queued.find("row 16"), std::string::npos);
@@ -319,7 +320,7 @@ TEST(RemoteSend, ASendTheQueueHasNoRoomForIsNotDoneAndSaysWhy) {
     std::string taken;
     int refused = 0;
     // The greeting's clear may still be settling: only the Sends count here.
-    w.dlg->OnAir().Listen([&](const UnitWrite& write, const OnAir&) {
+    w.dlg->Session().OnAir().Listen([&](const UnitWrite& write, const OnAir&) {
         if (write.kind != WriteKind::Send) return;
         if (write.taken)
             taken += write.bytes;
@@ -348,7 +349,7 @@ TEST(RemoteSend, ASendTheQueueHasNoRoomForIsNotDoneAndSaysWhy) {
     // the four the stalled line still holds.
     line.resume();
     ASSERT_TRUE(WaitUntil([&] { return refused == 1; }, std::chrono::seconds(30)));
-    EXPECT_EQ(w.dlg->OnAir().Now().text.substr(0, 3), "ddd") << "the fourth stays on air";
+    EXPECT_EQ(w.dlg->Session().OnAir().Now().text.substr(0, 3), "ddd") << "the fourth stays on air";
     const std::string all = kGreetedLine + taken;
     ASSERT_EQ(line.received(all.size(), std::chrono::seconds(30)), all);
     ASSERT_TRUE(WaitUntil([&] { return w.dlg->Session().Port()->QueuedBytes() == 0; }));

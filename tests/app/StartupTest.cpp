@@ -6,6 +6,7 @@
 #include <QFileInfo>
 #include <QSettings>
 #include <QTemporaryDir>
+#include <tuple>
 
 #include "AppTestSupport.h"
 #include "FileBytes.h"
@@ -30,10 +31,8 @@ bool isOpen(CTessoraDlg& dlg) {
 
 // The state a window starts in when its settings give it nothing to use.
 void ExpectDefaults(CTessoraDlg& dlg) {
-    EXPECT_EQ(dlg.m_nMinPosX, 0);
-    EXPECT_EQ(dlg.m_nMinPosY, 0);
-    EXPECT_EQ(dlg.m_nMinSizeWidth, 100);
-    EXPECT_EQ(dlg.m_nMinSizeHeight, 50);
+    const CTessoraDlg::StripStore strip = dlg.StoredStrip();
+    EXPECT_EQ(std::tie(strip.x, strip.y, strip.width, strip.height), std::tuple(0, 0, 100, 50));
     EXPECT_FALSE(isOpen(dlg));
     EXPECT_EQ(portName(dlg), u"COM1");
 }
@@ -101,10 +100,8 @@ TEST_F(Startup, WindowValuesThatAreNotThirtyTwoBitIntegersKeepTheirDefaults) {
     WriteSetting("MinSizeHeight", "1.5");
     MainWindowFixture w;
     w.start();
-    EXPECT_EQ(w.dlg->m_nMinPosX, 0);
-    EXPECT_EQ(w.dlg->m_nMinPosY, -40);
-    EXPECT_EQ(w.dlg->m_nMinSizeWidth, 100);
-    EXPECT_EQ(w.dlg->m_nMinSizeHeight, 50);
+    const CTessoraDlg::StripStore strip = w.dlg->StoredStrip();
+    EXPECT_EQ(std::tie(strip.x, strip.y, strip.width, strip.height), std::tuple(0, -40, 100, 50));
 }
 
 // Puts bytes in the settings file as another program or a bad disk might leave it.
@@ -162,7 +159,7 @@ TEST_F(Startup, ASettingsFileThatDoesNotReadAsWrittenOpensNoGuessedPortAndIsKept
         WriteSettingsFile(c.file);
         FakeLine fallback;  // what COM1 would fall back to
         MainWindowFixture w;
-        w.dlg->m_unmappedPortDevice = [&](const std::u16string&) { return fallback.device(); };
+        w.dlg->SetUnmappedPortDevice([&](const std::u16string&) { return fallback.device(); });
         w.start();
         EXPECT_FALSE(isOpen(*w.dlg)) << c.line;
         EXPECT_EQ(w.dlg->Session().Port()->DevicePath(), "") << c.line;
@@ -225,7 +222,7 @@ TEST_F(Startup, AStartFileOpensFromTheLoopWithOpensOwnBoxes) {
     };
     for (const auto& c : cases) {
         MainWindowFixture w;
-        w.dlg->m_strStartFile = dir + "/" + c.file;
+        w.dlg->OpenAtStart(dir + "/" + c.file);
         w.start();
         EXPECT_EQ(w.boxes, decltype(c.boxes){portBox}) << c.file << ": nothing before the loop";
         EXPECT_EQ(w.dlg->Session().Screens().m_strText1, "") << c.file;

@@ -10,7 +10,7 @@
 
 #include "AsRunLog.h"
 #include "AsRunText.h"
-#include "StandInDoor.h"
+#include "StandInSession.h"
 #include "TempFolder.h"
 
 namespace {
@@ -18,7 +18,7 @@ namespace {
 using namespace std::chrono_literals;
 
 // A window with an on-air record, and nothing else: the port comes with each write.
-using FakeDoor = StandInDoor;
+using FakeSession = StandInSession;
 
 std::vector<QJsonObject> ReadDay(const std::filesystem::path& folder, const std::string& day) {
     std::ifstream in(folder / (day + ".jsonl"));
@@ -50,10 +50,10 @@ UnitWrite Write(WriteKind kind, WriteOrigin origin, int screen,
 // back as its own characters.
 TEST(AsRunLog, EachWriteIsOneLineReadBackWithItsFields) {
     TempFolder folder;
-    FakeDoor door;
-    CAsRunLog log(door, folder.path);
+    FakeSession session;
+    CAsRunLog log(session, folder.path);
     const auto now = std::chrono::system_clock::now();
-    OnAirRecord& record = door.record;
+    OnAirRecord& record = session.record;
     record.Record(Write(WriteKind::Greeting, kProgram, 0, now));
     UnitWrite send = Write(WriteKind::Send, WriteOrigin::Key, 2, now);
     send.text = "Say \"hi\" \\ \x80 5\tx\x01\x7F\r\nline2 \xE9";
@@ -134,13 +134,13 @@ TEST(AsRunLog, ClockJumpsAreToldOnceAndOrdinaryTicksNever) {
     ::setenv("TZ", "CET-1CEST,M3.5.0,M10.5.0/3", 1);
     ::tzset();
     TempFolder folder;
-    FakeDoor door;
+    FakeSession session;
     {
-        CAsRunLog log(door, folder.path);
+        CAsRunLog log(session, folder.path);
         const std::chrono::system_clock::time_point change =
             std::chrono::sys_days{std::chrono::year{2026} / 10 / 25} + 1h;
         for (const auto at : {change - 2s, change - 1s, change, change + 1s})
-            door.record.Record(Write(WriteKind::Tick, kProgram, 1, at));
+            session.record.Record(Write(WriteKind::Tick, kProgram, 1, at));
     }
     oldZone ? ::setenv("TZ", kept.c_str(), 1) : ::unsetenv("TZ");
     ::tzset();
@@ -155,25 +155,25 @@ TEST(AsRunLog, ClockJumpsAreToldOnceAndOrdinaryTicksNever) {
 // The window is told when the log cannot be written, and the notice goes as soon as a line is
 // written again.
 TEST(AsRunLog, TheNoticeGoesWhenTheLogIsWrittenAgain) {
-    struct NoticeDoor : FakeDoor {
+    struct NoticeSession : FakeSession {
         std::vector<std::string> told;
         void ShowNotice(const std::string& text) override { told.push_back("show " + text); }
         void DropNotice(const std::string& text) override { told.push_back("drop " + text); }
-    } door;
+    } session;
     TempFolder folder;
     const auto now = std::chrono::system_clock::now();
     const std::filesystem::path day = folder.path / (AsRunTimeOf(now).day + ".jsonl");
     std::filesystem::create_directories(day);
-    CAsRunLog log(door, folder.path);
+    CAsRunLog log(session, folder.path);
     ::testing::internal::CaptureStderr();
-    door.record.Record(Write(WriteKind::Clear, kProgram, 1, now));
-    door.record.Record(Write(WriteKind::Clear, kProgram, 1, now));
+    session.record.Record(Write(WriteKind::Clear, kProgram, 1, now));
+    session.record.Record(Write(WriteKind::Clear, kProgram, 1, now));
     std::filesystem::remove(day);
-    door.record.Record(Write(WriteKind::Clear, kProgram, 1, now));
-    door.record.Record(Write(WriteKind::Clear, kProgram, 1, now));
+    session.record.Record(Write(WriteKind::Clear, kProgram, 1, now));
+    session.record.Record(Write(WriteKind::Clear, kProgram, 1, now));
     ::testing::internal::GetCapturedStderr();
     const std::string notice = "As-run log not written: it is a folder, not a day file";
-    EXPECT_EQ(door.told, (std::vector<std::string>{"show " + notice, "drop " + notice}));
+    EXPECT_EQ(session.told, (std::vector<std::string>{"show " + notice, "drop " + notice}));
     EXPECT_EQ(ReadDay(folder.path, AsRunTimeOf(now).day).size(), 2u);
 }
 

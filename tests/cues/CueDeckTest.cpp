@@ -1,4 +1,4 @@
-// A cue list played through a window's door: the calls it makes, its markers, and what it
+// A cue list played through a window's session: the calls it makes, its markers, and what it
 // guards.
 #include <gtest/gtest.h>
 
@@ -6,36 +6,37 @@
 #include <vector>
 
 #include "CueDeck.h"
-#include "StandInDoor.h"
+#include "StandInSession.h"
 
 namespace {
 
-// A window that notes the commands, and records a cue's Send as the real one does.
-class FakeDoor : public StandInDoor {
+// A session that notes the commands, and records a cue's Send as the real one does.
+class FakeSession : public StandInSession {
 public:
     std::vector<std::string> calls;
 
-    void SelectScreen(int screen, WriteOrigin) override {
-        calls.push_back("select " + std::to_string(screen));
-    }
-    void PutScreen(int screen, const ScreenChange& change, WriteOrigin origin) override {
+    void Select(int screen) override { calls.push_back("select " + std::to_string(screen)); }
+    void Put(int screen, const ScreenChange& change, WriteOrigin origin) override {
         calls.push_back("put " + std::to_string(screen) + " " + change.text.value_or("-") + " " +
                         std::to_string(change.dateCorner.value_or(-1)) +
                         std::to_string(change.timeCorner.value_or(-1)) +
                         (origin == WriteOrigin::Cue ? "" : " (not a cue)"));
         state.screens[static_cast<std::size_t>(screen - 1)].text = *change.text;
     }
-    void Send(WriteOrigin origin) override { Write(WriteKind::Send, origin, 0); }
+    bool Send(WriteOrigin origin) override {
+        Write(WriteKind::Send, origin, 0);
+        return true;
+    }
     // A play refused as the session refuses text typed by hand, when handTyped says so.
-    CCaptionSession::PlayResult Play(int screen, const ScreenContent& content, WriteOrigin origin,
-                                     int cue, bool replaceTyped) override {
-        if (handTyped && !replaceTyped) return CCaptionSession::PlayResult::HandTyped;
+    PlayResult Play(int screen, const ScreenContent& content, WriteOrigin origin, int cue,
+                    bool replaceTyped) override {
+        if (handTyped && !replaceTyped) return PlayResult::HandTyped;
         calls.push_back("play " + std::to_string(screen) + " " + content.text + " " +
                         std::to_string(content.dateCorner) + std::to_string(content.timeCorner) +
                         " cue " + std::to_string(cue) +
                         (origin == WriteOrigin::Cue ? "" : " (not a cue)"));
         Write(WriteKind::Send, origin, cue);
-        return CCaptionSession::PlayResult::Played;
+        return PlayResult::Played;
     }
     bool handTyped = false;
     void Clear(WriteOrigin origin) override { Write(WriteKind::Clear, origin, 0); }
@@ -63,35 +64,35 @@ std::vector<Cue> Cues(int count) {
 }
 
 TEST(CueDeck, TakesInOrderIntoTheCueScreenAndStopsOrWrapsAtTheEnd) {
-    FakeDoor door;
-    CueDeck deck(door);
+    FakeSession session;
+    CueDeck deck(session);
     int told = 0;
     deck.Listen([&] { ++told; });
     EXPECT_EQ(deck.TakeNext(), CueDeck::TakeResult::NoList);
     deck.Replace("/show.csv", Cues(3), false);
     EXPECT_EQ(deck.Next(), 1);
     for (int i = 0; i < 3; ++i) EXPECT_EQ(deck.TakeNext(), CueDeck::TakeResult::Taken);
-    EXPECT_EQ(door.calls,
+    EXPECT_EQ(session.calls,
               (std::vector<std::string>{"play 4 Cue 1 11 cue 1", "play 4 Cue 2 21 cue 2",
                                         "play 4 Cue 3 31 cue 3"}))
         << "a take is one command";
     EXPECT_EQ(deck.OnAir(), 3);
     EXPECT_EQ(deck.Next(), 0);
     EXPECT_EQ(deck.TakeNext(), CueDeck::TakeResult::NoCue);
-    EXPECT_EQ(door.calls.size(), 3u);
+    EXPECT_EQ(session.calls.size(), 3u);
     EXPECT_GE(told, 4);
 
     // Anything else sent puts the cue off air; a tick does not.
-    door.Write(WriteKind::Tick, WriteOrigin::Program, 0);
+    session.Write(WriteKind::Tick, WriteOrigin::Program, 0);
     EXPECT_EQ(deck.OnAir(), 3);
-    door.Send(WriteOrigin::Page);
+    session.Send(WriteOrigin::Page);
     EXPECT_EQ(deck.OnAir(), 0);
 
     // With Loop the last take leaves the first cue next; the markers wrap both ways.
     deck.SetLoop(true);
     deck.SetScreen(2);
     EXPECT_EQ(deck.Take(3), CueDeck::TakeResult::Taken);
-    EXPECT_EQ(door.calls.back(), "play 2 Cue 3 31 cue 3");
+    EXPECT_EQ(session.calls.back(), "play 2 Cue 3 31 cue 3");
     EXPECT_EQ(deck.Next(), 1);
     deck.MoveNext(-1);
     EXPECT_EQ(deck.Next(), 3);
@@ -101,15 +102,15 @@ TEST(CueDeck, TakesInOrderIntoTheCueScreenAndStopsOrWrapsAtTheEnd) {
     deck.MoveNext(-1);
     EXPECT_EQ(deck.Next(), 1);
     EXPECT_EQ(deck.Take(4), CueDeck::TakeResult::NoCue);
-    door.busy = true;
-    const std::size_t calls = door.calls.size();
+    session.busy = true;
+    const std::size_t calls = session.calls.size();
     EXPECT_EQ(deck.TakeNext(), CueDeck::TakeResult::Busy);
-    EXPECT_EQ(door.calls.size(), calls);
+    EXPECT_EQ(session.calls.size(), calls);
 }
 
 TEST(CueDeck, AReloadKeepsTheMarkersByNumberAndTellsWhatChanged) {
-    FakeDoor door;
-    CueDeck deck(door);
+    FakeSession session;
+    CueDeck deck(session);
     deck.Replace("/show.csv", Cues(5), false);
     deck.Take(2);
     deck.SetNext(4);
@@ -140,17 +141,17 @@ TEST(CueDeck, AReloadKeepsTheMarkersByNumberAndTellsWhatChanged) {
 // Whether text was typed by hand is the session's to tell (its own tests); the deck keeps
 // its markers when the play is refused, and asks again to replace.
 TEST(CueDeck, APlayRefusedForTextTypedByHandLeavesTheMarkers) {
-    FakeDoor door;
-    CueDeck deck(door);
+    FakeSession session;
+    CueDeck deck(session);
     deck.Replace("/show.csv", Cues(3), false);
     EXPECT_EQ(deck.TakeNext(), CueDeck::TakeResult::Taken);
-    door.handTyped = true;
+    session.handTyped = true;
     EXPECT_EQ(deck.TakeNext(), CueDeck::TakeResult::HandTyped);
-    EXPECT_EQ(door.calls.size(), 1u);
+    EXPECT_EQ(session.calls.size(), 1u);
     EXPECT_EQ(deck.Next(), 2);
     EXPECT_EQ(deck.OnAir(), 1);
     EXPECT_EQ(deck.TakeNext(true), CueDeck::TakeResult::Taken);
-    EXPECT_EQ(door.calls.back(), "play 4 Cue 2 21 cue 2");
+    EXPECT_EQ(session.calls.back(), "play 4 Cue 2 21 cue 2");
     EXPECT_EQ(deck.Next(), 3);
 }
 

@@ -7,37 +7,39 @@
 
 #include "RemoteApi.h"
 #include "RemoteControl.h"
-#include "StandInDoor.h"
+#include "StandInSession.h"
 
 namespace remote {
 namespace {
 
-// A window that only notes what it is asked, to check the remote reaches it through its door
-// alone and in its terms: screens 1 to 4, Windows-1252 texts as typed, the remote's origin.
-class FakeDoor : public StandInDoor {
+// A session that only notes what it is asked, to check the remote reaches the show through
+// its commands alone and in their terms: screens 1 to 4, Windows-1252 texts as typed, the remote's
+// origin.
+class FakeSession : public StandInSession {
 public:
     std::vector<std::string> calls;
 
-    void SelectScreen(int screen, WriteOrigin origin) override {
-        Note("select " + std::to_string(screen), origin);
-    }
-    void PutScreen(int screen, const ScreenChange& change, WriteOrigin origin) override {
+    void Select(int screen) override { calls.push_back("select " + std::to_string(screen)); }
+    void Put(int screen, const ScreenChange& change, WriteOrigin origin) override {
         Note("put " + std::to_string(screen) + " [" + change.text.value_or("-") + "] " +
                  std::to_string(change.dateCorner.value_or(-1)) + " " +
                  std::to_string(change.timeCorner.value_or(-1)),
              origin);
     }
-    void Send(WriteOrigin origin) override { Note("send", origin); }
+    bool Send(WriteOrigin origin) override {
+        Note("send", origin);
+        return true;
+    }
     void Clear(WriteOrigin origin) override { Note("clear", origin); }
-    CCaptionSession::PlayResult Play(int screen, const ScreenContent& content, WriteOrigin origin,
-                                     int cue, bool) override {
+    PlayResult Play(int screen, const ScreenContent& content, WriteOrigin origin, int cue,
+                    bool) override {
         Note("play " + std::to_string(screen) + " [" + content.text + "] " +
                  std::to_string(content.dateCorner) + " " + std::to_string(content.timeCorner) +
                  " cue " + std::to_string(cue),
              origin);
-        return CCaptionSession::PlayResult::Played;
+        return PlayResult::Played;
     }
-    SendPreview NextSend() override { return PreviewSend("Next", 0, 0, 0); }
+    SendPreview NextSend() const override { return PreviewSend("Next", 0, 0, 0); }
 
 private:
     void Note(const std::string& call, WriteOrigin origin) {
@@ -45,9 +47,9 @@ private:
     }
 };
 
-TEST(RemoteControl, RequestsBecomeTheWindowsCommands) {
-    FakeDoor door;
-    RemoteControl control(door);
+TEST(RemoteControl, RequestsBecomeTheSessionsCommands) {
+    FakeSession session;
+    RemoteControl control(session);
     Request send{Action::Send, 3, {}};
     control.Run(send);
     control.Run(Request{Action::Send, 0, {}});
@@ -57,28 +59,29 @@ TEST(RemoteControl, RequestsBecomeTheWindowsCommands) {
     put.edit.text = "W\xC3\xB6rld\r\n5 \xE2\x82\xAC \xE6\x97\xA5 e\xCC\x81";
     put.edit.time = 2;
     control.Run(put);
-    EXPECT_EQ(door.calls, (std::vector<std::string>{"select 3", "send", "send", "clear", "select 2",
-                                                    "put 4 [W\xF6rld\n5 \x80 ? \xE9] -1 2"}));
-    door.busy = true;
+    EXPECT_EQ(session.calls,
+              (std::vector<std::string>{"select 3", "send", "send", "clear", "select 2",
+                                        "put 4 [W\xF6rld\n5 \x80 ? \xE9] -1 2"}));
+    session.busy = true;
     EXPECT_TRUE(control.Busy());
 }
 
 TEST(RemoteControl, StatusSpeaksUtf8) {
-    FakeDoor door;
-    door.state.screens[1] = {
+    FakeSession session;
+    session.state.screens[1] = {
         "Gr\xFC\xDF"
         "e\n\x80",
         1, 4};
-    door.state.screen = 2;
-    door.state.message = "Line lost: /dev/x";
-    door.state.title = "Halvercrest Pexalune - untitled";
-    door.state.live = true;
+    session.state.screen = 2;
+    session.state.message = "Line lost: /dev/x";
+    session.state.title = "Halvercrest Pexalune - untitled";
+    session.state.live = true;
     UnitWrite send;
     send.origin = WriteOrigin::Key;
     send.screen = 2;
     send.text = "\x80 5";
-    door.record.Record(send);
-    const Status status = RemoteControl(door).CurrentStatus();
+    session.record.Record(send);
+    const Status status = RemoteControl(session).CurrentStatus();
     EXPECT_FALSE(status.onAir.cleared);
     EXPECT_EQ(status.onAir.content.text, "\xE2\x82\xAC 5");
     EXPECT_EQ(status.onAir.origin, "key");
@@ -95,47 +98,47 @@ TEST(RemoteControl, StatusSpeaksUtf8) {
 // The push channel hears only what changed, and nothing once its last client has gone: a
 // tick that changes nothing a panel shows must not reach every client each second.
 TEST(RemoteControl, PushTellsWhatChangedWhileSomeoneListens) {
-    FakeDoor door;
-    door.state.live = true;
-    door.state.port = "COM1";
-    door.state.device = "/dev/pts/7";
-    RemoteControl control(door);
+    FakeSession session;
+    session.state.live = true;
+    session.state.port = "COM1";
+    session.state.device = "/dev/pts/7";
+    RemoteControl control(session);
     std::vector<std::string> told;
     control.Push([&](const std::string& message) { told.push_back(message); });
 
-    door.state.message = "Text too long!";
-    door.state.title = "changed";
-    door.Changed();
+    session.state.message = "Text too long!";
+    session.state.title = "changed";
+    session.Changed();
     UnitWrite tick;
     tick.kind = WriteKind::Tick;
-    door.record.Record(tick);
+    session.record.Record(tick);
     EXPECT_TRUE(told.empty());
 
-    door.state.screen = 3;
-    door.state.modified = true;
-    door.state.clockSynchronised = false;
-    door.Changed();
-    door.state.live = false;
-    door.state.lost = true;
-    door.state.lineText = "Line lost: /dev/pts/7";
-    door.state.lineReason = "No such file or directory";
-    door.Changed();
-    door.state.live = true;
-    door.state.lost = false;
-    door.state.lineText.clear();
-    door.Changed();
+    session.state.screen = 3;
+    session.state.modified = true;
+    session.state.clockSynchronised = false;
+    session.Changed();
+    session.state.live = false;
+    session.state.lost = true;
+    session.state.lineText = "Line lost: /dev/pts/7";
+    session.state.lineReason = "No such file or directory";
+    session.Changed();
+    session.state.live = true;
+    session.state.lost = false;
+    session.state.lineText.clear();
+    session.Changed();
     UnitWrite send;
     send.origin = WriteOrigin::Remote;
     send.screen = 3;
     send.text = "\x80 5\r\n\"x\"";
     send.timeCorner = 2;
-    door.record.Record(send);
+    session.record.Record(send);
     send.taken = false;
-    door.record.Record(send);
+    session.record.Record(send);
     UnitWrite clear;
     clear.kind = WriteKind::Clear;
     clear.origin = WriteOrigin::Key;
-    door.record.Record(clear);
+    session.record.Record(clear);
     ASSERT_EQ(told.size(), 7u);
     EXPECT_EQ(told[0], R"({"screen":3,"type":"screen"})");
     EXPECT_EQ(told[1], R"({"modified":true,"type":"modified"})");
@@ -156,26 +159,26 @@ TEST(RemoteControl, PushTellsWhatChangedWhileSomeoneListens) {
     EXPECT_NE(told[5].find(R"("origin":"key")"), std::string::npos) << told[5];
 
     control.Push(nullptr);
-    EXPECT_TRUE(door.listeners.empty());
-    door.state.screen = 1;
-    door.Changed();
-    door.record.Record(send);
+    EXPECT_TRUE(session.listeners.empty());
+    session.state.screen = 1;
+    session.Changed();
+    session.record.Record(send);
     EXPECT_EQ(told.size(), 6u);
 }
 
 TEST(RemoteControl, StatusSaysWhetherTheClockCanBeTrusted) {
-    FakeDoor door;
+    FakeSession session;
     const struct {
         bool synchronised, known;
         const char* said;
     } cases[] = {
         {true, true, "synchronised"}, {false, true, "not synchronised"}, {true, false, "unknown"}};
     for (const auto& c : cases) {
-        door.state.clockSynchronised = c.synchronised;
-        door.state.clockKnown = c.known;
+        session.state.clockSynchronised = c.synchronised;
+        session.state.clockKnown = c.known;
         const QJsonObject json =
             QJsonDocument::fromJson(
-                QByteArray::fromStdString(StatusJson(RemoteControl(door).CurrentStatus())))
+                QByteArray::fromStdString(StatusJson(RemoteControl(session).CurrentStatus())))
                 .object();
         EXPECT_EQ(json.value(QStringLiteral("clock")).toString().toStdString(), c.said);
     }
@@ -184,8 +187,8 @@ TEST(RemoteControl, StatusSaysWhetherTheClockCanBeTrusted) {
 // The cue calls answer the list's state or a refusal the panel can show; a take reaches the
 // window as a put, a select and a Send of the cue screen.
 TEST(RemoteControl, CueCallsRunTheListOrSayWhyNot) {
-    FakeDoor door;
-    RemoteControl control(door);
+    FakeSession session;
+    RemoteControl control(session);
     const auto refusal = [&](const Request& request) {
         const auto answer = control.RunCues(request);
         const Refusal* refused = std::get_if<Refusal>(&answer);
@@ -193,7 +196,7 @@ TEST(RemoteControl, CueCallsRunTheListOrSayWhyNot) {
     };
     Request take{Action::CueTake, 0, {}};
     EXPECT_EQ(refusal(take), "409 no cue list is open");
-    CueDeck deck(door);
+    CueDeck deck(session);
     control.ServeCues(&deck);
     std::vector<std::string> told;
     control.Push([&](const std::string& message) { told.push_back(message); });
@@ -219,10 +222,11 @@ TEST(RemoteControl, CueCallsRunTheListOrSayWhyNot) {
     ASSERT_FALSE(told.empty());
     EXPECT_EQ(told.back().rfind(R"({"type":"cue",)", 0), 0u) << told.back();
     EXPECT_NE(told.back().find(R"("next":2)"), std::string::npos) << told.back();
-    EXPECT_EQ(door.calls, (std::vector<std::string>{"play 4 [Gr\xFC\xDF] 0 2 cue 1 (not remote)"}));
+    EXPECT_EQ(session.calls,
+              (std::vector<std::string>{"play 4 [Gr\xFC\xDF] 0 2 cue 1 (not remote)"}));
     EXPECT_EQ(refusal(take), "answered");
     EXPECT_EQ(refusal(take), "409 the list is at its end");
-    door.busy = true;
+    session.busy = true;
     EXPECT_EQ(refusal(Request{Action::CueTake, 1, {}, 1}), "409 a dialog is open in the program");
     // The list goes first here: the interface lets go of it, as the window's does at close.
     control.ServeCues(nullptr);

@@ -11,20 +11,21 @@
 
 #include "RemoteControl.h"
 #include "RemoteServer.h"
-#include "StandInDoor.h"
+#include "StandInSession.h"
 
 namespace remote {
 namespace {
 
-// A window that notes the commands it is given.
-class NotingDoor : public StandInDoor {
+// A session that notes the commands it is given.
+class NotingSession : public StandInSession {
 public:
     std::vector<std::string> calls;
 
-    void SelectScreen(int screen, WriteOrigin) override {
-        calls.push_back("select " + std::to_string(screen));
+    void Select(int screen) override { calls.push_back("select " + std::to_string(screen)); }
+    bool Send(WriteOrigin) override {
+        calls.push_back("send");
+        return true;
     }
-    void Send(WriteOrigin) override { calls.push_back("send"); }
 };
 
 // Runs the event loop until done, for at most a bound that only a fault reaches.
@@ -91,8 +92,8 @@ protected:
     }
 
     quint16 port = 0;
-    NotingDoor door;
-    RemoteControl control{door};
+    NotingSession session;
+    RemoteControl control{session};
     std::unique_ptr<RemoteServer> server;
 };
 
@@ -114,14 +115,14 @@ TEST_F(RemoteServerTest, MalformedFramingIsRefusedAndNothingRuns) {
           QByteArray("Transfer-Encoding: "
                      "chunked\r\n\r\n1000000000000000c\r\n{\"screen\":2}\r\n0\r\n\r\n")}) {
         EXPECT_EQ(Status(kSend + framing), 400) << framing.constData();
-        EXPECT_TRUE(door.calls.empty()) << framing.constData();
-        door.calls.clear();
+        EXPECT_TRUE(session.calls.empty()) << framing.constData();
+        session.calls.clear();
     }
     // The same call well framed, whole or in chunks, runs once each.
     EXPECT_EQ(Status(kSend + "Content-Length: 12\r\n\r\n{\"screen\":2}"), 200);
     EXPECT_EQ(Status(kSend + "Transfer-Encoding: chunked\r\n\r\nc\r\n{\"screen\":2}\r\n0\r\n\r\n"),
               200);
-    EXPECT_EQ(door.calls, (std::vector<std::string>{"select 2", "send", "select 2", "send"}));
+    EXPECT_EQ(session.calls, (std::vector<std::string>{"select 2", "send", "select 2", "send"}));
 }
 
 // Requests that follow one another on a kept connection are each framed where they begin,
@@ -146,7 +147,7 @@ TEST_F(RemoteServerTest, KeptConnectionsAreFramedRequestByRequest) {
               400);
     EXPECT_TRUE(got.endsWith("{\"error\":\"the request's framing is not well formed\"}"))
         << got.constData();
-    EXPECT_EQ(door.calls, (std::vector<std::string>{"select 3", "send", "select 4", "send"}));
+    EXPECT_EQ(session.calls, (std::vector<std::string>{"select 3", "send", "select 4", "send"}));
     // A request that comes a byte at a time is framed as it comes.
     got.clear();
     socket = Connect();
@@ -228,13 +229,13 @@ TEST_F(RemoteServerTest, OwnOriginCallsAndOthersAreRefused) {
     const QByteArray send = kSend + "Content-Length: 0\r\nOrigin: ";
     const QByteArray own = "http://127.0.0.1:" + QByteArray::number(port);
     EXPECT_EQ(Status(send + own + "\r\n\r\n"), 200);
-    EXPECT_EQ(door.calls, std::vector<std::string>{"send"});
+    EXPECT_EQ(session.calls, std::vector<std::string>{"send"});
     for (const QByteArray& other :
          {QByteArray("http://evil.example"), "http://127.0.0.1:" + QByteArray::number(port + 1),
           "http://evil.example:" + QByteArray::number(port),
           "https://127.0.0.1:" + QByteArray::number(port), QByteArray("null")})
         EXPECT_EQ(Status(send + other + "\r\n\r\n"), 403) << other.constData();
-    EXPECT_EQ(door.calls, std::vector<std::string>{"send"});
+    EXPECT_EQ(session.calls, std::vector<std::string>{"send"});
 }
 
 // The view token reads the status and may open the push channel; every command with it is
@@ -255,7 +256,7 @@ TEST_F(RemoteServerTest, TheViewTokenIsRefusedEveryCommand) {
         const QByteArray answer = Exchange(command);
         EXPECT_TRUE(answer.startsWith("HTTP/1.1 403")) << command.constData() << answer.constData();
     }
-    EXPECT_TRUE(door.calls.empty());
+    EXPECT_TRUE(session.calls.empty());
     const QByteArray status = Exchange("GET /api/v1/status HTTP/1.1\r\n" + look + "\r\n");
     EXPECT_TRUE(status.startsWith("HTTP/1.1 200")) << status.constData();
     EXPECT_EQ(HeaderValue(status, "Tessora-Access"), "view");

@@ -33,10 +33,10 @@ TEST_F(Session, GreetsWithItsPauseOnceConnected) {
     EXPECT_EQ(pauses[0], std::chrono::milliseconds(1500));
 }
 
-TEST_F(Session, SendAndClearWriteInOrderEachAsOneRecordWithItsOriginAndCue) {
+TEST_F(Session, SendAndClearWriteInOrderEachAsOneRecordWithItsOrigin) {
     session.Put(2, ScreenChange{"Hello\nworld", 1, 2}, WriteOrigin::Remote);
     session.Select(2);
-    ASSERT_TRUE(session.Send(WriteOrigin::Key, 4));
+    ASSERT_TRUE(session.Send(WriteOrigin::Key));
     session.Clear(WriteOrigin::Strip);
 
     const std::string sent = Joined(ComposeSend("Hello\nworld", 1, 2, kNow));
@@ -47,7 +47,7 @@ TEST_F(Session, SendAndClearWriteInOrderEachAsOneRecordWithItsOriginAndCue) {
     ASSERT_EQ(records.size(), 2u) << "one record a command, and the Put writes nothing";
     EXPECT_EQ(records[0].kind, WriteKind::Send);
     EXPECT_EQ(records[0].origin, WriteOrigin::Key);
-    EXPECT_EQ(records[0].cue, 4);
+    EXPECT_EQ(records[0].cue, 0) << "a Send is no cue";
     EXPECT_EQ(records[0].screen, 2);
     EXPECT_EQ(records[0].text, "Hello\nworld");
     EXPECT_EQ(records[0].bytes, sent);
@@ -73,7 +73,7 @@ TEST_F(Session, ACornerPutOnTheCurrentScreenIsSentAgain) {
 }
 
 TEST_F(Session, PlayIsOneRecordAndOneChangeTold) {
-    session.Play(3, ScreenContent{"Cue one", 0, 1}, WriteOrigin::Cue, 7);
+    session.Play(3, ScreenContent{"Cue one", 0, 1}, WriteOrigin::Cue, 7, false);
     EXPECT_EQ(changes, 1);
     const std::string sent = Joined(ComposeSend("Cue one", 0, 1, kNow));
     EXPECT_EQ(unit.Received(greeted + sent.size()).substr(greeted), sent);
@@ -92,18 +92,18 @@ TEST_F(Session, PlayIsOneRecordAndOneChangeTold) {
 }
 
 TEST_F(Session, PlayRefusesToReplaceTextTypedByHand) {
-    ASSERT_EQ(session.Play(2, ScreenContent{"Cue one"}, WriteOrigin::Cue, 1),
+    ASSERT_EQ(session.Play(2, ScreenContent{"Cue one"}, WriteOrigin::Cue, 1, false),
               CCaptionSession::PlayResult::Played);
     // Played text left alone, with the file changed elsewhere, is the cue list's to replace.
     session.SetModified(true);
-    ASSERT_EQ(session.Play(2, ScreenContent{"Cue two"}, WriteOrigin::Cue, 2),
+    ASSERT_EQ(session.Play(2, ScreenContent{"Cue two"}, WriteOrigin::Cue, 2, false),
               CCaptionSession::PlayResult::Played);
     ASSERT_TRUE(Recorded(2));
 
     session.Type("Typed by hand", 0, 0);
     session.SetModified(true);
     changes = 0;
-    EXPECT_EQ(session.Play(2, ScreenContent{"Cue three"}, WriteOrigin::Cue, 3),
+    EXPECT_EQ(session.Play(2, ScreenContent{"Cue three"}, WriteOrigin::Cue, 3, false),
               CCaptionSession::PlayResult::HandTyped);
     EXPECT_EQ(changes, 0);
     EXPECT_EQ(session.State().screens[1].text, "Typed by hand");
