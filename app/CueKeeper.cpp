@@ -11,7 +11,7 @@
 #include <QtConcurrent/QtConcurrentRun>
 #include <chrono>
 
-#include "Cp1252.h"
+#include "Charset.h"
 #include "Desk.h"
 #include "DialogTemplate.h"
 #include "MessageBox.h"
@@ -29,14 +29,6 @@ struct FileRead {
     CueListRead list;
     qint64 milliseconds = 0;
 };
-
-// As if typed into the text box: composed first, so "e" and a combining acute are the one
-// character Windows-1252 has.
-std::string TypedCp1252(std::string_view utf8) {
-    return Cp1252FromUtf16(QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()))
-                               .normalized(QString::NormalizationForm_C)
-                               .toStdU16String());
-}
 
 // What a file is now, to tell a change of it from a change of something else in its folder:
 // where a link leads, the size and the times. Empty when there is no such file.
@@ -70,7 +62,7 @@ FileRead ReadFile(const QString& path) {
         else
             read.list = ReadCueList(
                 std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())),
-                TypedCp1252);
+                AnsiFromUtf8);
     }
     read.milliseconds = timer.elapsed();
     return read;

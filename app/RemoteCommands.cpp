@@ -18,7 +18,7 @@ constexpr int kHighestPort = 65535;
 // Windows-1252.
 void SayOff(CaptionCommands& session, const std::string& reason) {
     std::fprintf(stderr, "tessora: remote control off: %s\n", reason.c_str());
-    session.ShowNotice(ToAnsi(QString::fromStdString("Remote control off: " + reason)));
+    session.ShowNotice(AnsiFromUtf8("Remote control off: " + reason));
 }
 
 }  // namespace

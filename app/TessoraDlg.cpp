@@ -52,7 +52,7 @@ LineVoice WindowVoice() {
                     QStringLiteral("line %1 %2")
                         .arg(QLatin1String(what), QString::fromStdString(device)));
             },
-            [](const std::string& text) { return ToAnsi(QString::fromStdString(text)); }};
+            [](const std::string& text) { return AnsiFromUtf8(text); }};
 }
 
 }  // namespace

@@ -49,8 +49,7 @@ std::optional<Refusal> RemoteControl::Run(const Request& request) {
             ScreenChange change;
             // As if typed into the text box: Windows-1252 ("?" for what it cannot hold), and
             // new lines as the box holds them.
-            if (request.edit.text)
-                change.text = BoxLineEnds(ToAnsi(QString::fromStdString(*request.edit.text)));
+            if (request.edit.text) change.text = BoxLineEnds(AnsiFromUtf8(*request.edit.text));
             change.dateCorner = request.edit.date;
             change.timeCorner = request.edit.time;
             m_session.Put(request.screen, change, kRemote);

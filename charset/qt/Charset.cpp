@@ -13,3 +13,7 @@ std::string ToAnsi(const QString& text) {
     return Cp1252FromUtf16(std::u16string_view(reinterpret_cast<const char16_t*>(composed.utf16()),
                                                static_cast<std::size_t>(composed.size())));
 }
+
+std::string AnsiFromUtf8(std::string_view utf8) {
+    return ToAnsi(QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size())));
+}

@@ -9,3 +9,6 @@
 // is composed (NFC) on its way in, so a letter typed as letter and accent keeps its accent.
 QString FromAnsi(std::string_view ansi);
 std::string ToAnsi(const QString& text);
+// The same from UTF-8 (a cue list, a remote's text, a system's message); a byte that starts no
+// valid sequence becomes "?".
+std::string AnsiFromUtf8(std::string_view utf8);
