@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Measures OSC against a virtual unit under its own X server:
-#  - from an OSC /tessora/send (oscsend) to the first byte at the unit, beside an HTTP
-#    POST /api/v1/send (curl) in the same run, on the same one-line screen;
+#  - from an OSC /tessora/send to the first byte at the unit, beside an HTTP POST
+#    /api/v1/send in the same run from the same client, on the same one-line screen;
 #  - a flood of 10 000 packets a second for 5 s (malformed, unknown and valid-but-refused
 #    ones mixed) while the clock ticks: how late the ticks reach the unit, against the same
 #    time without it, and the program's CPU time.
@@ -31,29 +31,57 @@ wait_for 10 grep -q " osc listening $OSC_PORT\$" "$TESSORA_READY_FILE" || fail "
 oscsend 127.0.0.1 "$OSC_PORT" /tessora/text is 1 "OSC bench"
 sent=$((4 + 6 + 9 + 6))   # the clear, the text at row 00, the position after it
 
-first_byte_ms() { echo $(($(unit_byte_time com1 $(($1 + 1))) + unit_started - $2)); }
-osc_ms=()
-http_ms=()
-for run in $(seq 1 "$runs"); do
-    before=$(unit_byte_count com1)
-    start=$(date +%s%3N)
-    oscsend 127.0.0.1 "$OSC_PORT" /tessora/send
-    wait_bytes com1 $((before + sent)) 30
-    osc_ms+=("$(first_byte_ms "$before" "$start")")
-
-    before=$(unit_byte_count com1)
-    start=$(date +%s%3N)
-    curl -sf -o /dev/null "${JSON[@]}" -X POST "$BASE/send"
-    wait_bytes com1 $((before + sent)) 30
-    http_ms+=("$(first_byte_ms "$before" "$start")")
-    echo "run $run: send to first byte: osc ${osc_ms[-1]} ms, http ${http_ms[-1]} ms"
-done
-summary() {
-    printf '%s\n' "$@" | sort -n |
-        awk '{a[NR] = $1; s += $1} END {printf "median %d ms, mean %.1f ms", a[int((NR + 1) / 2)], s / NR}'
-}
-# Both figures include their client's start (oscsend, curl) and the writer's wake-up.
-echo "send to first byte over $runs runs: osc $(summary "${osc_ms[@]}"); http $(summary "${http_ms[@]}")"
+# One client process for both, its sockets opened before the runs: an OSC datagram and an
+# HTTP POST on a kept-open connection, alternately, each timed from just before it leaves to
+# the first byte of its Send at the unit. The unit counts its milliseconds from its own
+# start, a little after $unit_started: both figures carry that offset, their difference does
+# not. The writer's sleep while its ring is empty spreads each over 0 to 50 ms, so only many
+# runs compare.
+python3 - "$OSC_PORT" "$PORT" "$runs" "$WORK/com1.log" "$unit_started" "$sent" <<'PY'
+import http.client, socket, statistics, sys, time
+osc_port, http_port, runs, log, started, sent = sys.argv[1:]
+osc_port, http_port, runs, started, sent = int(osc_port), int(http_port), int(runs), int(started), int(sent)
+def count():
+    with open(log) as f:
+        return sum(1 for _ in f)
+def byte_time(n):
+    with open(log) as f:
+        for i, line in enumerate(f, 1):
+            if i == n:
+                return int(line.split()[0]) + started
+def wait(n):
+    deadline = time.time() + 30
+    while count() < n:
+        if time.time() > deadline:
+            sys.exit("the unit got no Send")
+        time.sleep(0.002)
+udp = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
+packet = b"/tessora/send\x00\x00\x00,\x00\x00\x00"
+web = http.client.HTTPConnection("127.0.0.1", http_port, timeout=10)
+headers = {"Authorization": "Bearer bench-token", "Content-Type": "application/json"}
+web.request("GET", "/api/v1/status", headers=headers); web.getresponse().read()
+osc, http = [], []
+for run in range(runs):
+    before = count()
+    t = time.time() * 1000
+    udp.sendto(packet, ("127.0.0.1", osc_port))
+    wait(before + sent)
+    osc.append(byte_time(before + 1) - t)
+    time.sleep(0.1)
+    before = count()
+    t = time.time() * 1000
+    web.request("POST", "/api/v1/send", body=b"", headers=headers)
+    web.getresponse().read()
+    wait(before + sent)
+    http.append(byte_time(before + 1) - t)
+    time.sleep(0.1)
+    print("run %d: send to first byte: osc %.0f ms, http %.0f ms" % (run + 1, osc[-1], http[-1]))
+print("send to first byte over %d runs: osc median %.1f ms, mean %.1f ms; http median %.1f ms, "
+      "mean %.1f ms; osc - http: median %.1f ms, mean %.1f ms"
+      % (runs, statistics.median(osc), statistics.mean(osc), statistics.median(http),
+         statistics.mean(http), statistics.median(osc) - statistics.median(http),
+         statistics.mean(osc) - statistics.mean(http)))
+PY
 
 # The time stamp in the top-left corner: one tick a second from now on.
 oscsend 127.0.0.1 "$OSC_PORT" /tessora/corners iii 1 0 1
