@@ -54,7 +54,7 @@ step "a flood of junk while the clock ticks: ignored, counted, the program on ti
 osc /tessora/corners iii 2 0 4
 osc /tessora/send
 expect_heard '/tessora/on_air/text s "By the key"'
-sleep 1.5 # the Send's own stamp passes; only the ticks are counted
+sleep 1 # the Send's own stamp passes; only the ticks are counted
 count=$(unit_byte_count com1)
 started=$SECONDS
 python3 - "$OSC_PORT" <<'PY'
@@ -63,7 +63,7 @@ port = int(sys.argv[1])
 s = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
 junk = [b"\x00" * 3, b"garbage!", b"/tessora/send\x00\x00\x00,s\x00\x00", b"#bundle\x00" + b"\x00" * 8 + struct.pack(">i", 999),
         b"/unknown\x00\x00\x00\x00,\x00\x00\x00", b"/tessora/screen\x00,s\x00\x00x\x00\x00\x00", b"\x00" * 9000]
-end = time.time() + 3
+end = time.time() + 2
 n = 0
 while time.time() < end:
     for j in junk:
@@ -73,7 +73,7 @@ while time.time() < end:
 print(n)
 PY
 ticks=$(unit_bytes_from com1 $((count + 1)) | grep -aoE '[0-9]{2}:[0-9]{2}:[0-9]{2}' | wc -l)
-[ "$ticks" -ge 2 ] || fail "$ticks clock ticks reached the unit during 3 s of flood"
+[ "$ticks" -ge 1 ] || fail "no clock tick reached the unit during 2 s of flood"
 osc /tessora/text is 2 "After the flood"
 osc /tessora/send
 expect_sent "$count" '\{C0000After the flood' "Send after the flood"
@@ -81,4 +81,49 @@ lines=$(grep -c 'tessora: OSC: .* ignored' "$WORK/app.log" || true)
 [ "$lines" -ge 1 ] || fail "the junk was not counted on standard error"
 [ "$lines" -le $((SECONDS - started + 2)) ] || fail "$lines lines on standard error in $((SECONDS - started)) s"
 app_running || fail "the program is gone"
+quit_discarding
+
+step "a studio-network address: the allowed sender is heard, another changes nothing"
+NS=tso$$
+# A subnet the machine does not use already, for a link between it and the namespace.
+NET=$(for net in 198.51.100 203.0.113 10.231.18; do
+    ip route 2>/dev/null | grep -q "^$net\." || { echo "$net"; break; }; done)
+if [ -n "$NET" ] && ip netns add "$NS" 2>/dev/null; then
+    trap 'ip netns del "$NS" 2>/dev/null || true; cleanup' EXIT
+    ip link add "${NS}a" type veth peer name "${NS}b"
+    ip link set "${NS}b" netns "$NS"
+    ip addr add "$NET.1/24" dev "${NS}a" && ip link set "${NS}a" up
+    ip netns exec "$NS" ip addr add "$NET.2/24" dev "${NS}b"
+    ip netns exec "$NS" ip addr add "$NET.3/24" dev "${NS}b"
+    ip netns exec "$NS" ip link set "${NS}b" up
+    settings "[General]" "CommPort=COM1" "[Ports]" "COM1=${UNIT_DEVICE[com1]}" \
+        "[OSC]" "Port=$OSC_PORT" "Address=$NET.1" "Allow=$NET.2"
+    start_app
+    wait_main_window
+    wait_for 10 osc_listening || fail "the program never said it listens on $NET.1"
+    # from SOURCE ADDRESS TYPES VALUES...: oscsend's packet, sent from an address of the
+    # namespace's own choosing.
+    from() {
+        local source=$1
+        shift
+        oscsend - "$@" | ip netns exec "$NS" python3 -c '
+import socket, sys
+s = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
+s.bind((sys.argv[1], 0))
+s.sendto(sys.stdin.buffer.read(), (sys.argv[2], int(sys.argv[3])))' "$source" "$NET.1" "$OSC_PORT"
+    }
+    refused() { grep -q 'sender not allowed [1-9]' "$WORK/app.log"; }
+    count=$(unit_byte_count com1)
+    from "$NET.3" /tessora/text is 1 "Stranger"
+    from "$NET.3" /tessora/send
+    # Datagrams are read in order: once the desk's Send is on air, the stranger's were seen.
+    from "$NET.2" /tessora/text is 1 "From the desk"
+    from "$NET.2" /tessora/send
+    wait_for 10 row_is 0 "From the desk" || fail "the desk's Send: row 00 is [$(unit_row com1 0)]"
+    expect_eq "$(unit_bytes_from com1 $((count + 1)) | grep -ao '{A19' | wc -l)" 1 "Sends on the line"
+    wait_for 10 refused || fail "the stranger's packets were not counted"
+    quit_discarding
+else
+    echo "SKIP the studio-network address: no network namespace can be made here"
+fi
 step "done"
