@@ -74,6 +74,7 @@ print(n)
 PY
 ticks=$(unit_bytes_from com1 $((count + 1)) | grep -aoE '[0-9]{2}:[0-9]{2}:[0-9]{2}' | wc -l)
 [ "$ticks" -ge 1 ] || fail "no clock tick reached the unit during 2 s of flood"
+expect_eq "$(unit_bytes_from com1 $((count + 1)) | grep -ao '{A19' | wc -l)" 0 "Sends or clears the junk made"
 osc /tessora/text is 2 "After the flood"
 osc /tessora/send
 expect_sent "$count" '\{C0000After the flood' "Send after the flood"
