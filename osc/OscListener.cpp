@@ -176,11 +176,11 @@ void OscListener::ReadAll() {
         else if (static_cast<std::size_t>(size) > osc::kMaxPacketBytes)
             Count(Ignored::Oversize);
         else
-            Take(buffer, static_cast<std::size_t>(size), sender);
+            Take(buffer, static_cast<std::size_t>(size));
     }
 }
 
-void OscListener::Take(const char* data, std::size_t size, const std::string&) {
+void OscListener::Take(const char* data, std::size_t size) {
     std::vector<osc::Message> messages;
     if (!osc::DecodePacket(data, size, messages)) return Count(Ignored::Malformed);
     const Cp1252Converter convert = [](std::string_view utf8) {

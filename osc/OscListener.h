@@ -36,7 +36,7 @@ private:
     };
     OscListener(const osc::Rules& rules, CaptionCommands& session, CueDeck* cues, int socket);
     void ReadAll();
-    void Take(const char* data, std::size_t size, const std::string& sender);
+    void Take(const char* data, std::size_t size);
     void Tell(const osc::Message& message);
     enum class Ignored { Malformed, Oversize, Unknown, Sender, NotRun };
     void Count(Ignored why, const std::string& detail = {});
