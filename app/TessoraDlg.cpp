@@ -14,6 +14,7 @@
 #include "MessageBox.h"
 #include "Messages.h"
 #include "OperatorKeys.h"
+#include "OscListener.h"
 #include "RemoteCommands.h"
 #include "ScreenPlace.h"
 
@@ -181,6 +182,7 @@ bool CTessoraDlg::OnInitDialog() {
     m_pRemote = CRemoteControl::FromSettings(m_session);
     m_pAsRun = AsRunLogFromSettings(m_session);
     if (m_pRemote) m_pRemote->ServeCues(m_cues.Deck());
+    m_pOsc = OscListener::FromSettings(m_session, &m_cues.Deck());
     m_cues.Start();
     // The port box runs a loop of its own, in which the page may well come in.
     bool pageIn = false;
@@ -211,6 +213,7 @@ void CTessoraDlg::OnCancel() {
     KillTimer(IDT_STAMP);
     KillTimer(IDT_CLOCK);
     m_pRemote.reset();
+    m_pOsc.reset();
     SaveSettings();
     m_session.ClosePort();
     CDHtmlDialog::OnCancel();

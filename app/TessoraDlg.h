@@ -22,6 +22,7 @@
 
 class CAsRunLog;
 class CRemoteControl;
+class OscListener;
 
 // The main window: a view of the caption session (four screens of caption text with their
 // stamp corners, sent to the caption unit over the serial line) and its handlers. Each
@@ -144,6 +145,7 @@ private:
     std::vector<DHtmlEventMapEntry> m_eventMap;
     std::vector<DHtmlKeyMapEntry> m_keyMap;
     std::unique_ptr<CRemoteControl> m_pRemote;
+    std::unique_ptr<OscListener> m_pOsc;
     std::unique_ptr<CAsRunLog> m_pAsRun;
     MessageMap m_messageMap;
     // The strip's outer size: the stored one, unless it leaves no room for its text.

@@ -15,6 +15,8 @@ packages=(
     xvfb xauth openbox wmctrl xdotool x11-utils x11-xkb-utils imagemagick stress-ng clang-format curl jq iproute2
     # The serial device server the network line tests put in front of the virtual unit.
     ser2net
+    # OSC's encoding, and its command-line peer for the end-to-end test.
+    liblo-dev liblo-tools
     # A faked clock for the test of the stamps across a change to summer time.
     faketime
     # A real browser for the operator's page: Chromium driven headless through chromedriver.
