@@ -107,14 +107,14 @@ std::unique_ptr<OscListener> OscListener::FromSettings(CaptionCommands& session,
         std::fprintf(stderr, "tessora: %s\n", problem.c_str());
     if (!rules) {
         if (!problems.empty())
-            session.ShowNotice(ToAnsi(QString::fromStdString("OSC off: " + problems.back())));
+            session.ShowNotice(AnsiFromUtf8("OSC off: " + problems.back()));
         return nullptr;
     }
     std::string error;
     auto listener = Listen(*rules, session, cues, error);
     if (!listener) {
         std::fprintf(stderr, "tessora: OSC off: cannot listen on %s\n", error.c_str());
-        session.ShowNotice(ToAnsi(QString::fromStdString("OSC off: cannot listen on " + error)));
+        session.ShowNotice(AnsiFromUtf8("OSC off: cannot listen on " + error));
         return nullptr;
     }
     std::fprintf(stderr, "tessora: OSC on UDP port %d (%s)\n", listener->Port(),
@@ -183,9 +183,7 @@ void OscListener::ReadAll() {
 void OscListener::Take(const char* data, std::size_t size) {
     std::vector<osc::Message> messages;
     if (!osc::DecodePacket(data, size, messages)) return Count(Ignored::Malformed);
-    const Cp1252Converter convert = [](std::string_view utf8) {
-        return ToAnsi(QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size())));
-    };
+    const Cp1252Converter convert = AnsiFromUtf8;
     for (const osc::Message& message : messages) {
         const std::optional<osc::Command> command = osc::CommandOf(message);
         if (!command) {
