@@ -37,6 +37,8 @@ echo "== the same with the unit monitor open"
 x "$root/bench/idle/idle_run.sh" 60 3 --monitor | grep -E '^run'
 echo "== full-screen Send"
 x "$root/bench/send/send_run.sh" 5 | grep -E '^run'
+echo "== a cue take with Ctrl+Space beside a Send press, to the first byte"
+x "$root/bench/send/take_run.sh" 20 | grep -E 'first byte'
 echo "== remote control: Send to first byte beside a mouse press; status answers and ticks under load"
 x "$root/bench/remote/remote_run.sh" 60 30 | grep -E '^(send|ticks|status)'
 echo "== push channel: Send to on_air at a client; ticks with ten clients against none"
