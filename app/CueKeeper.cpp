@@ -139,6 +139,9 @@ LRESULT CCueKeeper::OnTake(WPARAM number, LPARAM) {
         Say(m_strFileMessage, QStringLiteral("The list is at its end: Ctrl+Up picks a cue again."));
     else if (result == Take::Taken)
         Say(m_strFileMessage, QString());
+    else if (result == Take::Repeated)
+        Say(m_strFileMessage, QString::fromStdString("Cue " + std::to_string(cue) +
+                                                     " not sent: " + m_deck.Why(result)));
     return 0;
 }
 

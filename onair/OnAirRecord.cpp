@@ -32,6 +32,8 @@ const char* WriteOriginName(WriteOrigin origin) {
             return "cue";
         case WriteOrigin::Script:
             return "script";
+        case WriteOrigin::Auto:
+            return "auto";
     }
     return "?";
 }

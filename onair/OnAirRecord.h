@@ -15,8 +15,8 @@
 enum class WriteKind { Greeting, Clear, Send, CornerResend, Tick };
 // Who asked for a write. The program itself greets the unit and runs the clock. The page is
 // first: a command posted with no origin came from the page. A script is tessora-send, which
-// writes to the unit by itself.
-enum class WriteOrigin { Page, Key, Strip, Remote, Cue, Program, Script };
+// writes to the unit by itself. Auto is a timed cue: a hold ending, a time of day.
+enum class WriteOrigin { Page, Key, Strip, Remote, Cue, Program, Script, Auto };
 
 const char* WriteKindName(WriteKind kind);
 const char* WriteOriginName(WriteOrigin origin);

@@ -85,6 +85,8 @@ std::variant<std::string, Refusal> RemoteControl::RunCues(const Request& request
             return Refusal{400, "cue must be 1 to " + std::to_string(m_cues->Cues().size()), {}};
         case Take::Busy:
             return Refusal{409, "a dialog is open in the program", {}};
+        case Take::Repeated:
+            return Refusal{409, m_cues->Why(result), {}};
         case Take::HandTyped:
             return Refusal{409,
                            "screen " + std::to_string(m_cues->Screen()) +
