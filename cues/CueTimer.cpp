@@ -23,25 +23,71 @@ milliseconds Ceil(std::chrono::steady_clock::duration duration) {
 
 }  // namespace
 
-CueClock CueClockNow() {
-    CueClock now{std::chrono::steady_clock::now(), std::chrono::system_clock::now(), 0};
+std::int64_t LocalSecondsOf(std::chrono::system_clock::time_point time) {
     const std::time_t clock =
-        std::chrono::system_clock::to_time_t(std::chrono::floor<std::chrono::seconds>(now.wall));
+        std::chrono::system_clock::to_time_t(std::chrono::floor<std::chrono::seconds>(time));
     std::tm local{};
     localtime_r(&clock, &local);
     using namespace std::chrono;
     const sys_days day = year{local.tm_year + 1900} /
                          month{static_cast<unsigned>(local.tm_mon + 1)} /
                          std::chrono::day{static_cast<unsigned>(local.tm_mday)};
-    now.local = day.time_since_epoch().count() * 86400LL + local.tm_hour * 3600LL +
-                local.tm_min * 60LL + local.tm_sec;
-    return now;
+    return day.time_since_epoch().count() * 86400LL + local.tm_hour * 3600LL + local.tm_min * 60LL +
+           local.tm_sec;
+}
+
+CueClock CueClockNow() {
+    const auto wall = std::chrono::system_clock::now();
+    return {std::chrono::steady_clock::now(), wall, LocalSecondsOf(wall)};
 }
 
 std::string TimeOfDayText(int seconds) {
     char text[16];
     std::snprintf(text, sizeof text, "%02d:%02d:%02d", seconds / 3600 % 24, seconds / 60 % 60,
                   seconds % 60);
+    return text;
+}
+
+const char* TimedActionName(TimedAction::Kind kind) {
+    switch (kind) {
+        case TimedAction::Kind::Take:
+            return "take";
+        case TimedAction::Kind::Clear:
+            return "clear";
+        case TimedAction::Kind::Next:
+            return "next";
+        case TimedAction::Kind::Skip:
+            return "skip";
+    }
+    return "?";
+}
+
+std::int64_t MillisecondsUntil(const UpcomingAction& next, const CueClock& now) {
+    std::int64_t until = 0;
+    if (next.holdEnd)
+        until = Ceil(*next.holdEnd - now.steady).count();
+    else if (next.at)
+        until = (*next.at - now.local) * 1000 -
+                std::chrono::duration_cast<milliseconds>(
+                    now.wall.time_since_epoch() -
+                    std::chrono::floor<std::chrono::seconds>(now.wall.time_since_epoch()))
+                    .count();
+    return std::max<std::int64_t>(until, 0);
+}
+
+std::string UpcomingText(const UpcomingAction& next, const CueClock& now) {
+    const std::int64_t until = MillisecondsUntil(next, now);
+    char text[96];
+    if (next.holdEnd) {
+        std::snprintf(text, sizeof text, "%s after cue %d in %lld.%lld s",
+                      TimedActionName(next.kind), next.cue, static_cast<long long>(until / 1000),
+                      static_cast<long long>(until % 1000 / 100));
+        return text;
+    }
+    const long long seconds = (until + 999) / 1000;
+    std::snprintf(text, sizeof text, "take cue %d at %s, in %lld:%02lld:%02lld", next.cue,
+                  TimeOfDayText(static_cast<int>(*next.at - DayStart(*next.at))).c_str(),
+                  seconds / 3600, seconds / 60 % 60, seconds % 60);
     return text;
 }
 

@@ -27,6 +27,8 @@ struct CueClock {
 
 // The real clocks now.
 CueClock CueClockNow();
+// A moment as the local clock reads it, as CueClock::local.
+std::int64_t LocalSecondsOf(std::chrono::system_clock::time_point time);
 
 enum class AfterHold { Clear, Next };
 
@@ -105,6 +107,14 @@ private:
     int m_lastTaken = 0;
     std::chrono::steady_clock::time_point m_lastTakenAt;
 };
+
+// "clear", "next", "take" or "skip".
+const char* TimedActionName(TimedAction::Kind kind);
+// How long until what fires next, in milliseconds (0 when due), as of now.
+std::int64_t MillisecondsUntil(const UpcomingAction& next, const CueClock& now);
+// What fires next as the operator reads it: "clear after cue 3 in 1.8 s", "take cue 5 at
+// 19:00:00, in 0:12:05".
+std::string UpcomingText(const UpcomingAction& next, const CueClock& now);
 
 // "19:00:05" for a time of day in seconds from midnight.
 std::string TimeOfDayText(int seconds);

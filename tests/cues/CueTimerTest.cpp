@@ -1,6 +1,8 @@
 // The timed cues driven by a clock the test sets: holds, times of day across clock changes,
 // the automation switch and the repeat guard.
 #include <gtest/gtest.h>
+#include <stdlib.h>
+#include <time.h>
 
 #include <string>
 #include <vector>
@@ -78,6 +80,8 @@ TEST(CueTimer, HoldCountsFromTheLastByteAndAnyOtherWriteEndsIt) {
     clock.Pass(1999ms);
     EXPECT_EQ(Said(timer.Tick(clock.now)), "");
     EXPECT_EQ(timer.Wait(clock.now), 1ms);
+    ASSERT_TRUE(timer.Upcoming());
+    EXPECT_EQ(UpcomingText(*timer.Upcoming(), clock.now), "clear after cue 1 in 0.0 s");
     clock.Pass(1ms);
     EXPECT_EQ(Said(timer.Tick(clock.now)), "clear 1");
     EXPECT_EQ(Said(timer.Tick(clock.now)), "");
@@ -120,7 +124,7 @@ TEST(CueTimer, TimeOfDayOnceAndPastOnesSkipped) {
         clock.now);
     EXPECT_EQ(Said(past), "skip 1");
     ASSERT_TRUE(timer.Upcoming());
-    EXPECT_EQ(timer.Upcoming()->cue, 2);
+    EXPECT_EQ(UpcomingText(*timer.Upcoming(), clock.now), "take cue 2 at 19:00:00, in 0:00:02");
     clock.Pass(1000ms);
     EXPECT_EQ(Said(timer.Tick(clock.now)), "");
     clock.Pass(1000ms);
@@ -237,5 +241,30 @@ TEST(CueTimer, WaitWakesAtTheSecondATimeOfDayBegins) {
     clock.Pass(1000ms);
     EXPECT_EQ(timer.Wait(clock.now), 0ms);
 }
+
+#ifndef _WIN32
+// The local clock as the zone has it: an hour skipped in spring, one repeated in autumn.
+TEST(CueTimer, LocalSecondsFollowTheZonesSummerTime) {
+    const char* oldZone = std::getenv("TZ");
+    const std::string kept = oldZone ? oldZone : "";
+    ::setenv("TZ", "CET-1CEST,M3.5.0,M10.5.0/3", 1);
+    ::tzset();
+    using std::chrono::sys_days;
+    // 01:00 UTC: 02:00 local jumps to 03:00 on 29 March, 03:00 falls back to 02:00 on 25
+    // October 2026.
+    const auto spring = sys_days{std::chrono::year{2026} / 3 / 29} + 1h;
+    const auto autumn = sys_days{std::chrono::year{2026} / 10 / 25} + 1h;
+    const std::int64_t springDay =
+        sys_days{std::chrono::year{2026} / 3 / 29}.time_since_epoch().count() * 86400LL;
+    const std::int64_t autumnDay =
+        sys_days{std::chrono::year{2026} / 10 / 25}.time_since_epoch().count() * 86400LL;
+    EXPECT_EQ(LocalSecondsOf(spring - 1s), springDay + At(1, 59, 59));
+    EXPECT_EQ(LocalSecondsOf(spring), springDay + At(3, 0));
+    EXPECT_EQ(LocalSecondsOf(autumn - 1s), autumnDay + At(2, 59, 59));
+    EXPECT_EQ(LocalSecondsOf(autumn), autumnDay + At(2, 0));
+    oldZone ? ::setenv("TZ", kept.c_str(), 1) : ::unsetenv("TZ");
+    ::tzset();
+}
+#endif
 
 }  // namespace
