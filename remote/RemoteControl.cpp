@@ -7,6 +7,7 @@
 #include "CueJson.h"
 #include "DisplayText.h"
 #include "LineEnds.h"
+#include "PushMessages.h"
 
 namespace remote {
 namespace {
@@ -29,6 +30,10 @@ std::optional<Refusal> RemoteControl::Run(const Request& request) {
         case Action::CueTake:
         case Action::CueNext:
         case Action::CuePrevious:
+            break;
+        case Action::Automation:
+            if (!m_cues) return Refusal{409, "no cue list is served", {}};
+            m_cues->SetHeld(request.hold);
             break;
         case Action::SelectScreen:
             m_session.Select(request.screen);
@@ -116,6 +121,7 @@ Status RemoteControl::CurrentStatus() {
     status.onAir = {onAir.cleared, onAir.screen,
                     ScreenState{Utf8FromCp1252(onAir.text), onAir.dateCorner, onAir.timeCorner},
                     WriteOriginName(onAir.origin), onAir.cue};
+    if (m_cues) status.automation = AutomationOf(*m_cues);
     status.next = Rows(m_session.NextSend().display);
     status.unit = Rows(m_session.UnitDisplay());
     return status;
