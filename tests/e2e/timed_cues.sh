@@ -72,6 +72,7 @@ write_list "Text,Hold,At" "Held two,2," "Bounce,," "On time,,02:00:00" \
     "Never,,$(date -d "@$at_epoch" +%H:%M:%S)"
 status
 expect_eq "$(field '.automation.next.cue')" 4 "what fires next"
+screenshot timed-cues-next
 wait_for 10 nothing_timed || fail "the time of day stayed pending: $(cat "$WORK/answer")"
 wait_for 5 skip_logged 4 || fail "no skip in the as-run log"
 expect_eq "$(field '[.on_air.origin, .on_air.cue] | tostring')" '["auto",3]' "on air while held"
