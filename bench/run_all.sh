@@ -41,5 +41,7 @@ echo "== remote control: Send to first byte beside a mouse press; status answers
 x "$root/bench/remote/remote_run.sh" 60 30 | grep -E '^(send|ticks|status)'
 echo "== push channel: Send to on_air at a client; ticks with ten clients against none"
 x "$root/bench/remote/push_run.sh" "$build/bench/remote/tessora_push_client" 30 | grep -E '^(send|ticks)'
+echo "== timed cues: hold and time-of-day accuracy; ticks with 1 000 timed cues against none"
+x "$root/bench/cues/timed_run.sh" | grep -E 'accuracy|cues:'
 echo "== running clock over $clock_seconds s"
 x "$root/bench/clock/clock_run.sh" "$clock_seconds" | tail -n 1
