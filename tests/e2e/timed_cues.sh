@@ -62,7 +62,9 @@ wait_for 10 on_air_is '["auto",3,false]' || fail "the time of day took nothing: 
 first=$(byte_of "$CLEAR" "$count") || fail "the timed take wrote nothing"
 at_ms=$(($(unit_byte_time com1 "$first") + UNIT_T0 - at_epoch * 1000))
 echo "at: first byte after the second began: ${at_ms} ms"
-[ "$at_ms" -ge -50 ] && [ "$at_ms" -le 500 ] || fail "the time of day played ${at_ms} ms off its second"
+# The unit's clock starts a little after UNIT_T0 (tens of ms, more on a loaded machine), which
+# reads as early; a second early or late is far outside either bound.
+[ "$at_ms" -ge -250 ] && [ "$at_ms" -le 500 ] || fail "the time of day played ${at_ms} ms off its second"
 
 step "held automation fires nothing, and the skip is logged"
 expect_api 200 POST /api/v1/automation '{"hold": true}'
