@@ -75,7 +75,17 @@ CCueKeeper::CCueKeeper(CDHtmlDialog& window, CaptionCommands& session,
     : m_window(window), m_session(session), m_miniMode(std::move(miniMode)), m_deck(session) {
     m_listenKey = m_deck.Listen([this] {
         if (m_pWnd) m_pWnd->MarkersChanged();
+        ArmTimed();
     });
+    m_skipKey = m_deck.ListenSkips([this](int cue, const std::string& reason) {
+        Say(m_strFileMessage,
+            QString::fromStdString("Cue " + std::to_string(cue) + " skipped: " + reason));
+    });
+    m_timed.setSingleShot(true);
+    // A hold ends, and a time of day begins, on its millisecond rather than the coarse
+    // timer's.
+    m_timed.setTimerType(Qt::PreciseTimer);
+    QObject::connect(&m_timed, &QTimer::timeout, &m_context, [this] { RunTimed(); });
     m_reread.setSingleShot(true);
     m_reread.setInterval(kRereadDelay);
     QObject::connect(&m_reread, &QTimer::timeout, &m_context, [this] { FileChanged(); });
@@ -87,6 +97,21 @@ CCueKeeper::CCueKeeper(CDHtmlDialog& window, CaptionCommands& session,
 
 CCueKeeper::~CCueKeeper() {
     m_deck.Unlisten(m_listenKey);
+    m_deck.UnlistenSkips(m_skipKey);
+}
+
+void CCueKeeper::RunTimed() {
+    m_deck.RunTimed();
+    ArmTimed();
+}
+
+void CCueKeeper::ArmTimed() {
+    const std::optional<std::chrono::milliseconds> wait = m_deck.TimedWait();
+    if (!wait) {
+        m_timed.stop();
+        return;
+    }
+    m_timed.start(*wait);
 }
 
 void CCueKeeper::AddCommands(std::vector<DHtmlKeyMapEntry>& keys,
@@ -104,8 +129,13 @@ void CCueKeeper::AddCommands(std::vector<DHtmlKeyMapEntry>& keys,
     key("Ctrl+Down", UWM_CUE_MOVE, 1);
     key("Ctrl+Up", UWM_CUE_MOVE, 2);
     key("F3", UWM_TOGGLE_CUES, 0);
+    key("F4", UWM_CUE_AUTOMATION, 0);
     messages[UWM_CUE_TAKE] = [this](WPARAM w, LPARAM l) { return OnTake(w, l); };
     messages[UWM_CUE_MOVE] = [this](WPARAM w, LPARAM l) { return OnMove(w, l); };
+    messages[UWM_CUE_AUTOMATION] = [this](WPARAM, LPARAM) {
+        m_deck.SetHeld(!m_deck.Timer().Held());
+        return LRESULT{0};
+    };
     messages[UWM_TOGGLE_CUES] = [this](WPARAM, LPARAM) {
         Show(!Shown());
         return LRESULT{0};
@@ -131,6 +161,9 @@ LRESULT CCueKeeper::OnTake(WPARAM number, LPARAM) {
         Say(m_strFileMessage, QStringLiteral("The list is at its end: Ctrl+Up picks a cue again."));
     else if (result == Take::Taken)
         Say(m_strFileMessage, QString());
+    else if (result == Take::Repeated)
+        Say(m_strFileMessage, QString::fromStdString("Cue " + std::to_string(cue) +
+                                                     " not sent: " + m_deck.Why(result)));
     return 0;
 }
 
@@ -159,6 +192,7 @@ void CCueKeeper::EnsureWindow() {
         m_window.PostMessage(UWM_CUE_MOVE, step < 0 ? 2 : 1, static_cast<LPARAM>(WriteOrigin::Cue));
     };
     m_pWnd->onToggle = [this] { m_window.PostMessage(UWM_TOGGLE_CUES); };
+    m_pWnd->onHoldAutomation = [this] { m_window.PostMessage(UWM_CUE_AUTOMATION); };
     m_pWnd->onClosed = [this] { Show(false); };
     m_pWnd->onOpen = [this] {
         if (m_session.Busy()) return;
@@ -296,6 +330,10 @@ void CCueKeeper::Load(const SettingsStore& store) {
         m_bOpen = m_bOpen || *open != 0;
     if (const std::optional<std::string> file = store.ReadText("Cues/File", kMaxSettingBytes))
         m_strFile = *file;
+    if (const std::optional<std::string> after = store.ReadText("Cues/AfterHold", 16))
+        m_deck.SetAfterHold(*after == "next" ? AfterHold::Next : AfterHold::Clear);
+    if (const std::optional<std::int32_t> guard = store.ReadInt32("Cues/RepeatGuardMs"))
+        if (*guard >= 0) m_deck.SetRepeatGuard(std::chrono::milliseconds(*guard));
     CDesk::Of(m_window).Load(CDesk::kCues, store);
 }
 
@@ -303,6 +341,9 @@ void CCueKeeper::Save(SettingsStore& store) {
     store.WriteInt32("Cues/Screen", m_deck.Screen());
     store.WriteInt32("Cues/Loop", m_deck.Loop() ? 1 : 0);
     store.WriteInt32("Cues/Open", m_bOpen ? 1 : 0);
+    store.WriteText("Cues/AfterHold", m_deck.Timer().After() == AfterHold::Next ? "next" : "clear");
+    store.WriteInt32("Cues/RepeatGuardMs",
+                     static_cast<std::int32_t>(m_deck.Timer().RepeatGuard().count()));
     if (!m_deck.File().empty()) store.WriteText("Cues/File", m_deck.File());
     CDesk::Of(m_window).Save(CDesk::kCues, store, m_pWnd.get());
 }

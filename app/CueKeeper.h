@@ -18,8 +18,9 @@
 class SettingsStore;
 
 // The cue list's life beside the main window: the deck, its window (F3), the keys that play
-// it, the file read off the window's thread and read again when it changes on disk, and the
-// settings group Cues. It plays through the caption session; the window gives it keys and a place.
+// it, the file read off the window's thread and read again when it changes on disk, the timed
+// cues run from the window's event loop, and the settings group Cues. It plays through the caption
+// session; the window gives it keys and a place.
 class CCueKeeper {
 public:
     // miniMode tells whether the window is the strip, which stays where the operator put it.
@@ -50,6 +51,9 @@ public:
 private:
     LRESULT OnTake(WPARAM number, LPARAM lParam);
     LRESULT OnMove(WPARAM direction, LPARAM lParam);
+    // Runs the timed cues that have fallen due, and waits for the next.
+    void RunTimed();
+    void ArmTimed();
     // The window's message: what the file's last reading said, then what the last take did.
     void Say(const QString& fileMessage, const QString& takeMessage);
     void FileChanged();
@@ -77,6 +81,9 @@ private:
     bool m_bMissing = false;
     // An editor writes a file in steps, or replaces it: one read after it is done.
     QTimer m_reread;
+    // Wakes when a hold ends or a time of day begins.
+    QTimer m_timed;
     QObject m_context;
     int m_listenKey = 0;
+    int m_skipKey = 0;
 };

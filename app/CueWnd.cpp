@@ -10,6 +10,7 @@
 #include <QPushButton>
 #include <QShortcut>
 #include <QTableView>
+#include <QTimer>
 #include <QVBoxLayout>
 
 #include "Charset.h"
@@ -139,7 +140,10 @@ CCueWnd::CCueWnd(QWidget* owner, const CueDeck& deck)
       m_pModel(new CCueModel(deck, this)),
       m_pTable(new QTableView(this)),
       m_pFile(new QLabel(this)),
-      m_pMessage(new QLabel(this)) {
+      m_pMessage(new QLabel(this)),
+      m_pTimed(new QLabel(this)),
+      m_pHold(new QPushButton(this)),
+      m_pCountdown(new QTimer(this)) {
     setWindowTitle(QString::fromUtf8(kTitle));
     setObjectName(QStringLiteral("TessoraCues"));
     // Shown without taking the keyboard from the text box; a click in the list takes it.
@@ -178,13 +182,25 @@ CCueWnd::CCueWnd(QWidget* owner, const CueDeck& deck)
     auto* top = new QHBoxLayout;
     top->addWidget(m_pFile, 1);
     top->addWidget(open);
-    m_pHint =
-        new QLabel(QStringLiteral("Ctrl+Space takes the next cue, Return or a double-click the one "
-                                  "selected; Ctrl+Down and Ctrl+Up move NEXT."),
-                   this);
+    m_pTimed->setTextFormat(Qt::PlainText);
+    m_pTimed->setObjectName(QStringLiteral("TessoraCuesTimed"));
+    m_pHold->setFocusPolicy(Qt::NoFocus);
+    connect(m_pHold, &QPushButton::clicked, this, [this] {
+        if (onHoldAutomation) onHoldAutomation();
+    });
+    auto* timed = new QHBoxLayout;
+    timed->addWidget(m_pTimed, 1);
+    timed->addWidget(m_pHold);
+    m_pCountdown->setInterval(200);
+    connect(m_pCountdown, &QTimer::timeout, this, [this] { TimedChanged(); });
+    m_pHint = new QLabel(
+        QStringLiteral("Ctrl+Space takes the next cue, Return or a double-click the one "
+                       "selected; Ctrl+Down and Ctrl+Up move NEXT; F4 holds automation."),
+        this);
     m_pHint->setWordWrap(true);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(top);
+    layout->addLayout(timed);
     layout->addWidget(m_pMessage);
     layout->addWidget(m_pTable, 1);
     layout->addWidget(m_pHint);
@@ -207,6 +223,9 @@ CCueWnd::CCueWnd(QWidget* owner, const CueDeck& deck)
     });
     shortcut("F3", [this] {
         if (onToggle) onToggle();
+    });
+    shortcut("F4", [this] {
+        if (onHoldAutomation) onHoldAutomation();
     });
     setMinimumSize(kSmallest);
     resize(kSize);
@@ -234,8 +253,33 @@ void CCueWnd::EndReplace() {
 
 void CCueWnd::MarkersChanged() {
     m_pModel->RowsChanged();
+    TimedChanged();
     const int next = m_deck.Next() > 0 ? m_deck.Next() : m_deck.OnAir();
     if (next > 0) m_pTable->scrollTo(m_pModel->index(next - 1, kNumber));
+}
+
+void CCueWnd::TimedChanged() {
+    const CueTimer& timer = m_deck.Timer();
+    const std::optional<UpcomingAction> next = timer.Upcoming();
+    QString text = timer.Held() ? QStringLiteral("Automation HELD") : QStringLiteral("Automation");
+    if (next)
+        text += QStringLiteral(": next %1")
+                    .arg(QString::fromStdString(UpcomingText(*next, m_deck.Now())));
+    else
+        text += QStringLiteral(": nothing timed");
+    m_strTimed = text;
+    m_pTimed->setText(text);
+    m_pTimed->setStyleSheet(timer.Held() ? QStringLiteral("color: #b00020; font-weight: bold;")
+                                         : QString());
+    m_pHold->setText(timer.Held() ? QStringLiteral("Run Automation (F4)")
+                                  : QStringLiteral("Hold Automation (F4)"));
+    if (next && isVisible() && !m_pCountdown->isActive()) m_pCountdown->start();
+    if ((!next || !isVisible()) && m_pCountdown->isActive()) m_pCountdown->stop();
+}
+
+void CCueWnd::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    TimedChanged();
 }
 
 void CCueWnd::SetMessage(const QString& message) {

@@ -7,7 +7,9 @@
 #include "CueDeck.h"
 
 class QLabel;
+class QPushButton;
 class QTableView;
+class QTimer;
 class CCueModel;
 
 // "Tessora Cues": the cue list as rows (number, first line, corners, note), the cue on air
@@ -23,6 +25,9 @@ public:
     void BeginReplace();
     void EndReplace();
     void MarkersChanged();
+    // The automation line: held or not, and what fires next with its countdown.
+    void TimedChanged();
+    const QString& TimedText() const { return m_strTimed; }
     // The file's line above the list, and a message under it ("" for none).
     void SetMessage(const QString& message);
     const QString& Message() const { return m_strMessage; }
@@ -37,12 +42,15 @@ public:
     std::function<void(int)> onTake;
     std::function<void(int)> onMove;
     std::function<void()> onToggle;
+    // F4 or the button: hold all automation, or let it run again.
+    std::function<void()> onHoldAutomation;
     std::function<void()> onOpen;
     std::function<void()> onClosed;
 
 protected:
     void closeEvent(QCloseEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
 private:
     const CueDeck& m_deck;
@@ -51,5 +59,10 @@ private:
     QLabel* m_pFile;
     QLabel* m_pMessage;
     QLabel* m_pHint;
+    QLabel* m_pTimed;
+    QPushButton* m_pHold;
+    // Counts down what fires next while the window shows.
+    QTimer* m_pCountdown;
     QString m_strMessage;
+    QString m_strTimed;
 };

@@ -24,6 +24,8 @@ inline constexpr unsigned UWM_TOGGLE_MONITOR = WM_USER + 11;
 inline constexpr unsigned UWM_CUE_TAKE = WM_USER + 12;
 inline constexpr unsigned UWM_CUE_MOVE = WM_USER + 13;
 inline constexpr unsigned UWM_TOGGLE_CUES = WM_USER + 14;
+// Holds the timed cues, or lets them run again.
+inline constexpr unsigned UWM_CUE_AUTOMATION = WM_USER + 40;
 
 // The once-a-second timer that keeps the clock on the picture running.
 inline constexpr unsigned IDT_STAMP = 1;

@@ -181,6 +181,10 @@ bool CTessoraDlg::OnInitDialog() {
     // Up before the port box, which it answers as busy like any other box.
     m_pRemote = CRemoteControl::FromSettings(m_session);
     m_pAsRun = AsRunLogFromSettings(m_session);
+    // A timed cue that did not fire is in the as-run log too.
+    m_cues.Deck().ListenSkips([this](int cue, const std::string& reason) {
+        if (m_pAsRun) m_pAsRun->Skipped(cue, reason);
+    });
     if (m_pRemote) m_pRemote->ServeCues(m_cues.Deck());
     m_pOsc = OscListener::FromSettings(m_session, &m_cues.Deck());
     m_cues.Start();

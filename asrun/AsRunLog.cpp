@@ -47,6 +47,21 @@ std::string AsRunLine(const UnitWrite& write, const std::string& port, const std
     return line;
 }
 
+std::string AsRunSkipLine(std::chrono::system_clock::time_point time, int cue,
+                          const std::string& reason) {
+    std::string line = LineStart(AsRunTimeOf(time), "skip");
+    AppendField(line, "origin", WriteOriginName(WriteOrigin::Auto));
+    AppendField(line, "cue", cue);
+    AppendField(line, "text", reason);
+    line += "}\n";
+    return line;
+}
+
+void CAsRunLog::Skipped(int cue, const std::string& reason) {
+    const auto now = std::chrono::system_clock::now();
+    m_file.Append(AsRunTimeOf(now).day, AsRunSkipLine(now, cue, reason));
+}
+
 CAsRunLog::CAsRunLog(CaptionCommands& session, std::filesystem::path folder)
     : m_session(session),
       m_file(

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <filesystem>
 #include <string>
 
@@ -8,7 +9,8 @@
 #include "ClockJumpWatch.h"
 
 // The as-run log: a JSON line for every greeting, Send, Clear and corner resend the caption
-// session's on-air record hears, refused ones too, and one for each jump of the clock. The ticks
+// session's on-air record hears, refused ones too, one for each jump of the clock, and one for
+// each timed cue that did not fire. The ticks
 // themselves write nothing. A log that cannot be written is said once on the message line,
 // and the notice goes when it is written again.
 class CAsRunLog {
@@ -17,6 +19,9 @@ public:
     ~CAsRunLog();
     CAsRunLog(const CAsRunLog&) = delete;
     CAsRunLog& operator=(const CAsRunLog&) = delete;
+
+    // A timed cue that did not fire (its time had passed, automation was held), and why.
+    void Skipped(int cue, const std::string& reason);
 
 private:
     void Hear(const UnitWrite& write);
@@ -29,6 +34,11 @@ private:
     ClockJumpWatch m_clock;
     int m_listenKey = 0;
 };
+
+// The line a skipped timed cue is logged as (with its line break): kind "skip", origin "auto",
+// the reason as its text.
+std::string AsRunSkipLine(std::chrono::system_clock::time_point time, int cue,
+                          const std::string& reason);
 
 // The line a write is logged as (with its line break); port and device as the window has them.
 std::string AsRunLine(const UnitWrite& write, const std::string& port, const std::string& device);

@@ -45,5 +45,7 @@ echo "== push channel: Send to on_air at a client; ticks with ten clients agains
 x "$root/bench/remote/push_run.sh" "$build/bench/remote/tessora_push_client" 30 | grep -E '^(send|ticks)'
 echo "== OSC: Send to first byte beside an HTTP Send; ticks and CPU under a 10 000/s flood"
 x "$root/bench/osc/osc_run.sh" 60 5 10000 | grep -E '^(send|ticks|flood|stderr)'
+echo "== timed cues: hold and time-of-day accuracy; ticks with 1 000 timed cues against none"
+x "$root/bench/cues/timed_run.sh" | grep -E 'accuracy|cues:'
 echo "== running clock over $clock_seconds s"
 x "$root/bench/clock/clock_run.sh" "$clock_seconds" | tail -n 1

@@ -7,13 +7,15 @@
 
 #include "CaptionCommands.h"
 #include "CueList.h"
+#include "CueTimer.h"
 
 // A cue list being played: which cue goes next, which is on air, and taking a cue to air
 // as one Play of the caption session. Plain C++; listeners hear of
 // every change of the list and its markers.
 class CueDeck {
 public:
-    explicit CueDeck(CaptionCommands& session);
+    // The clock is read for the timed cues; tests give their own.
+    explicit CueDeck(CaptionCommands& session, std::function<CueClock()> clock = CueClockNow);
     ~CueDeck();
     CueDeck(const CueDeck&) = delete;
     CueDeck& operator=(const CueDeck&) = delete;
@@ -37,27 +39,53 @@ public:
     int Next() const { return m_next; }
     int OnAir() const { return m_onAir; }
 
-    enum class TakeResult { Taken, NoList, NoCue, Busy, HandTyped };
+    enum class TakeResult { Taken, NoList, NoCue, Busy, HandTyped, Repeated };
     // Plays the cue's text and corners on the cue screen, as one command; the next marker
     // moves on past it. Text typed into the cue screen by hand and not saved is not written
-    // over unless replaceTyped.
-    TakeResult Take(int number, bool replaceTyped = false);
-    TakeResult TakeNext(bool replaceTyped = false) { return Take(m_next, replaceTyped); }
+    // over unless replaceTyped. The same cue taken again within the repeat guard is not
+    // played: a bouncing button would flash the whole screen.
+    TakeResult Take(int number, bool replaceTyped = false, WriteOrigin origin = WriteOrigin::Cue);
+    TakeResult TakeNext(bool replaceTyped = false, WriteOrigin origin = WriteOrigin::Cue) {
+        return Take(m_next, replaceTyped, origin);
+    }
+    // Why a take was not played, for the operator; "" for a take played.
+    std::string Why(TakeResult result) const;
     // Moves the next marker by step (1 on, -1 back), stopping at the ends, or wrapping round
     // them with Loop; false when there is no list.
     bool MoveNext(int step);
     // Picks the next cue; false when there is no such cue.
     bool SetNext(int number);
 
-    // Called after each change of the list or its markers; returns a key for Unlisten.
+    // The timed cues: runs what has fallen due (taken with the origin Auto), and says how
+    // long until it should run again (none: nothing is pending).
+    void RunTimed();
+    std::optional<std::chrono::milliseconds> TimedWait() const { return m_timer.Wait(m_clock()); }
+    const CueTimer& Timer() const { return m_timer; }
+    void SetAfterHold(AfterHold afterHold) { m_timer.SetAfterHold(afterHold); }
+    void SetRepeatGuard(std::chrono::milliseconds guard) { m_timer.SetRepeatGuard(guard); }
+    // The switch that holds all automation; takes by hand go on.
+    void SetHeld(bool held);
+    CueClock Now() const { return m_clock(); }
+
+    // A timed cue that did not fire, and why; returns a key for Unlisten.
+    using SkipListener = std::function<void(int cue, const std::string& reason)>;
+    int ListenSkips(SkipListener listener);
+    void UnlistenSkips(int key) { m_skipListeners.erase(key); }
+
+    // Called after each change of the list, its markers, or what fires next; returns a key for
+    // Unlisten.
     int Listen(std::function<void()> listener);
     void Unlisten(int key);
 
 private:
     void Changed();
     void OnWrite(const UnitWrite& write);
+    void Skipped(int cue, const std::string& reason);
 
     CaptionCommands& m_session;
+    std::function<CueClock()> m_clock;
+    CueTimer m_timer;
+    std::map<int, SkipListener> m_skipListeners;
     int m_screen = 4;
     bool m_loop = false;
     std::string m_file;

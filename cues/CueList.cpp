@@ -29,8 +29,26 @@ std::size_t Count(std::string_view text, char c) {
     return static_cast<std::size_t>(std::count(text.begin(), text.end(), c));
 }
 
-enum Column { kText, kDate, kTime, kNote, kColumns };
-constexpr std::array<std::string_view, kColumns> kColumnNames = {"text", "date", "time", "note"};
+enum Column { kText, kDate, kTime, kNote, kHold, kAt, kColumns };
+constexpr std::array<std::string_view, kColumns> kColumnNames = {"text", "date", "time",
+                                                                 "note", "hold", "at"};
+
+std::string_view Trimmed(std::string_view cell) {
+    const std::size_t first = cell.find_first_not_of(" \t");
+    if (first == std::string_view::npos) return {};
+    return cell.substr(first, cell.find_last_not_of(" \t") + 1 - first);
+}
+
+bool Digit(char c) {
+    return c >= '0' && c <= '9';
+}
+
+// Two digits, 0 to most; -1 when they are not.
+int TwoDigits(std::string_view text, int most) {
+    if (text.size() != 2 || !Digit(text[0]) || !Digit(text[1])) return -1;
+    const int value = (text[0] - '0') * 10 + (text[1] - '0');
+    return value <= most ? value : -1;
+}
 
 }  // namespace
 
@@ -45,6 +63,53 @@ int CornerOf(std::string_view name) {
     for (std::size_t corner = 0; corner < kCornerNames.size(); ++corner)
         if (folded == kCornerNames[corner]) return static_cast<int>(corner);
     return -1;
+}
+
+std::optional<std::chrono::milliseconds> HoldOf(std::string_view cell) {
+    cell = Trimmed(cell);
+    if (cell.empty()) return std::chrono::milliseconds(0);
+    const std::size_t point = cell.find_first_of(".,");
+    const std::string_view whole = cell.substr(0, point);
+    const std::string_view fraction =
+        point == std::string_view::npos ? std::string_view() : cell.substr(point + 1);
+    if ((whole.empty() && fraction.empty()) || whole.size() > 5) return std::nullopt;
+    long long milliseconds = 0;
+    for (const char c : whole) {
+        if (!Digit(c)) return std::nullopt;
+        milliseconds = milliseconds * 10 + (c - '0');
+    }
+    milliseconds *= 1000;
+    // Beyond the millisecond a digit only rounds.
+    long long scale = 100;
+    for (std::size_t i = 0; i < fraction.size(); ++i) {
+        if (!Digit(fraction[i])) return std::nullopt;
+        if (scale >= 1)
+            milliseconds += (fraction[i] - '0') * scale;
+        else if (scale == 0 && i == 3 && fraction[i] >= '5')
+            ++milliseconds;
+        scale /= 10;
+    }
+    if (milliseconds > kLongestHold.count()) return std::nullopt;
+    return std::chrono::milliseconds(milliseconds);
+}
+
+std::optional<int> TimeOfDayOf(std::string_view cell) {
+    cell = Trimmed(cell);
+    if (cell.empty()) return -1;
+    const std::size_t colon = cell.find(':');
+    if (colon == 0 || colon > 2) return std::nullopt;
+    std::string_view hour = cell.substr(0, colon);
+    const std::string_view rest = cell.substr(colon + 1);
+    const int hours =
+        hour.size() == 1 ? (Digit(hour[0]) ? hour[0] - '0' : -1) : TwoDigits(hour, 23);
+    const int minutes = TwoDigits(rest.substr(0, 2), 59);
+    int seconds = 0;
+    if (rest.size() == 5 && rest[2] == ':')
+        seconds = TwoDigits(rest.substr(3), 59);
+    else if (rest.size() != 2)
+        return std::nullopt;
+    if (hours < 0 || minutes < 0 || seconds < 0) return std::nullopt;
+    return hours * 3600 + minutes * 60 + seconds;
 }
 
 std::string_view FirstLine(std::string_view text) {
@@ -119,6 +184,20 @@ CueListRead ReadCueList(std::string_view csv, const Cp1252Converter& convert) {
                 return false;
             }
         }
+        const std::optional<std::chrono::milliseconds> hold = HoldOf(field(kHold));
+        if (!hold) {
+            read.error = where + "Hold \"" + Excerpt(field(kHold)) +
+                         "\" is no hold: seconds from 0 to 86400, decimals allowed";
+            return false;
+        }
+        cue.hold = *hold;
+        const std::optional<int> at = TimeOfDayOf(field(kAt));
+        if (!at) {
+            read.error = where + "At \"" + Excerpt(field(kAt)) +
+                         "\" is no time of day: HH:MM or HH:MM:SS, 00:00 to 23:59:59";
+            return false;
+        }
+        if (*at >= 0) cue.at = *at;
         const auto tooLong = [&](const char* cell) {
             read.error = where + "the " + cell + " holds more than " +
                          std::to_string(kLongestScreenText) + " bytes, the most a screen may";

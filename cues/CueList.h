@@ -1,6 +1,8 @@
 #pragma once
 
+#include <chrono>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -8,8 +10,8 @@
 #include "Utf8.h"
 
 // A show's captions in order, as read from a spreadsheet's CSV: a header row naming the
-// columns Text (required), Date, Time and Note in any order and case; other columns are
-// left alone. Plain C++.
+// columns Text (required), Date, Time, Note, Hold and At in any order and case; other columns
+// are left alone. Plain C++.
 
 struct Cue {
     // 1 for the first row under the header.
@@ -26,7 +28,20 @@ struct Cue {
     bool cut = false;
     // The text holds the unit's own commands (a clear, a position), sent as they stand.
     bool commands = false;
+    // How long the cue stays on air once the line has taken it; zero: until something else.
+    std::chrono::milliseconds hold{0};
+    // The local time of day it is taken at, in seconds from midnight; none by hand only.
+    std::optional<int> at;
 };
+
+// The longest hold: a day.
+inline constexpr std::chrono::milliseconds kLongestHold = std::chrono::hours(24);
+
+// A Hold cell: seconds, decimals allowed, up to a day; empty is 0. None when it does not read.
+std::optional<std::chrono::milliseconds> HoldOf(std::string_view cell);
+// An At cell: HH:MM or HH:MM:SS, 00:00 to 23:59:59, as seconds from midnight; empty is -1.
+// None when it does not read.
+std::optional<int> TimeOfDayOf(std::string_view cell);
 
 // The most a list may hold: cues, fields in a row, and bytes in a cue's text or note (as
 // in a screen's text), so that any list accepted stays small in memory and quick to show.

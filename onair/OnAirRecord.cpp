@@ -34,6 +34,8 @@ const char* WriteOriginName(WriteOrigin origin) {
             return "script";
         case WriteOrigin::Osc:
             return "osc";
+        case WriteOrigin::Auto:
+            return "auto";
     }
     return "?";
 }

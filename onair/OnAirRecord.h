@@ -15,8 +15,9 @@
 enum class WriteKind { Greeting, Clear, Send, CornerResend, Tick };
 // Who asked for a write. The program itself greets the unit and runs the clock. The page is
 // first: a command posted with no origin came from the page. A script is tessora-send, which
-// writes to the unit by itself. Osc is a message from a lighting desk or show controller.
-enum class WriteOrigin { Page, Key, Strip, Remote, Cue, Program, Script, Osc };
+// writes to the unit by itself. Osc is a message from a lighting desk or show controller. Auto
+// is a timed cue: a hold ending, a time of day.
+enum class WriteOrigin { Page, Key, Strip, Remote, Cue, Program, Script, Osc, Auto };
 
 const char* WriteKindName(WriteKind kind);
 const char* WriteOriginName(WriteOrigin origin);

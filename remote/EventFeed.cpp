@@ -23,7 +23,15 @@ void EventFeed::WatchCues(CueDeck* deck) {
 }
 
 void EventFeed::ListenToCues() {
-    if (m_cues) m_cueKey = m_cues->Listen([this] { m_sink(CueMessage(*m_cues)); });
+    if (!m_cues) return;
+    m_automation = AutomationOf(*m_cues);
+    m_cueKey = m_cues->Listen([this] {
+        m_sink(CueMessage(*m_cues));
+        AutomationState now = AutomationOf(*m_cues);
+        if (m_automation && now.SameAs(*m_automation)) return;
+        m_automation = now;
+        m_sink(AutomationMessageJson(now));
+    });
 }
 
 void EventFeed::Stop() {
@@ -33,6 +41,7 @@ void EventFeed::Stop() {
     if (m_cues && m_cueKey != 0) m_cues->Unlisten(m_cueKey);
     m_changeKey = m_writeKey = m_cueKey = 0;
     m_last.reset();
+    m_automation.reset();
     m_sink = nullptr;
 }
 

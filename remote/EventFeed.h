@@ -6,6 +6,7 @@
 
 #include "CaptionCommands.h"
 #include "CueDeck.h"
+#include "RemoteApi.h"
 
 namespace remote {
 
@@ -24,7 +25,8 @@ public:
     // Tells sink every message from now on; the state it compares with is taken now.
     void Start(Sink sink);
     void Stop();
-    // Tells "cue" after each change of this list or its markers.
+    // Tells "cue" after each change of this list or its markers, and "automation" when the
+    // switch or what fires next changes.
     void WatchCues(CueDeck* deck);
 
 private:
@@ -38,6 +40,7 @@ private:
     int m_writeKey = 0;
     CueDeck* m_cues = nullptr;
     int m_cueKey = 0;
+    std::optional<AutomationState> m_automation;
 };
 
 }  // namespace remote

@@ -68,6 +68,24 @@ std::optional<std::string> WriteMessage(const UnitWrite& write, const OnAir& now
                                            {"origin", WriteOriginName(now.origin)}}}});
 }
 
+AutomationState AutomationOf(const CueDeck& deck) {
+    AutomationState automation;
+    automation.held = deck.Timer().Held();
+    const std::optional<UpcomingAction> next = deck.Timer().Upcoming();
+    if (!next) return automation;
+    automation.hasNext = true;
+    automation.action = TimedActionName(next->kind);
+    automation.cue = next->cue;
+    if (next->at) {
+        automation.at = TimeOfDayText(static_cast<int>((*next->at % 86400 + 86400) % 86400));
+        automation.key = *next->at;
+    } else if (next->holdEnd) {
+        automation.key = next->holdEnd->time_since_epoch().count();
+    }
+    automation.inMs = MillisecondsUntil(*next, deck.Now());
+    return automation;
+}
+
 std::string CueMessage(const CueDeck& deck) {
     // The list's state is an object of its own; the message is that object with its type.
     return R"({"type":"cue",)" + CueStateJson(deck, false).substr(1);

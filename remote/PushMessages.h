@@ -7,6 +7,7 @@
 #include "CaptionCommands.h"
 #include "CueDeck.h"
 #include "OnAirRecord.h"
+#include "RemoteApi.h"
 
 // The push channel's messages: one JSON object each, its kind in "type", texts in UTF-8.
 // Each says what changed under the same name and in the same form as the state message and
@@ -24,6 +25,10 @@ std::vector<std::string> ChangeMessages(const SessionState& before, const Sessio
 // corner resend, "cleared" for a Clear or the greeting. Nothing for a tick, or for a write
 // the port refused.
 std::optional<std::string> WriteMessage(const UnitWrite& write, const OnAir& now);
+
+// The timed cues' switch and what fires next, as the status and the message "automation"
+// tell them.
+AutomationState AutomationOf(const CueDeck& deck);
 
 // The cue list's state as a message: "cue", with the next cue and the one on air.
 std::string CueMessage(const CueDeck& deck);

@@ -129,6 +129,9 @@ std::variant<Request, Refusal> ParseRequest(std::string_view method, std::string
                          : rest == "cues/next" ? Action::CueNext
                                                : Action::CuePrevious;
         allow = "POST";
+    } else if (rest == "automation") {
+        request.action = Action::Automation;
+        allow = "POST";
     } else if (rest.substr(0, 8) == "screens/") {
         std::string_view tail = rest.substr(8);
         const std::size_t slash = tail.find('/');
@@ -159,6 +162,14 @@ std::variant<Request, Refusal> ParseRequest(std::string_view method, std::string
     const QJsonObject& object = std::get<QJsonObject>(parsed);
 
     if (request.action == Action::PutScreen) return ParseEdit(request, object);
+    if (request.action == Action::Automation) {
+        for (auto it = object.begin(); it != object.end(); ++it)
+            if (it.key() != QLatin1String("hold"))
+                return Bad("unknown field: " + it.key().toStdString());
+        if (!object.value(QLatin1String("hold")).isBool()) return Bad("hold must be true or false");
+        request.hold = object.value(QLatin1String("hold")).toBool();
+        return request;
+    }
     for (auto it = object.begin(); it != object.end(); ++it) {
         if (request.action == Action::Send && it.key() == QLatin1String("screen")) {
             auto screen = Whole(it.value(), "screen", 1, kScreens);
@@ -195,6 +206,20 @@ bool Authorized(std::string_view expectedToken, std::string_view authorization) 
 }
 
 namespace {
+
+QJsonObject AutomationObject(const AutomationState& automation) {
+    QJsonValue next = QJsonValue::Null;
+    if (automation.hasNext)
+        next = QJsonObject{
+            {QStringLiteral("action"), QString::fromStdString(automation.action)},
+            {QStringLiteral("cue"), automation.cue},
+            {QStringLiteral("at"), automation.at.empty()
+                                       ? QJsonValue(QJsonValue::Null)
+                                       : QJsonValue(QString::fromStdString(automation.at))},
+            {QStringLiteral("in_ms"), static_cast<qint64>(automation.inMs)},
+        };
+    return QJsonObject{{QStringLiteral("held"), automation.held}, {QStringLiteral("next"), next}};
+}
 
 QJsonObject StatusObject(const Status& status) {
     const auto text = [](const std::string& utf8) { return QString::fromStdString(utf8); };
@@ -233,6 +258,7 @@ QJsonObject StatusObject(const Status& status) {
              {QStringLiteral("origin"), text(status.onAir.origin)},
              {QStringLiteral("cue"), status.onAir.cue},
          }},
+        {QStringLiteral("automation"), AutomationObject(status.automation)},
     };
 }
 
@@ -249,6 +275,12 @@ std::string StatusJson(const Status& status) {
 std::string StateMessageJson(const Status& status) {
     QJsonObject object = StatusObject(status);
     object.insert(QStringLiteral("type"), QStringLiteral("state"));
+    return QJsonDocument(object).toJson(QJsonDocument::Compact).toStdString();
+}
+
+std::string AutomationMessageJson(const AutomationState& automation) {
+    const QJsonObject object{{QStringLiteral("type"), QStringLiteral("automation")},
+                             {QStringLiteral("automation"), AutomationObject(automation)}};
     return QJsonDocument(object).toJson(QJsonDocument::Compact).toStdString();
 }
 

@@ -28,6 +28,7 @@ enum class Action {
     CueTake,
     CueNext,
     CuePrevious,
+    Automation,
     Events
 };
 
@@ -51,6 +52,8 @@ struct Request {
     ScreenEdit edit;
     // A take's cue, from 1; 0 for the next one.
     int cue = 0;
+    // The automation switch: true holds every timed cue.
+    bool hold = false;
 };
 
 // A request that is not run, or run and not done: the HTTP status, a reason for the
@@ -78,6 +81,28 @@ struct ScreenState {
     std::int32_t time = 0;
 };
 
+// The timed cues: whether they are held, and what fires next.
+struct AutomationState {
+    bool held = false;
+    bool hasNext = false;
+    std::string action;  // "clear", "next" or "take"
+    int cue = 0;
+    // A time of day as HH:MM:SS; empty for a hold's end.
+    std::string at;
+    std::int64_t inMs = 0;
+    // Tells one hold from the next; not told.
+    std::int64_t key = 0;
+    // A change worth a push message: the countdown alone is none.
+    bool SameAs(const AutomationState& other) const {
+        return held == other.held && hasNext == other.hasNext && action == other.action &&
+               cue == other.cue && at == other.at && key == other.key;
+    }
+};
+
+// The push channel's message on each change of the automation: {"type": "automation",
+// "automation": {...}}, the object as the status has it.
+std::string AutomationMessageJson(const AutomationState& automation);
+
 // What GET /api/v1/status answers; every text is UTF-8.
 struct Status {
     std::string port;
@@ -101,6 +126,7 @@ struct Status {
         std::string origin;
         int cue = 0;  // the cue list's number, 0 when it came from no cue
     } onAir;
+    AutomationState automation;
 };
 
 // How the status and the push channel name the clock's state.

@@ -7,6 +7,7 @@
 #include "CueJson.h"
 #include "DisplayText.h"
 #include "LineEnds.h"
+#include "PushMessages.h"
 
 namespace remote {
 namespace {
@@ -29,6 +30,10 @@ std::optional<Refusal> RemoteControl::Run(const Request& request) {
         case Action::CueTake:
         case Action::CueNext:
         case Action::CuePrevious:
+            break;
+        case Action::Automation:
+            if (!m_cues) return Refusal{409, "no cue list is served", {}};
+            m_cues->SetHeld(request.hold);
             break;
         case Action::SelectScreen:
             m_session.Select(request.screen);
@@ -84,6 +89,8 @@ std::variant<std::string, Refusal> RemoteControl::RunCues(const Request& request
             return Refusal{400, "cue must be 1 to " + std::to_string(m_cues->Cues().size()), {}};
         case Take::Busy:
             return Refusal{409, "a dialog is open in the program", {}};
+        case Take::Repeated:
+            return Refusal{409, m_cues->Why(result), {}};
         case Take::HandTyped:
             return Refusal{409,
                            "screen " + std::to_string(m_cues->Screen()) +
@@ -113,6 +120,7 @@ Status RemoteControl::CurrentStatus() {
     status.onAir = {onAir.cleared, onAir.screen,
                     ScreenState{Utf8FromCp1252(onAir.text), onAir.dateCorner, onAir.timeCorner},
                     WriteOriginName(onAir.origin), onAir.cue};
+    if (m_cues) status.automation = AutomationOf(*m_cues);
     status.next = Rows(m_session.NextSend().display);
     status.unit = Rows(m_session.UnitDisplay());
     return status;

@@ -103,8 +103,8 @@ bool CCaptionSession::Change(int screen, const ScreenChange& change, WriteOrigin
             changed = cornerChanged = true;
         }
     }
-    // A cue played is no change to save: the file still holds what it held.
-    if (changed && origin != WriteOrigin::Cue) m_modified = true;
+    // A cue played, by hand or timed, is no change to save: the file still holds what it held.
+    if (changed && origin != WriteOrigin::Cue && origin != WriteOrigin::Auto) m_modified = true;
     return changed;
 }
 

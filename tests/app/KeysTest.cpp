@@ -60,12 +60,13 @@ TEST_F(Keys, EachKeyRunsTheCommandOfItsButtonOrTab) {
     w.view->finishLoad(MiniPageElements());
     EXPECT_EQ(w.view->claimedKeys,
               QStringList({"Ctrl+Return", "Ctrl+1", "Ctrl+2", "Ctrl+3", "Ctrl+4", "F2",
-                           "Ctrl+Space", "Ctrl+Down", "Ctrl+Up", "F3"}));
+                           "Ctrl+Space", "Ctrl+Down", "Ctrl+Up", "F3", "F4"}));
     EXPECT_EQ(commandsOfKey("Ctrl+3"), std::vector<unsigned>{UWM_SELECT_SCREEN});
     EXPECT_EQ(w.dlg->Session().Screen(), 3);
     // The cue list's keys put a cue on the picture from the strip too.
     EXPECT_EQ(commandsOfKey("Ctrl+Space"), std::vector<unsigned>{UWM_CUE_TAKE});
     EXPECT_EQ(commandsOfKey("Ctrl+Up"), std::vector<unsigned>{UWM_CUE_MOVE});
+    EXPECT_EQ(commandsOfKey("F4"), std::vector<unsigned>{UWM_CUE_AUTOMATION});
 }
 
 TEST_F(Keys, AKeyArrivingUnderAModalWindowIsDropped) {

@@ -95,6 +95,26 @@ TEST(AsRunLog, EachWriteIsOneLineReadBackWithItsFields) {
               time.utc + " " + time.local);
 }
 
+// A timed cue's write is the origin auto's; a timed cue that did not fire is a line of its own
+// with the reason as its text, which the report shows as any text.
+TEST(AsRunLog, TimedWritesAreAutoAndSkippedCuesAreLogged) {
+    TempFolder folder;
+    FakeSession session;
+    CAsRunLog log(session, folder.path);
+    const auto now = std::chrono::system_clock::now();
+    UnitWrite timed = Write(WriteKind::Send, WriteOrigin::Auto, 4, now);
+    timed.cue = 7;
+    session.record.Record(timed);
+    log.Skipped(3, "its time 09:00:00 had passed when the list was opened");
+    const std::vector<QJsonObject> lines = ReadDay(folder.path, AsRunTimeOf(now).day);
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_EQ(lines[0]["origin"].toString() + "/" + QString::number(lines[0]["cue"].toInt()),
+              "auto/7");
+    EXPECT_EQ(lines[1]["kind"].toString() + "/" + lines[1]["origin"].toString() + "/" +
+                  QString::number(lines[1]["cue"].toInt()) + "/" + lines[1]["text"].toString(),
+              "skip/auto/3/its time 09:00:00 had passed when the list was opened");
+}
+
 // Quotes, backslashes and control characters escaped; what is no valid UTF-8 (a stray byte,
 // an overlong form, a surrogate, a sequence cut short) becomes U+FFFD, so the line stays
 // valid UTF-8 whatever a device path holds.

@@ -34,12 +34,17 @@ public:
         calls.push_back("play " + std::to_string(screen) + " " + content.text + " " +
                         std::to_string(content.dateCorner) + std::to_string(content.timeCorner) +
                         " cue " + std::to_string(cue) +
-                        (origin == WriteOrigin::Cue ? "" : " (not a cue)"));
+                        (origin == WriteOrigin::Cue    ? ""
+                         : origin == WriteOrigin::Auto ? " auto"
+                                                       : " (not a cue)"));
         Write(WriteKind::Send, origin, cue);
         return PlayResult::Played;
     }
     bool handTyped = false;
-    void Clear(WriteOrigin origin) override { Write(WriteKind::Clear, origin, 0); }
+    void Clear(WriteOrigin origin) override {
+        calls.push_back(std::string("clear ") + WriteOriginName(origin));
+        Write(WriteKind::Clear, origin, 0);
+    }
 
     void Write(WriteKind kind, WriteOrigin origin, int cue) {
         UnitWrite write;
@@ -66,6 +71,8 @@ std::vector<Cue> Cues(int count) {
 TEST(CueDeck, TakesInOrderIntoTheCueScreenAndStopsOrWrapsAtTheEnd) {
     FakeSession session;
     CueDeck deck(session);
+    // Takes of one cue in quick succession are the repeat guard's: its own test.
+    deck.SetRepeatGuard(std::chrono::milliseconds(0));
     int told = 0;
     deck.Listen([&] { ++told; });
     EXPECT_EQ(deck.TakeNext(), CueDeck::TakeResult::NoList);
@@ -111,6 +118,7 @@ TEST(CueDeck, TakesInOrderIntoTheCueScreenAndStopsOrWrapsAtTheEnd) {
 TEST(CueDeck, AReloadKeepsTheMarkersByNumberAndTellsWhatChanged) {
     FakeSession session;
     CueDeck deck(session);
+    deck.SetRepeatGuard(std::chrono::milliseconds(0));
     deck.Replace("/show.csv", Cues(5), false);
     deck.Take(2);
     deck.SetNext(4);
@@ -153,6 +161,94 @@ TEST(CueDeck, APlayRefusedForTextTypedByHandLeavesTheMarkers) {
     EXPECT_EQ(deck.TakeNext(true), CueDeck::TakeResult::Taken);
     EXPECT_EQ(session.calls.back(), "play 4 Cue 2 21 cue 2");
     EXPECT_EQ(deck.Next(), 3);
+}
+
+// The deck's clock, moved by the test.
+struct DeckClock {
+    CueClock now{std::chrono::steady_clock::time_point(std::chrono::seconds(50)),
+                 std::chrono::system_clock::time_point(std::chrono::seconds(1'700'000'000)),
+                 20'000LL * 86400 + 10 * 3600};
+    std::chrono::milliseconds passed{0};
+    void Pass(std::chrono::milliseconds by) {
+        now.steady += by;
+        now.wall += by;
+        now.local += (passed + by) / std::chrono::seconds(1) - passed / std::chrono::seconds(1);
+        passed += by;
+    }
+};
+
+TEST(CueDeck, RepeatedTakeOfOneCueGoesOutOnceFromKeysRemoteAndList) {
+    using namespace std::chrono_literals;
+    FakeSession session;
+    DeckClock clock;
+    CueDeck deck(session, [&] { return clock.now; });
+    deck.Replace("/show.csv", Cues(3), false);
+    EXPECT_EQ(deck.Take(2), CueDeck::TakeResult::Taken);
+    clock.Pass(50ms);
+    // Keys, the remote and the list's buttons all take through the deck.
+    EXPECT_EQ(deck.Take(2), CueDeck::TakeResult::Repeated);
+    EXPECT_NE(deck.Why(CueDeck::TakeResult::Repeated).find("500 ms"), std::string::npos);
+    EXPECT_EQ(session.calls.size(), 1u);
+    EXPECT_EQ(deck.Next(), 3) << "a refused take leaves the markers";
+    // Another cue is no repeat, and the page's Send is not a take at all.
+    EXPECT_TRUE(session.Send(WriteOrigin::Page));
+    EXPECT_EQ(deck.Take(1), CueDeck::TakeResult::Taken);
+    clock.Pass(100ms);
+    EXPECT_EQ(deck.Take(2), CueDeck::TakeResult::Taken);
+    clock.Pass(500ms);
+    EXPECT_EQ(deck.Take(2), CueDeck::TakeResult::Taken);
+    EXPECT_EQ(session.calls.size(), 4u);
+}
+
+TEST(CueDeck, TimedCuesPlayAsAutoAndSkipsAreTold) {
+    using namespace std::chrono_literals;
+    FakeSession session;
+    DeckClock clock;
+    CueDeck deck(session, [&] { return clock.now; });
+    std::vector<std::string> skipped;
+    deck.ListenSkips([&](int cue, const std::string& reason) {
+        skipped.push_back(std::to_string(cue) + ": " + reason);
+    });
+    std::vector<Cue> cues = Cues(3);
+    cues[0].hold = 2000ms;
+    cues[1].at = 10 * 3600 + 5;
+    cues[2].at = 9 * 3600;
+    deck.Replace("/show.csv", cues, false);
+    ASSERT_EQ(skipped.size(), 1u);
+    EXPECT_EQ(skipped[0], "3: its time 09:00:00 had passed when the list was opened");
+
+    EXPECT_EQ(deck.Take(1), CueDeck::TakeResult::Taken);
+    clock.Pass(1999ms);
+    deck.RunTimed();
+    EXPECT_EQ(session.calls.size(), 1u);
+    clock.Pass(1ms);
+    deck.RunTimed();
+    EXPECT_EQ(session.calls.back(), "clear auto");
+    clock.Pass(3000ms);
+    deck.RunTimed();
+    EXPECT_EQ(session.calls.back(), "play 4 Cue 2 21 cue 2 auto");
+    EXPECT_EQ(deck.OnAir(), 2);
+
+    // Held, a hold's end is skipped and told; a take by hand goes on.
+    deck.SetHeld(true);
+    clock.Pass(1000ms);
+    EXPECT_EQ(deck.Take(1), CueDeck::TakeResult::Taken);
+    clock.Pass(2000ms);
+    deck.RunTimed();
+    EXPECT_EQ(session.calls.back(), "play 4 Cue 1 11 cue 1");
+    ASSERT_EQ(skipped.size(), 2u);
+    EXPECT_EQ(skipped[1], "1: its hold ended while automation was held");
+
+    // A timer never writes over text typed by hand: the take is skipped and told.
+    deck.SetHeld(false);
+    deck.SetAfterHold(AfterHold::Next);
+    deck.Take(1);
+    session.handTyped = true;
+    clock.Pass(2000ms);
+    deck.RunTimed();
+    ASSERT_EQ(skipped.size(), 3u);
+    EXPECT_NE(skipped[2].find("2: the next cue after its hold was not taken"), std::string::npos)
+        << skipped[2];
 }
 
 }  // namespace

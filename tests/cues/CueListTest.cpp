@@ -191,4 +191,42 @@ TEST(CueList, TextHoldingTheUnitsCommandsIsMarkedAndKept) {
     EXPECT_TRUE(read.cues[3].commands);
 }
 
+TEST(CueList, HoldAndAtColumnsAndTheirBadValuesNamingTheLine) {
+    using namespace std::chrono_literals;
+    const CueListRead read = ReadCueList(
+        "Text,Hold,At\n"
+        "a,2,19:00\n"
+        "b,0.25,7:05:09\n"
+        ",,\n"
+        "d, 1.0005 ,23:59:59\n");
+    ASSERT_EQ(read.error, "");
+    ASSERT_EQ(read.cues.size(), 4u);
+    EXPECT_EQ(read.cues[0].hold, 2000ms);
+    EXPECT_EQ(read.cues[0].at, 19 * 3600);
+    EXPECT_EQ(read.cues[1].hold, 250ms);
+    EXPECT_EQ(read.cues[1].at, 7 * 3600 + 5 * 60 + 9);
+    EXPECT_EQ(read.cues[2].hold, 0ms);
+    EXPECT_FALSE(read.cues[2].at);
+    EXPECT_EQ(read.cues[3].hold, 1001ms);
+    // A comma-decimal spreadsheet writes its decimals with a comma.
+    EXPECT_EQ(ReadCueList("Text;Hold\na;1,5\n").cues.at(0).hold, 1500ms);
+    EXPECT_EQ(ReadCueList("Text,Hold\na,86400\n").cues.at(0).hold, 24h);
+
+    for (const auto& [row, said] : std::vector<std::pair<std::string, std::string>>{
+             {"x,-1,", "line 3: Hold \"-1\" is no hold"},
+             {"x,86400.5,", "line 3: Hold \"86400.5\" is no hold"},
+             {"x,two,", "line 3: Hold \"two\" is no hold"},
+             {"x,.,", "line 3: Hold \".\" is no hold"},
+             {"x,,25:00", "line 3: At \"25:00\" is no time of day"},
+             {"x,,12:60", "line 3: At \"12:60\" is no time of day"},
+             {"x,,12:00:60", "line 3: At \"12:00:60\" is no time of day"},
+             {"x,,noon", "line 3: At \"noon\" is no time of day"},
+             {"x,,1200", "line 3: At \"1200\" is no time of day"},
+         }) {
+        const CueListRead bad = ReadCueList("Text,Hold,At\nok,,\n" + row + "\n");
+        EXPECT_EQ(bad.error.rfind(said, 0), 0u) << row << ": " << bad.error;
+        EXPECT_TRUE(bad.cues.empty());
+    }
+}
+
 }  // namespace

@@ -164,8 +164,9 @@ TEST(RemoteAccess, ViewTokenReadsAndNeverActs) {
         EXPECT_EQ(CheckGrant(Grant::View, action), std::nullopt);
         EXPECT_EQ(CheckGrant(Grant::Control, action), std::nullopt);
     }
-    for (Action action : {Action::PutScreen, Action::SelectScreen, Action::Send, Action::Clear,
-                          Action::CueTake, Action::CueNext, Action::CuePrevious}) {
+    for (Action action :
+         {Action::PutScreen, Action::SelectScreen, Action::Send, Action::Clear, Action::CueTake,
+          Action::CueNext, Action::CuePrevious, Action::Automation}) {
         const std::optional<Refusal> refusal = CheckGrant(Grant::View, action);
         EXPECT_EQ(refusal ? refusal->status : 200, 403) << static_cast<int>(action);
         EXPECT_EQ(CheckGrant(Grant::Control, action), std::nullopt);

@@ -130,6 +130,17 @@ TEST(RemoteRequest, CueCallsTakeACueNumberAndNothingElse) {
     EXPECT_EQ(Refused("POST", "/api/v1/cues/1").status, 404);
 }
 
+TEST(RemoteRequest, AutomationTakesHoldTrueOrFalseAndNothingElse) {
+    EXPECT_TRUE(Accepted("POST", "/api/v1/automation", R"({"hold": true})").hold);
+    const Request run = Accepted("POST", "/api/v1/automation", R"({"hold": false})");
+    EXPECT_EQ(run.action, Action::Automation);
+    EXPECT_FALSE(run.hold);
+    for (const char* body :
+         {"", "{}", R"({"hold": 1})", R"({"hold": "true"})", R"({"hold": true, "cue": 2})"})
+        EXPECT_EQ(Refused("POST", "/api/v1/automation", body).status, 400) << body;
+    EXPECT_EQ(Refused("GET", "/api/v1/automation").allow, "POST");
+}
+
 TEST(RemoteToken, OnlyTheExactBearerTokenPasses) {
     EXPECT_FALSE(Authorized("", ""));
     EXPECT_FALSE(Authorized("", "Bearer anything"));

@@ -232,5 +232,52 @@ TEST(RemoteControl, CueCallsRunTheListOrSayWhyNot) {
     control.ServeCues(nullptr);
 }
 
+// The automation switch is the deck's; the status and the push channel tell it and what fires
+// next, and a take repeated within the guard is refused with the reason.
+TEST(RemoteControl, AutomationSwitchIsToldAndARepeatedTakeIs409) {
+    FakeSession session;
+    RemoteControl control(session);
+    EXPECT_EQ(control.Run(Request{Action::Automation, 0, {}, 0, true})->status, 409);
+    CueDeck deck(session);
+    control.ServeCues(&deck);
+    std::vector<std::string> told;
+    control.Push([&](const std::string& message) { told.push_back(message); });
+    Cue cue;
+    cue.number = 1;
+    cue.text = "x";
+    cue.at = 23 * 3600 + 59 * 60 + 59;
+    deck.Replace("/show.csv", {cue}, false);
+    const auto automation = [&] {
+        return QJsonDocument::fromJson(
+                   QByteArray::fromStdString(StatusJson(control.CurrentStatus())))
+            .object()["automation"]
+            .toObject();
+    };
+    // Unless the test runs in the day's last second, 23:59:59 is still to come.
+    if (!deck.Timer().Upcoming()) GTEST_SKIP() << "run in the day's last second";
+    EXPECT_FALSE(automation()["held"].toBool());
+    EXPECT_EQ(automation()["next"].toObject()["action"].toString(), "take");
+    EXPECT_EQ(automation()["next"].toObject()["at"].toString(), "23:59:59");
+
+    told.clear();
+    EXPECT_EQ(control.Run(Request{Action::Automation, 0, {}, 0, true}), std::nullopt);
+    EXPECT_TRUE(deck.Timer().Held());
+    EXPECT_TRUE(automation()["held"].toBool());
+    ASSERT_EQ(told.size(), 2u);
+    EXPECT_EQ(told[1].rfind(R"({"automation":{"held":true,)", 0), 0u) << told[1];
+    // The same again changes nothing and tells nothing of the automation.
+    control.Run(Request{Action::Automation, 0, {}, 0, true});
+    EXPECT_EQ(told.size(), 2u);
+
+    Request take{Action::CueTake, 0, {}, 1};
+    EXPECT_TRUE(std::holds_alternative<std::string>(control.RunCues(take)));
+    const auto again = control.RunCues(take);
+    ASSERT_TRUE(std::holds_alternative<Refusal>(again));
+    EXPECT_EQ(std::get<Refusal>(again).status, 409);
+    EXPECT_NE(std::get<Refusal>(again).reason.find("less than 500 ms"), std::string::npos);
+    EXPECT_EQ(session.calls.size(), 1u);
+    control.ServeCues(nullptr);
+}
+
 }  // namespace
 }  // namespace remote
