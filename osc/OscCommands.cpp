@@ -115,7 +115,8 @@ Outcome Run(const Command& command, CaptionCommands& session, CueDeck* cues,
                 break;
             }
             using Take = CueDeck::TakeResult;
-            switch (command.cue != 0 ? cues->Take(command.cue) : cues->TakeNext()) {
+            const Take result = command.cue != 0 ? cues->Take(command.cue) : cues->TakeNext();
+            switch (result) {
                 case Take::Taken:
                     return Utf8FromCp1252(session.Refusal());
                 case Take::NoList:
@@ -126,6 +127,8 @@ Outcome Run(const Command& command, CaptionCommands& session, CueDeck* cues,
                     return "a dialog is open in the program";
                 case Take::HandTyped:
                     return "the cue screen holds unsaved text typed by hand";
+                case Take::Repeated:
+                    return cues->Why(result);
             }
             break;
         }
