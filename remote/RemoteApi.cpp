@@ -210,6 +210,12 @@ QJsonObject StatusObject(const Status& status) {
             {QStringLiteral("date"), screen.date},
             {QStringLiteral("time"), screen.time},
         });
+    QJsonValue backup;
+    if (status.backup)
+        backup = QJsonObject{{QStringLiteral("port"), text(status.backup->port)},
+                             {QStringLiteral("device"), text(status.backup->device)},
+                             {QStringLiteral("live"), status.backup->live},
+                             {QStringLiteral("reason"), text(status.backup->reason)}};
     return QJsonObject{
         {QStringLiteral("port"), text(status.port)},
         {QStringLiteral("device"), text(status.device)},
@@ -233,6 +239,7 @@ QJsonObject StatusObject(const Status& status) {
              {QStringLiteral("origin"), text(status.onAir.origin)},
              {QStringLiteral("cue"), status.onAir.cue},
          }},
+        {QStringLiteral("backup"), backup},
     };
 }
 

@@ -14,7 +14,7 @@ namespace {
 
 constexpr char kSendNotMade[] = "Send not made: ";
 constexpr char kBackupBack[] = "Backup given the picture: ";
-constexpr char kBackupLost[] = "Backup line lost: ";
+constexpr char kBackupDown[] = "Backup line down: ";
 // The greeting stays on the picture this long before the clear.
 constexpr std::chrono::milliseconds kGreetingPause{1500};
 
@@ -69,13 +69,23 @@ void CCaptionSession::ClosePort() {
 }
 
 void CCaptionSession::UseBackup(const std::u16string& name, const PortResolver& resolver) {
+    m_backupName = name;
+    m_backupResolver = resolver;
+    ApplyBackup();
+}
+
+void CCaptionSession::ApplyBackup() {
     if (m_backup) m_backup->Close();
     m_backup.reset();
+    if (!m_backupRefusal.empty())
+        DropNotice(m_toCp1252 ? m_toCp1252(m_backupRefusal) : m_backupRefusal);
     m_backupRefusal.clear();
-    if (name.empty()) return;
-    std::u16string mainName;
-    if (m_port) m_port->GetPortName(&mainName);
-    m_backupRefusal = resolver.BackupRefusal(name, mainName);
+    m_backupCheckedWith.clear();
+    if (m_port) m_port->GetPortName(&m_backupCheckedWith);
+    if (m_backupName.empty() || !m_backupResolver) return;
+    const PortResolver& resolver = *m_backupResolver;
+    const std::u16string& name = m_backupName;
+    m_backupRefusal = resolver.BackupRefusal(name, m_backupCheckedWith);
     if (!m_backupRefusal.empty()) {
         std::fprintf(stderr, "tessora: %s\n", m_backupRefusal.c_str());
         ShowNotice(m_toCp1252 ? m_toCp1252(m_backupRefusal) : m_backupRefusal);
@@ -87,13 +97,34 @@ void CCaptionSession::UseBackup(const std::u16string& name, const PortResolver& 
     m_writer.SetBackupBehind();
 }
 
+void CCaptionSession::ConnectBackup() {
+    std::u16string mainName;
+    m_port->GetPortName(&mainName);
+    if (m_backupResolver && mainName != m_backupCheckedWith) ApplyBackup();
+    if (!m_backup) return;
+    // Opened beside the main line, the backup is greeted with it; one that is not up is tried
+    // once a tick, and given the picture when it is.
+    if (m_backup->Open() == 0 && m_backup->State() == CPort::LineState::Live) {
+        // A main line that is down greets nobody: the backup is given the picture instead.
+        if (m_port->State() == CPort::LineState::Live)
+            m_writer.CatchUp({});
+        else
+            m_writer.SetBackupBehind();
+        return;
+    }
+    m_writer.SetBackupBehind();
+    ShowNotice(kBackupDown +
+               (m_voice.shown ? m_voice.shown(m_backup->DevicePath()) : m_backup->DevicePath()));
+    m_backupLine.Resume(false);
+}
+
 void CCaptionSession::WatchBackup() {
     if (!m_backup) return;
     const bool wasLost = m_backupLine.Lost();
     if (m_backup->State() != CPort::LineState::Live) {
         if (!wasLost) {
             const std::string lost =
-                kBackupLost +
+                kBackupDown +
                 (m_voice.shown ? m_voice.shown(m_backup->DevicePath()) : m_backup->DevicePath());
             if (m_voice.announce) m_voice.announce("backup lost", m_backup->DevicePath());
             ShowNotice(lost);
@@ -303,6 +334,7 @@ void CCaptionSession::SetClock(bool synchronised, bool known, const std::string&
 
 CCaptionSession::LineStart CCaptionSession::Connect(bool greetWhenBack) {
     if (!m_port) return LineStart::NotOpen;
+    ConnectBackup();
     // A line lost while Setup was open is tried again now, not a tick later.
     if (m_port->State() == CPort::LineState::Lost) m_port->Reconnect();
     switch (m_port->State()) {
@@ -317,14 +349,6 @@ CCaptionSession::LineStart CCaptionSession::Connect(bool greetWhenBack) {
             return LineStart::NotOpen;
     }
     m_line.Refresh();
-    // The backup is opened beside it; one that is not up is tried once a tick, and given the
-    // picture when it is.
-    if (m_backup) {
-        if (m_backup->Open() == 0 && m_backup->State() == CPort::LineState::Live)
-            m_writer.CatchUp({});
-        else
-            m_writer.SetBackupBehind();
-    }
     Greet();
     return LineStart::Live;
 }

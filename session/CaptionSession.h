@@ -3,6 +3,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "CaptionCommands.h"
@@ -34,8 +35,8 @@ public:
     // A backup unit beside the main one, named as the settings name ports ("" none): given
     // every write the main unit is, on its own line, and what the main unit shows whenever
     // it comes back. A name that opens no device, or the main port's own, is refused: the
-    // message line says why and the main line runs alone. Call after SetPort and before
-    // Connect, which opens it.
+    // message line says why and the main line runs alone. Call after SetPort; Connect opens
+    // it, checked again against the main port's name then.
     void UseBackup(const std::u16string& name, const PortResolver& resolver);
     CPort* Backup() const { return m_backup.get(); }
     // True while no command may run: there is no port, or busy (a modal loop of the
@@ -105,9 +106,13 @@ public:
 
 private:
     void StateChanged();
+    // Opens the backup beside the main line.
+    void ConnectBackup();
     // Once a tick: tries a lost backup line again and gives a backup that is live but behind
     // what the main unit shows.
     void WatchBackup();
+    // Takes the backup named up again, checked against the main port as it is named now.
+    void ApplyBackup();
     // Sends the current screen as the given kind of write.
     bool SendScreen(WriteKind kind, WriteOrigin origin, int cue);
     // Applies a change to a screen without telling anyone; true when anything changed, and
@@ -118,6 +123,10 @@ private:
     std::unique_ptr<CPort> m_port;
     std::unique_ptr<CPort> m_backup;
     std::string m_backupRefusal;
+    std::u16string m_backupName;
+    std::optional<PortResolver> m_backupResolver;
+    // The main port's name the backup was last checked against.
+    std::u16string m_backupCheckedWith;
     std::function<bool()> m_busy;
     CUnitWriter m_writer;
     OnAirListening m_onAir;

@@ -101,7 +101,7 @@ TEST_F(Backup, ABackupBackIsGivenWhatTheMainUnitShowsAndTheMainUnitNothingExtra)
     backup.Unplug();
     ASSERT_TRUE(BackupIs(CPort::LineState::Lost));
     session.Tick();
-    EXPECT_EQ(session.Message(), "Backup line lost: " + backup.Shown());
+    EXPECT_EQ(session.Message(), "Backup line down: " + backup.Shown());
     EXPECT_FALSE(session.State().backup.live);
 
     // Written while the backup is away: the main unit alone has it.
@@ -141,6 +141,26 @@ TEST_F(Backup, ABackupBackIsGivenWhatTheMainUnitShowsAndTheMainUnitNothingExtra)
     EXPECT_EQ(unit.Received(mainBefore + mainAfter.size()).substr(mainBefore), mainAfter);
     const std::string backupAfter = picture + Stamps() + cleared;
     EXPECT_EQ(backup.Received(backupBefore + backupAfter.size()).substr(backupBefore), backupAfter);
+}
+
+TEST_F(Backup, ABackupAbsentAtStartIsTriedEachTickAndGivenTheClearedPicture) {
+    std::filesystem::remove(backup.Path());
+    UseBackup();
+    ASSERT_EQ(Connect(), CCaptionSession::LineStart::Live);
+    EXPECT_EQ(session.Message(), "Backup line down: " + backup.Shown());
+    EXPECT_EQ(unit.Received(kGreeted.size()), kGreeted);
+    session.Put(1, ScreenChange{std::nullopt, 1, 2}, WriteOrigin::Remote);
+    session.Clear(WriteOrigin::Key);
+    session.Tick();
+    EXPECT_FALSE(session.State().backup.live);
+
+    backup.Plug();
+    ASSERT_TRUE(RunUntil([&] {
+        session.Tick();
+        return session.State().backup.live;
+    }));
+    const std::string picture = Joined(ComposeClear(1, 2, kNow)) + Stamps();
+    EXPECT_EQ(backup.Received(picture.size()), picture) << "no greeting: the clear and stamps";
 }
 
 TEST_F(Backup, AMainLineDownStillFeedsTheBackup) {
