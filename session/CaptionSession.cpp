@@ -17,6 +17,9 @@ constexpr char kBackupBack[] = "Backup given the picture: ";
 constexpr char kBackupDown[] = "Backup line down: ";
 // The greeting stays on the picture this long before the clear.
 constexpr std::chrono::milliseconds kGreetingPause{1500};
+// A backup down or behind is looked at this often, between the ticks: one plugged back is
+// given the picture well within a second of coming back.
+constexpr std::chrono::milliseconds kBackupRetry{100};
 
 }  // namespace
 
@@ -55,7 +58,9 @@ CCaptionSession::CCaptionSession(SessionClock clock, LineVoice voice)
     m_toCp1252 = std::move(voice.shown);
 }
 
-CCaptionSession::~CCaptionSession() = default;
+CCaptionSession::~CCaptionSession() {
+    *m_alive = false;
+}
 
 void CCaptionSession::SetPort(std::unique_ptr<CPort> port) {
     m_port = std::move(port);
@@ -133,9 +138,17 @@ void CCaptionSession::WatchBackup() {
     }
     // Tries a lost line's device again; the watch notices a line that went down.
     m_backupLine.Watch();
-    if (m_backup->State() != CPort::LineState::Live || !m_writer.BackupBehind()) return;
+    if (!m_writer.BackupBehind()) return;
     // Bytes from before still queued go out first; the picture follows once they have.
-    if (m_backup->QueuedBytes() > 0) return;
+    if (m_backup->State() != CPort::LineState::Live || m_backup->QueuedBytes() > 0) {
+        if (m_clock.later && !std::exchange(m_backupRetry, true))
+            m_clock.later(kBackupRetry, [this, alive = m_alive] {
+                if (!*alive) return;
+                m_backupRetry = false;
+                WatchBackup();
+            });
+        return;
+    }
     const int index = m_screen - 1;
     const ::OnAir& now = m_writer.Record().Now();
     const std::time_t clock = std::chrono::system_clock::to_time_t(m_clock.now());

@@ -125,6 +125,10 @@ private:
     std::string m_backupRefusal;
     std::u16string m_backupName;
     std::optional<PortResolver> m_backupResolver;
+    // A look at the backup between the ticks is asked for; the flag outlives the session, so
+    // a late call does nothing.
+    bool m_backupRetry = false;
+    std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);
     // The main port's name the backup was last checked against.
     std::u16string m_backupCheckedWith;
     std::function<bool()> m_busy;

@@ -143,6 +143,23 @@ TEST_F(Backup, ABackupBackIsGivenWhatTheMainUnitShowsAndTheMainUnitNothingExtra)
     EXPECT_EQ(backup.Received(backupBefore + backupAfter.size()).substr(backupBefore), backupAfter);
 }
 
+TEST_F(Backup, ABackupPluggedBackIsGivenThePictureBetweenTheTicks) {
+    ConnectBoth();
+    session.Put(1, ScreenChange{"Between ticks", 0, 0}, WriteOrigin::Remote);
+    ASSERT_TRUE(session.Send(WriteOrigin::Key));
+    const std::string picture = Joined(ComposeSend("Between ticks", 0, 0, kNow));
+    ASSERT_EQ(backup.Received(kGreeted.size() + picture.size()).size(),
+              kGreeted.size() + picture.size());
+    backup.Unplug();
+    ASSERT_TRUE(BackupIs(CPort::LineState::Lost));
+    session.Tick();
+    backup.Plug();
+    // No tick from here: the session looks again by itself.
+    ASSERT_TRUE(RunUntil([&] { return session.Message().starts_with("Backup given"); }));
+    EXPECT_EQ(backup.Received(kGreeted.size() + 2 * picture.size()).substr(kGreeted.size()),
+              picture + picture);
+}
+
 TEST_F(Backup, ABackupAbsentAtStartIsTriedEachTickAndGivenTheClearedPicture) {
     std::filesystem::remove(backup.Path());
     UseBackup();
