@@ -6,6 +6,7 @@ source "$(dirname "$0")/lib.sh"
 now_ms() { date +%s%3N; }
 announced() { grep -q " $1 $LINK\$" "$TESSORA_READY_FILE"; }
 shows() { grep -q "$2" "$WORK/$1.dump" 2>/dev/null; }
+monitor_up() { xdotool search --onlyvisible --name '^Tessora Monitor$' >/dev/null 2>&1; }
 
 LINK="$WORK/by-id/usb-Tessora_Backup-if00-port0"
 mkdir -p "$(dirname "$LINK")"
@@ -14,7 +15,7 @@ start_unit com2
 ln -sfn "${UNIT_DEVICE[com2]}" "$LINK"
 settings "[General]" "CommPort=COM1" "[Backup]" "Port=COM2" \
     "[Ports]" "COM1=${UNIT_DEVICE[com1]}" "COM2=$LINK"
-start_app
+start_app --monitor
 wait_bytes com1 43 20
 wait_bytes com2 43 20
 wait_main_window
@@ -34,6 +35,8 @@ unset 'UNIT_PIDS[com2]'
 rm -f "$LINK"
 wait_for 5 announced "backup lost" || fail "no backup lost: $(cat "$TESSORA_READY_FILE")"
 app_running || fail "the program died with the backup"
+wait_for 10 monitor_up || fail "no monitor"
+screenshot backup-monitor-down
 key ctrl+a
 type_text "Late news"
 count=$(unit_byte_count com1)

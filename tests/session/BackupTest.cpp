@@ -215,4 +215,13 @@ TEST_F(Backup, ABackupOnTheMainDeviceOrOnNoDeviceIsRefusedAndTheMainRunsAlone) {
     EXPECT_FALSE(records.back().backup) << "no backup line, no word of one";
 }
 
+TEST(BackupLine, TheMonitorSaysWhetherItIsLiveWhyItIsDownOrWhyItIsNotUsed) {
+    EXPECT_EQ(BackupLineText({}), "") << "no backup, nothing said";
+    EXPECT_EQ(BackupLineText({"COM2", "/dev/b", true, "", ""}), "Backup line live: /dev/b");
+    EXPECT_EQ(BackupLineText({"COM2", "/dev/b", false, "No such file or directory", ""}),
+              "Backup line down: /dev/b (No such file or directory)");
+    EXPECT_EQ(BackupLineText({"", "", false, "", "Backup not used: COM9 opens no device"}),
+              "Backup not used: COM9 opens no device");
+}
+
 }  // namespace
