@@ -1,6 +1,7 @@
 #pragma once
 
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -26,6 +27,12 @@ struct Cue {
     bool cut = false;
     // The text holds the unit's own commands (a clear, a position), sent as they stand.
     bool commands = false;
+    // For a template to fill from: the row had a Text, a Date or a Time of its own, and
+    // its other columns' cells (UTF-8) under their names as a template's fields match them.
+    bool ownText = false;
+    bool ownCorners = false;
+    std::shared_ptr<const std::vector<std::string>> fieldNames;
+    std::vector<std::string> fields;
 };
 
 // The most a list may hold: cues, fields in a row, and bytes in a cue's text or note (as
@@ -56,7 +63,13 @@ std::string_view FirstLine(std::string_view text);
 // there was more.
 std::string Excerpt(std::string_view utf8, std::size_t characters = 40);
 
+// A column's name as fields and headers are matched: lower case, without spaces, hyphens
+// or underscores.
+std::string FoldedColumnName(std::string_view name);
+
 // Reads a whole file's text. Any error refuses the whole list: no Text column, a broken
 // quote, a row with more fields than the header names, a corner that is none, more than
 // kMostCues cues or kMostFields fields in a row, a text or note over a screen's most.
-CueListRead ReadCueList(std::string_view csv, const Cp1252Converter& convert = Cp1252FromUtf8);
+// A list only filled into a template needs no Text column (needText false).
+CueListRead ReadCueList(std::string_view csv, const Cp1252Converter& convert = Cp1252FromUtf8,
+                        bool needText = true);
