@@ -126,6 +126,8 @@ Outcome Run(const Command& command, CaptionCommands& session, CueDeck* cues,
                     return "a dialog is open in the program";
                 case Take::HandTyped:
                     return "the cue screen holds unsaved text typed by hand";
+                case Take::Refused:
+                    return cues->Refusal();
             }
             break;
         }
