@@ -11,6 +11,13 @@ PORT=$(perl -MIO::Socket::INET -e 'print IO::Socket::INET->new(Listen => 1, Loca
 cues() { expect_api 200 GET /api/v1/cues; }
 row_is() { [ "$(unit_row com1 "$1" | sed 's/ *$//')" = "$2" ]; }
 loaded() { [ "$(grep -c " cues loaded " "$TESSORA_READY_FILE" 2>/dev/null || true)" -gt 0 ]; }
+# put_template JSON-TEXT: the remote writes Screen 3's text.
+put_template() {
+    CODE=$(curl -sS -o "$WORK/answer" -w '%{http_code}' -X PUT -H 'Expect:' \
+        -H "Authorization: Bearer $TOKEN" -H 'Content-Type: application/json' --max-time 20 \
+        --data-binary "{\"text\": \"$1\"}" "http://127.0.0.1:$PORT/api/v1/screens/3" 2>"$WORK/curl.err") || CODE=000
+    [ "$CODE" = 200 ] || fail "PUT screen 3: HTTP $CODE: $(head -c 300 "$WORK/answer")"
+}
 next_text_is() { cues && [ "$(field .next_text)" = "$1" ]; }
 
 printf '%s\n' "Name,Title" "Ada Lovelace,Engineer" "Grace Hopper,Rear Admiral" \
@@ -25,7 +32,7 @@ wait_bytes com1 43
 wait_for 20 loaded || fail "the people list was not loaded"
 
 step "a take fills the template on Screen 3 from the row"
-expect_api 200 PUT /api/v1/screens/3 '{"text": "{Name}\n{{{Title}}}"}'
+put_template '{Name}\n{{{Title}}}'
 wait_for 10 next_text_is "Ada Lovelace" || fail "next_text: $(field .next_text)"
 expect_api 200 POST /api/v1/cues/take '{}'
 wait_for 10 row_is 0 "Ada Lovelace" || fail "row 00: [$(unit_row com1 0)]"
@@ -33,13 +40,13 @@ wait_for 10 row_is 1 "{Engineer}" || fail "row 01: [$(unit_row com1 1)]"
 screenshot templates-first-take
 
 step "the template changed by the remote is used by the next take"
-expect_api 200 PUT /api/v1/screens/3 '{"text": "{title}: {NAME}"}'
+put_template '{title}: {NAME}'
 wait_for 10 next_text_is "Rear Admiral: Grace Hopper" || fail "next_text: $(field .next_text)"
 expect_api 200 POST /api/v1/cues/take '{}'
 wait_for 10 row_is 0 "Rear Admiral: Grace Hopper" || fail "row 00: [$(unit_row com1 0)]"
 
 step "a field the list lacks is refused with nothing on the line"
-expect_api 200 PUT /api/v1/screens/3 '{"text": "{Name}\n{Company}"}'
+put_template '{Name}\n{Company}'
 count=$(unit_byte_count com1)
 expect_api 409 POST /api/v1/cues/take '{}'
 expect_eq "$(field .error)" "no column is named Company for the template" "the refusal"
