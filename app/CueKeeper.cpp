@@ -43,7 +43,7 @@ QString MarkOf(const QString& file) {
 }
 
 // Runs on a worker thread: touches nothing but its own copies.
-FileRead ReadFile(const QString& path) {
+FileRead ReadFile(const QString& path, bool needText) {
     QElapsedTimer timer;
     timer.start();
     FileRead read;
@@ -62,7 +62,7 @@ FileRead ReadFile(const QString& path) {
         else
             read.list = ReadCueList(
                 std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())),
-                AnsiFromUtf8);
+                AnsiFromUtf8, needText);
     }
     read.milliseconds = timer.elapsed();
     return read;
@@ -161,7 +161,7 @@ LRESULT CCueKeeper::OnTake(WPARAM number, LPARAM) {
         Say(m_strFileMessage, QStringLiteral("The list is at its end: Ctrl+Up picks a cue again."));
     else if (result == Take::Taken)
         Say(m_strFileMessage, QString());
-    else if (result == Take::Repeated)
+    else if (result == Take::Repeated || result == Take::Refused)
         Say(m_strFileMessage, QString::fromStdString("Cue " + std::to_string(cue) +
                                                      " not sent: " + m_deck.Why(result)));
     return 0;
@@ -280,7 +280,7 @@ void CCueKeeper::Open(const std::string& path, bool reload) {
             CDHtmlDialog::AnnounceToDrivers(
                 QStringLiteral("cues loaded %1 in %2 ms").arg(count).arg(result.milliseconds));
         });
-    watcher->setFuture(QtConcurrent::run(ReadFile, file));
+    watcher->setFuture(QtConcurrent::run(ReadFile, file, m_deck.Template() == 0));
 }
 
 void CCueKeeper::Watch(const QString& file) {
@@ -326,6 +326,9 @@ void CCueKeeper::Load(const SettingsStore& store) {
         if (*screen >= 1 && *screen <= 4) m_deck.SetScreen(*screen);
     if (const std::optional<std::int32_t> loop = store.ReadInt32("Cues/Loop"))
         m_deck.SetLoop(*loop != 0);
+    // Set by hand in the file: 1 to 4, anything else none.
+    if (const std::optional<std::int32_t> templ = store.ReadInt32("Cues/Template"))
+        m_deck.SetTemplate(*templ);
     if (const std::optional<std::int32_t> open = store.ReadInt32("Cues/Open"))
         m_bOpen = m_bOpen || *open != 0;
     if (const std::optional<std::string> file = store.ReadText("Cues/File", kMaxSettingBytes))
@@ -340,6 +343,7 @@ void CCueKeeper::Load(const SettingsStore& store) {
 void CCueKeeper::Save(SettingsStore& store) {
     store.WriteInt32("Cues/Screen", m_deck.Screen());
     store.WriteInt32("Cues/Loop", m_deck.Loop() ? 1 : 0);
+    store.WriteInt32("Cues/Template", m_deck.Template());
     store.WriteInt32("Cues/Open", m_bOpen ? 1 : 0);
     store.WriteText("Cues/AfterHold", m_deck.Timer().After() == AfterHold::Next ? "next" : "clear");
     store.WriteInt32("Cues/RepeatGuardMs",

@@ -67,12 +67,17 @@ public:
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override {
         if (orientation != Qt::Horizontal || role != Qt::DisplayRole) return {};
         static const char* const names[kColumns] = {"#", "", "Text", "Date", "Time", "Note"};
+        // The template is named where its texts are shown.
+        if (section == kText && m_deck.Template() != 0)
+            return QStringLiteral("Text (template: Screen %1)").arg(m_deck.Template());
         return QString::fromLatin1(names[section]);
     }
 
     QVariant data(const QModelIndex& index, int role) const override {
         if (!index.isValid() || index.row() >= rowCount({})) return {};
         const Cue& cue = m_deck.Cues()[static_cast<std::size_t>(index.row())];
+        // As it goes to air, through the template when there is one.
+        const TemplateFill fill = m_deck.Filled(cue.number);
         const bool onAir = cue.number == m_deck.OnAir();
         const bool next = cue.number == m_deck.Next();
         switch (role) {
@@ -85,16 +90,19 @@ public:
                                : next ? QStringLiteral("NEXT")
                                       : QString();
                     case kText:
-                        return (cue.cut ? QString::fromUtf8(kCutMark) : QString()) +
-                               (cue.lossy ? QString::fromUtf8(kLossyMark) : QString()) +
-                               (cue.commands ? QString::fromUtf8(kCommandsMark) : QString()) +
-                               Shortened(FromAnsi(std::string(
-                                             FirstLine(cue.text).substr(0, kMostShown + 1))),
-                                         kMostShown);
+                        if (!fill.refusal.empty())
+                            return QStringLiteral("\u26A0 ") + QString::fromStdString(fill.refusal);
+                        return (fill.cut ? QString::fromUtf8(kCutMark) : QString()) +
+                               (fill.lossy ? QString::fromUtf8(kLossyMark) : QString()) +
+                               (fill.commands ? QString::fromUtf8(kCommandsMark) : QString()) +
+                               Shortened(
+                                   FromAnsi(std::string(
+                                       FirstLine(fill.content.text).substr(0, kMostShown + 1))),
+                                   kMostShown);
                     case kDate:
-                        return CornerName(cue.dateCorner);
+                        return CornerName(fill.content.dateCorner);
                     case kTime:
-                        return CornerName(cue.timeCorner);
+                        return CornerName(fill.content.timeCorner);
                     case kNote:
                         return Shortened(QString::fromStdString(std::string(
                                              std::string_view(cue.note).substr(0, 4 * kMostShown))),
@@ -103,13 +111,17 @@ public:
                 return {};
             case Qt::ToolTipRole:
                 if (index.column() != kText) return {};
-                return Shortened(FromAnsi(cue.text.substr(0, kMostInTooltip + 1)), kMostInTooltip) +
-                       (cue.cut ? QStringLiteral("\n\u2702 The unit will not show all of it.")
-                                : QString()) +
-                       (cue.lossy ? QStringLiteral("\n\u00BF Characters the unit cannot show "
-                                                   "became \"?\".")
-                                  : QString()) +
-                       (cue.commands
+                if (!fill.refusal.empty())
+                    return QStringLiteral("This cue cannot be taken: ") +
+                           QString::fromStdString(fill.refusal) + QStringLiteral(".");
+                return Shortened(FromAnsi(fill.content.text.substr(0, kMostInTooltip + 1)),
+                                 kMostInTooltip) +
+                       (fill.cut ? QStringLiteral("\n\u2702 The unit will not show all of it.")
+                                 : QString()) +
+                       (fill.lossy ? QStringLiteral("\n\u00BF Characters the unit cannot show "
+                                                    "became \"?\".")
+                                   : QString()) +
+                       (fill.commands
                             ? QStringLiteral("\n{} The text holds the unit's own commands "
                                              "({A19 clears, {C and a column and row move); "
                                              "they go to the unit as they stand.")
@@ -120,7 +132,8 @@ public:
                 return {};
             case Qt::ForegroundRole:
                 if (onAir) return QColor(Qt::white);
-                if (cue.cut && index.column() == kText) return QColor(0xB0, 0x00, 0x20);
+                if ((fill.cut || !fill.refusal.empty()) && index.column() == kText)
+                    return QColor(0xB0, 0x00, 0x20);
                 return {};
         }
         return {};

@@ -11,6 +11,42 @@ CueDeck::CueDeck(CaptionCommands& session, std::function<CueClock()> clock)
 
 CueDeck::~CueDeck() {
     m_session.OnAir().Unlisten(m_recordKey);
+    if (m_stateKey != 0) m_session.StopListening(m_stateKey);
+}
+
+void CueDeck::SetTemplate(int screen) {
+    m_template = screen >= 1 && screen <= 4 ? screen : 0;
+    if (m_template == 0) {
+        if (m_stateKey != 0) m_session.StopListening(std::exchange(m_stateKey, 0));
+        m_templateContent = {};
+        Changed();
+        return;
+    }
+    if (m_stateKey == 0) m_stateKey = m_session.ListenStateChanged([this] { OnStateChanged(); });
+    m_templateContent = m_session.State().screens[static_cast<std::size_t>(m_template - 1)];
+    Changed();
+}
+
+void CueDeck::OnStateChanged() {
+    ScreenContent now = m_session.State().screens[static_cast<std::size_t>(m_template - 1)];
+    if (now.text == m_templateContent.text && now.dateCorner == m_templateContent.dateCorner &&
+        now.timeCorner == m_templateContent.timeCorner)
+        return;
+    m_templateContent = std::move(now);
+    Changed();
+}
+
+TemplateFill CueDeck::Filled(int number) const {
+    const Cue& cue = m_cues.at(static_cast<std::size_t>(number - 1));
+    if (m_template == 0) {
+        TemplateFill own;
+        own.content = ScreenContent{cue.text, cue.dateCorner, cue.timeCorner};
+        own.lossy = cue.lossy;
+        own.cut = cue.cut;
+        own.commands = cue.commands;
+        return own;
+    }
+    return FillTemplate(m_templateContent, cue);
 }
 
 void CueDeck::OnWrite(const UnitWrite& write) {
@@ -61,13 +97,19 @@ CueDeck::TakeResult CueDeck::Take(int number, bool replaceTyped, WriteOrigin ori
     if (m_session.Busy()) return TakeResult::Busy;
     const CueClock now = m_clock();
     if (m_timer.Repeated(number, now)) return TakeResult::Repeated;
-    const Cue& cue = m_cues[static_cast<std::size_t>(number - 1)];
+    // The template as it is now, whether or not its change has been heard yet.
+    if (m_template != 0) OnStateChanged();
+    TemplateFill fill = Filled(number);
+    if (!fill.refusal.empty()) {
+        m_refusal = std::move(fill.refusal);
+        return TakeResult::Refused;
+    }
     const int count = static_cast<int>(m_cues.size());
     const int nextBefore = std::exchange(m_next, number < count ? number + 1 : m_loop ? 1 : 0);
     // The record of the play puts the cue on air, and tells the listeners.
     const int onAirBefore = m_onAir;
-    if (m_session.Play(m_screen, ScreenContent{cue.text, cue.dateCorner, cue.timeCorner}, origin,
-                       number, replaceTyped) == CaptionCommands::PlayResult::HandTyped) {
+    if (m_session.Play(m_screen, std::move(fill.content), origin, number, replaceTyped) ==
+        CaptionCommands::PlayResult::HandTyped) {
         m_next = nextBefore;
         return TakeResult::HandTyped;
     }
@@ -117,6 +159,8 @@ std::string CueDeck::Why(TakeResult result) const {
             return "the same cue was taken less than " +
                    std::to_string(m_timer.RepeatGuard().count()) +
                    " ms before: a repeated press is not sent";
+        case TakeResult::Refused:
+            return m_refusal;
     }
     return {};
 }

@@ -8,6 +8,7 @@
 #include "CaptionCommands.h"
 #include "CueList.h"
 #include "CueTimer.h"
+#include "TemplateFill.h"
 
 // A cue list being played: which cue goes next, which is on air, and taking a cue to air
 // as one Play of the caption session. Plain C++; listeners hear of
@@ -39,7 +40,16 @@ public:
     int Next() const { return m_next; }
     int OnAir() const { return m_onAir; }
 
-    enum class TakeResult { Taken, NoList, NoCue, Busy, HandTyped, Repeated };
+    // The template screen, 1 to 4, whose text and corners the cues without a Text of their
+    // own fill; 0 for none. A change to it is heard as a change of the list.
+    void SetTemplate(int screen);
+    int Template() const { return m_template; }
+    // The cue as it goes to air, filled from the template as it is now.
+    TemplateFill Filled(int number) const;
+    // Why the last take was Refused.
+    const std::string& Refusal() const { return m_refusal; }
+
+    enum class TakeResult { Taken, NoList, NoCue, Busy, HandTyped, Repeated, Refused };
     // Plays the cue's text and corners on the cue screen, as one command; the next marker
     // moves on past it. Text typed into the cue screen by hand and not saved is not written
     // over unless replaceTyped. The same cue taken again within the repeat guard is not
@@ -81,6 +91,7 @@ private:
     void Changed();
     void OnWrite(const UnitWrite& write);
     void Skipped(int cue, const std::string& reason);
+    void OnStateChanged();
 
     CaptionCommands& m_session;
     std::function<CueClock()> m_clock;
@@ -93,6 +104,10 @@ private:
     int m_next = 0;
     int m_onAir = 0;
     int m_recordKey = 0;
+    int m_template = 0;
+    ScreenContent m_templateContent;
+    int m_stateKey = 0;
+    std::string m_refusal;
     std::map<int, std::function<void()>> m_listeners;
     int m_nextKey = 1;
 };

@@ -52,6 +52,10 @@ int TwoDigits(std::string_view text, int most) {
 
 }  // namespace
 
+std::string FoldedColumnName(std::string_view name) {
+    return Folded(name);
+}
+
 int CornerOf(std::string_view name) {
     const std::size_t first = name.find_first_not_of(" \t");
     if (first == std::string_view::npos) return 0;
@@ -126,11 +130,14 @@ std::string Excerpt(std::string_view utf8, std::size_t characters) {
     return std::string(utf8);
 }
 
-CueListRead ReadCueList(std::string_view csv, const Cp1252Converter& convert) {
+CueListRead ReadCueList(std::string_view csv, const Cp1252Converter& convert, bool needText) {
     CueListRead read;
     // Set once the header is read.
     std::optional<CsvRecord> header;
     std::array<std::optional<std::size_t>, kColumns> at;
+    // The columns kept for a template's fields, and their names as fields match them.
+    std::vector<std::size_t> fieldAt;
+    auto fieldNames = std::make_shared<std::vector<std::string>>();
     // False when the record stops the reading with read.error set.
     const auto take = [&](CsvRecord& record) -> bool {
         const std::string where = "line " + std::to_string(record.line) + ": ";
@@ -149,9 +156,15 @@ CueListRead ReadCueList(std::string_view csv, const Cp1252Converter& convert) {
                     at[column] = field;
                 }
             }
-            if (!at[kText]) {
+            if (!at[kText] && needText) {
                 read.error = where + "no column is named Text";
                 return false;
+            }
+            for (std::size_t field = 0; field < record.fields.size(); ++field) {
+                if (field == at[kText] || field == at[kDate] || field == at[kTime]) continue;
+                fieldAt.push_back(field);
+                // A template's text is Windows-1252, and its fields with it.
+                fieldNames->push_back(convert(Folded(record.fields[field])));
             }
             header = std::move(record);
             return true;
@@ -214,6 +227,21 @@ CueListRead ReadCueList(std::string_view csv, const Cp1252Converter& convert) {
         cue.cut = LayOutText(cue.text, cue.dateCorner, cue.timeCorner).tooLong;
         cue.commands = HoldsUnitCommands(cue.text);
         cue.note = std::string(field(kNote));
+        const auto given = [](std::string_view cell) {
+            return cell.find_first_not_of(" \t") != std::string_view::npos;
+        };
+        cue.ownText = !text.empty();
+        cue.ownCorners = given(field(kDate)) || given(field(kTime));
+        cue.fieldNames = fieldNames;
+        cue.fields.reserve(fieldAt.size());
+        for (const std::size_t column : fieldAt) {
+            if (column >= record.fields.size()) {
+                cue.fields.emplace_back();
+                continue;
+            }
+            if (record.fields[column].size() > kLongestScreenText) return tooLong("field");
+            cue.fields.push_back(std::move(record.fields[column]));
+        }
         read.cues.push_back(std::move(cue));
         return true;
     };

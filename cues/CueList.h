@@ -3,6 +3,7 @@
 #include <chrono>
 #include <functional>
 #include <optional>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -32,6 +33,12 @@ struct Cue {
     std::chrono::milliseconds hold{0};
     // The local time of day it is taken at, in seconds from midnight; none by hand only.
     std::optional<int> at;
+    // For a template to fill from: the row had a Text, a Date or a Time of its own, and
+    // its other columns' cells (UTF-8) under their names as a template's fields match them.
+    bool ownText = false;
+    bool ownCorners = false;
+    std::shared_ptr<const std::vector<std::string>> fieldNames;
+    std::vector<std::string> fields;
 };
 
 // The longest hold: a day.
@@ -71,7 +78,13 @@ std::string_view FirstLine(std::string_view text);
 // there was more.
 std::string Excerpt(std::string_view utf8, std::size_t characters = 40);
 
+// A column's name as fields and headers are matched: lower case, without spaces, hyphens
+// or underscores.
+std::string FoldedColumnName(std::string_view name);
+
 // Reads a whole file's text. Any error refuses the whole list: no Text column, a broken
 // quote, a row with more fields than the header names, a corner that is none, more than
 // kMostCues cues or kMostFields fields in a row, a text or note over a screen's most.
-CueListRead ReadCueList(std::string_view csv, const Cp1252Converter& convert = Cp1252FromUtf8);
+// A list only filled into a template needs no Text column (needText false).
+CueListRead ReadCueList(std::string_view csv, const Cp1252Converter& convert = Cp1252FromUtf8,
+                        bool needText = true);

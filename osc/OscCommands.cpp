@@ -129,6 +129,8 @@ Outcome Run(const Command& command, CaptionCommands& session, CueDeck* cues,
                     return "the cue screen holds unsaved text typed by hand";
                 case Take::Repeated:
                     return cues->Why(result);
+                case Take::Refused:
+                    return cues->Refusal();
             }
             break;
         }

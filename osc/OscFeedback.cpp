@@ -54,8 +54,8 @@ CueMarks MarksOf(const CueDeck& deck) {
     marks.next = deck.Next();
     marks.onAir = deck.OnAir();
     if (marks.next >= 1 && marks.next <= static_cast<int>(deck.Cues().size()))
-        marks.nextText = Utf8FromCp1252(
-            std::string(FirstLine(deck.Cues()[static_cast<std::size_t>(marks.next - 1)].text)));
+        marks.nextText =
+            Utf8FromCp1252(std::string(FirstLine(deck.Filled(marks.next).content.text)));
     return marks;
 }
 

@@ -12,7 +12,7 @@ namespace {
 
 QString FirstLineOf(const CueDeck& deck, int number) {
     if (number < 1 || number > static_cast<int>(deck.Cues().size())) return {};
-    return FromAnsi(FirstLine(deck.Cues()[static_cast<std::size_t>(number - 1)].text));
+    return FromAnsi(FirstLine(deck.Filled(number).content.text));
 }
 
 }  // namespace
@@ -26,22 +26,29 @@ std::string CueStateJson(const CueDeck& deck, bool withRows) {
         {QStringLiteral("loop"), deck.Loop()},
         {QStringLiteral("next"), deck.Next()},
         {QStringLiteral("on_air"), deck.OnAir()},
+        {QStringLiteral("template"), deck.Template()},
         {QStringLiteral("next_text"), FirstLineOf(deck, deck.Next())},
         {QStringLiteral("on_air_text"), FirstLineOf(deck, deck.OnAir())},
     };
     if (withRows) {
         QJsonArray rows;
-        for (const Cue& cue : deck.Cues())
-            rows.append(QJsonObject{
+        for (const Cue& cue : deck.Cues()) {
+            // As it goes to air, through the template when there is one.
+            const TemplateFill fill = deck.Filled(cue.number);
+            QJsonObject row{
                 {QStringLiteral("cue"), cue.number},
-                {QStringLiteral("text"), FromAnsi(cue.text)},
-                {QStringLiteral("date"), cue.dateCorner},
-                {QStringLiteral("time"), cue.timeCorner},
+                {QStringLiteral("text"), FromAnsi(fill.content.text)},
+                {QStringLiteral("date"), fill.content.dateCorner},
+                {QStringLiteral("time"), fill.content.timeCorner},
                 {QStringLiteral("note"), QString::fromStdString(cue.note)},
-                {QStringLiteral("lossy"), cue.lossy},
-                {QStringLiteral("cut"), cue.cut},
-                {QStringLiteral("commands"), cue.commands},
-            });
+                {QStringLiteral("lossy"), fill.lossy},
+                {QStringLiteral("cut"), fill.cut},
+                {QStringLiteral("commands"), fill.commands},
+            };
+            if (!fill.refusal.empty())
+                row.insert(QStringLiteral("refused"), QString::fromStdString(fill.refusal));
+            rows.append(row);
+        }
         object.insert(QStringLiteral("rows"), rows);
     }
     return QJsonDocument(object).toJson(QJsonDocument::Compact).toStdString();

@@ -97,6 +97,8 @@ std::variant<std::string, Refusal> RemoteControl::RunCues(const Request& request
                                " holds unsaved text typed by hand; take the cue in the window, "
                                "which asks first, or save",
                            {}};
+        case Take::Refused:
+            return Refusal{409, m_cues->Refusal(), {}};
     }
     return CueStateJson(*m_cues, false);
 }

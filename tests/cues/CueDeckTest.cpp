@@ -251,4 +251,39 @@ TEST(CueDeck, TimedCuesPlayAsAutoAndSkipsAreTold) {
         << skipped[2];
 }
 
+TEST(CueDeck, ATemplateScreenIsFilledAtTheTakeAndItsChangesAreHeard) {
+    FakeSession session;
+    session.state.screens[2] = ScreenContent{"{Name}\n{Title}", 3, 4};
+    CueDeck deck(session);
+    const CueListRead read =
+        ReadCueList("Name,Title\nAda,Engineer\nBo,Chief\n", Cp1252FromUtf8, false);
+    ASSERT_EQ(read.error, "");
+    deck.Replace("/people.csv", read.cues, false);
+    deck.SetTemplate(3);
+    int told = 0;
+    deck.Listen([&] { ++told; });
+    EXPECT_EQ(deck.Filled(1).content.text, "Ada\nEngineer");
+    EXPECT_EQ(deck.TakeNext(), CueDeck::TakeResult::Taken);
+    told = 0;
+
+    // Typed into the template screen: heard once, and the next take uses it.
+    session.state.screens[2].text = "{Title}: {Name}";
+    session.Changed();
+    session.Changed();
+    EXPECT_EQ(told, 1);
+    EXPECT_EQ(deck.Filled(2).content.text, "Chief: Bo");
+    EXPECT_EQ(deck.TakeNext(), CueDeck::TakeResult::Taken);
+
+    // A field the list lacks: refused, naming it, with nothing played and the marker kept.
+    session.state.screens[2].text = "{Company}";
+    EXPECT_EQ(deck.Take(1), CueDeck::TakeResult::Refused);
+    EXPECT_EQ(deck.Refusal(), "no column is named Company for the template");
+    EXPECT_EQ(session.calls, (std::vector<std::string>{"play 4 Ada\nEngineer 34 cue 1",
+                                                       "play 4 Chief: Bo 34 cue 2"}));
+    EXPECT_EQ(deck.Next(), 0);
+    // Without a template the list's own (empty) texts go as they are.
+    deck.SetTemplate(0);
+    EXPECT_EQ(deck.Filled(1).content.text, "");
+}
+
 }  // namespace

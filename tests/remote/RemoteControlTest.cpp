@@ -310,6 +310,29 @@ TEST(RemoteControl, AutomationSwitchIsToldAndARepeatedTakeIs409) {
     EXPECT_EQ(std::get<Refusal>(again).status, 409);
     EXPECT_NE(std::get<Refusal>(again).reason.find("less than 500 ms"), std::string::npos);
     EXPECT_EQ(session.calls.size(), 1u);
+}
+
+TEST(RemoteControl, ACueFilledFromATemplateShowsFilledOrIsRefusedWithTheReason) {
+    FakeSession session;
+    RemoteControl control(session);
+    CueDeck deck(session);
+    control.ServeCues(&deck);
+    session.state.screens[2] = ScreenContent{"{Name}\n{Title}", 0, 0};
+    deck.Replace("/people.csv",
+                 ReadCueList("Name,Title\nAda,Engineer\n", Cp1252FromUtf8, false).cues, false);
+    deck.SetTemplate(3);
+    const auto state = control.RunCues(Request{Action::Cues, 0, {}});
+    ASSERT_TRUE(std::holds_alternative<std::string>(state));
+    EXPECT_NE(std::get<std::string>(state).find(R"("next_text":"Ada")"), std::string::npos)
+        << std::get<std::string>(state);
+
+    session.state.screens[2].text = "{Name} {Company}";
+    const auto answer = control.RunCues(Request{Action::CueTake, 0, {}});
+    const Refusal* refused = std::get_if<Refusal>(&answer);
+    ASSERT_NE(refused, nullptr);
+    EXPECT_EQ(refused->status, 409);
+    EXPECT_EQ(refused->reason, "no column is named Company for the template");
+    EXPECT_TRUE(session.calls.empty());
     control.ServeCues(nullptr);
 }
 
