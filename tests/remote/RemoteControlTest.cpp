@@ -270,9 +270,10 @@ TEST(RemoteControl, CueCallsRunTheListOrSayWhyNot) {
 // next, and a take repeated within the guard is refused with the reason.
 TEST(RemoteControl, AutomationSwitchIsToldAndARepeatedTakeIs409) {
     FakeSession session;
+    // The deck outlives the remote that listens to it, as in the program.
+    CueDeck deck(session);
     RemoteControl control(session);
     EXPECT_EQ(control.Run(Request{Action::Automation, 0, {}, 0, true})->status, 409);
-    CueDeck deck(session);
     control.ServeCues(&deck);
     std::vector<std::string> told;
     control.Push([&](const std::string& message) { told.push_back(message); });
