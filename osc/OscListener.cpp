@@ -106,8 +106,7 @@ std::unique_ptr<OscListener> OscListener::FromSettings(CaptionCommands& session,
     for (const std::string& problem : problems)
         std::fprintf(stderr, "tessora: %s\n", problem.c_str());
     if (!rules) {
-        if (!problems.empty())
-            session.ShowNotice(AnsiFromUtf8("OSC off: " + problems.back()));
+        if (!problems.empty()) session.ShowNotice(AnsiFromUtf8("OSC off: " + problems.back()));
         return nullptr;
     }
     std::string error;
