@@ -7,6 +7,7 @@ set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 runs=${3:-5}
 source "$here/../../tests/e2e/lib.sh" "$1" "$2" "${ARTEFACTS:-/tmp/tessora-backup}"
+source "$here/bench_lib.sh"
 
 now_ms() { perl -MTime::HiRes=time -e 'printf "%d\n", time * 1000'; }
 announced() { [ "$(grep -c " $1 $LINK\$" "$TESSORA_READY_FILE")" -ge "$2" ]; }
@@ -23,11 +24,7 @@ start_app
 wait_bytes com1 43 30
 wait_main_window
 press scrText
-row=$(printf 'X%.0s' $(seq 1 52))
-for i in $(seq 1 17); do
-    xdotool type --delay 2 "$row"
-    [ "$i" -lt 17 ] && xdotool key Return
-done
+type_full_screen
 press btnSend
 total=$((43 + 4 + 6 + 17 * 58))
 wait_bytes com1 "$total" 30

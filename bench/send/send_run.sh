@@ -13,21 +13,12 @@ runs=${3:-5}
 line=${LINE:-pty}
 source "$here/../../tests/e2e/lib.sh" "$1" "$2" "${ARTEFACTS:-/tmp/tessora-send}"
 
+source "$here/bench_lib.sh"
+
 start_unit com1
 address=${UNIT_DEVICE[com1]}
-# The unit logs milliseconds since its own start. Bytes written to its line at known times,
-# before the program holds it, give that start on the wall clock: each byte is logged at or
-# after its write, so the latest of (written - logged) is the closest.
-calibration=5
-written=($(perl -MTime::HiRes=time,sleep -e 'open(my $f, ">", $ARGV[0]) or die;
-    for (1 .. $ARGV[1]) { my $t = time; syswrite($f, "K"); printf "%d\n", $t * 1000; sleep 0.03 }' \
-    "$address" "$calibration"))
-wait_bytes com1 "$calibration" 5
-unit_started=
-for i in $(seq 1 "$calibration"); do
-    start=$((written[i - 1] - $(unit_byte_time com1 "$i")))
-    [ -z "$unit_started" ] || [ "$start" -gt "$unit_started" ] && unit_started=$start
-done
+calibrate_unit_clock com1
+calibration=$CALIBRATION
 if [ "$line" != pty ]; then
     port=$((40000 + $$ % 20000))
     accepter="tcp,127.0.0.1,$port"
@@ -62,11 +53,7 @@ start_app
 wait_bytes com1 $((calibration + 43)) 30
 wait_main_window
 press scrText
-row=$(printf 'X%.0s' $(seq 1 52))
-for i in $(seq 1 17); do
-    xdotool type --delay 2 "$row"
-    [ "$i" -lt 17 ] && xdotool key Return
-done
+type_full_screen
 sleep 1
 # One xdotool for all the presses, reading its commands as they come: starting a program for
 # each press would add its start-up, several milliseconds, to the time measured.

@@ -8,19 +8,12 @@ here=$(cd "$(dirname "$0")" && pwd)
 runs=${3:-10}
 source "$here/../../tests/e2e/lib.sh" "$1" "$2" "${ARTEFACTS:-/tmp/tessora-take}"
 
+source "$here/bench_lib.sh"
+
 start_unit com1
 address=${UNIT_DEVICE[com1]}
-# The unit's clock on the wall clock, from bytes written at known times (as send_run.sh).
-calibration=5
-written=($(perl -MTime::HiRes=time,sleep -e 'open(my $f, ">", $ARGV[0]) or die;
-    for (1 .. $ARGV[1]) { my $t = time; syswrite($f, "K"); printf "%d\n", $t * 1000; sleep 0.03 }' \
-    "$address" "$calibration"))
-wait_bytes com1 "$calibration" 5
-unit_started=
-for i in $(seq 1 "$calibration"); do
-    start=$((written[i - 1] - $(unit_byte_time com1 "$i")))
-    [ -z "$unit_started" ] || [ "$start" -gt "$unit_started" ] && unit_started=$start
-done
+calibrate_unit_clock com1
+calibration=$CALIBRATION
 {
     echo "Text"
     for i in $(seq 1 $((runs + 1))); do echo "Cue $i"; done
