@@ -39,8 +39,9 @@ ln -s v1.csv "$WORK/show.csv"
 
 UNIT_T0=$(now_ms)
 start_unit com1
+# Cue 1 is taken again across each reload, sooner than a bounced button would be held back.
 settings "[General]" "CommPort=COM1" "[Ports]" "COM1=${UNIT_DEVICE[com1]}" \
-    "[Remote]" "Port=$PORT" "Token=$TOKEN"
+    "[Remote]" "Port=$PORT" "Token=$TOKEN" "[Cues]" "RepeatGuardMs=0"
 start_app --cues "$WORK/show.csv"
 wait_main_window
 wait_bytes com1 43
