@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Times a cue take with Ctrl+Space against a mouse press on "Send to Tessora", in one run on
-# the virtual unit: from the key or the press to the unit's first byte, each alternating with
-# the other so both see the same machine.
+# Times a cue take with Ctrl+Space against a mouse press on "Send to Tessora" and a Send with
+# Ctrl+Return, in one run on the virtual unit: from the key or the press to the unit's first
+# byte, each in turn so all see the same machine. The two keys tell the take's own cost from
+# the key's way in.
 #   xvfb-run -a bash bench/send/take_run.sh <tessora> <tessora-unit> [runs]
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
@@ -41,6 +42,7 @@ first_after() {
     echo $(($(unit_byte_time com1 $(($1 + 1))) + unit_started - $2))
 }
 sends=()
+keysends=()
 takes=()
 for run in $(seq 1 "$runs"); do
     xdotool mousemove $((WIN_X + 544)) $((WIN_Y + 412))
@@ -49,11 +51,15 @@ for run in $(seq 1 "$runs"); do
     sends+=($(first_after "$before" "$(at 'click 1')"))
     sleep 1
     before=$(unit_byte_count com1)
+    keysends+=($(first_after "$before" "$(at 'key ctrl+Return')"))
+    sleep 1
+    before=$(unit_byte_count com1)
     takes+=($(first_after "$before" "$(at 'key ctrl+space')"))
     sleep 1
 done
 exec 7>&-
 median() { printf '%s\n' "$@" | sort -n | awk '{a[NR] = $1} END {print a[int((NR + 1) / 2)]}'; }
 echo "send press to first byte: ${sends[*]} ms (median $(median "${sends[@]}"))"
+echo "Ctrl+Return send to first byte: ${keysends[*]} ms (median $(median "${keysends[@]}"))"
 echo "Ctrl+Space take to first byte: ${takes[*]} ms (median $(median "${takes[@]}"))"
 quit_discarding
