@@ -4,6 +4,7 @@
 
 #include "DHtmlDialog.h"
 #include "Desk.h"
+#include "LineWatch.h"
 #include "SettingsStore.h"
 
 namespace {
@@ -57,6 +58,7 @@ void CMonitorKeeper::Refresh() {
         m_pMonitor->ShowNextSend(m_session.NextSend());
     }
     m_pMonitor->ShowUnit(m_session.UnitDisplay(), m_sources.lineText(), m_sources.clockText());
+    m_pMonitor->ShowBackup(BackupLineText(m_session.State().backup));
     if (bytesToGo && m_pMonitor->isVisible()) m_refresh.start();
 }
 

@@ -45,6 +45,7 @@ CMonitorWnd::CMonitorWnd(QWidget* owner)
       m_pUnit(new CUnitGridView(true, this)),
       m_pDropped(Note(this)),
       m_pLine(Note(this)),
+      m_pBackup(Note(this)),
       m_pClock(Note(this)) {
     setWindowTitle(QString::fromUtf8(kTitle));
     setObjectName(QStringLiteral("TessoraMonitor"));
@@ -61,11 +62,13 @@ CMonitorWnd::CMonitorWnd(QWidget* owner)
     layout->addWidget(Heading("On the unit", this));
     layout->addWidget(m_pUnit);
     layout->addWidget(m_pLine);
+    layout->addWidget(m_pBackup);
     layout->addWidget(m_pClock);
     layout->addStretch(1);
     layout->setSizeConstraint(QLayout::SetFixedSize);
     m_pDropped->hide();
     m_pLine->hide();
+    m_pBackup->hide();
     m_pClock->hide();
     SetGridPixels(CUnitGridView::NaturalFontPixels());
 }
@@ -112,6 +115,14 @@ void CMonitorWnd::ShowNextSend(const SendPreview& preview) {
     m_strDropped = dropped;
     m_pDropped->setText(dropped);
     m_pDropped->setVisible(!dropped.isEmpty());
+}
+
+void CMonitorWnd::ShowBackup(const std::string& text) {
+    const QString backup = QString::fromStdString(text);
+    if (backup == m_strBackup) return;
+    m_strBackup = backup;
+    m_pBackup->setText(backup);
+    m_pBackup->setVisible(!backup.isEmpty());
 }
 
 void CMonitorWnd::ShowUnit(const CCaptionDisplay& display, const std::string& lineText,

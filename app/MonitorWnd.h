@@ -32,6 +32,9 @@ public:
     void ShowUnit(const CCaptionDisplay& display, const std::string& lineText,
                   const std::string& clockText);
 
+    // The backup line's state (UTF-8), under the main line's; "" hides it.
+    void ShowBackup(const std::string& text);
+
     // Called when the operator closes the window.
     std::function<void()> onClosed;
 
@@ -42,6 +45,7 @@ public:
     const QString& DroppedText() const { return m_strDropped; }
     const QString& LineText() const { return m_strLine; }
     const QString& ClockText() const { return m_strClock; }
+    const QString& BackupText() const { return m_strBackup; }
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -51,9 +55,11 @@ private:
     CUnitGridView* m_pUnit;
     QLabel* m_pDropped;
     QLabel* m_pLine;
+    QLabel* m_pBackup;
     QLabel* m_pClock;
     QString m_strDropped;
     QString m_strLine;
+    QString m_strBackup;
     QString m_strClock;
     int m_nGridPixels = 0;
 };

@@ -36,6 +36,9 @@ void CTessoraDlg::CreatePort() {
         std::exit(1);
     }
     m_session.SetPort(std::move(port));
+    // A backup unit beside the main one, through the same mapping.
+    const std::optional<std::string> backup = store.ReadText("Backup/Port", kMaxPortNameBytes);
+    m_session.UseBackup(Utf16FromCp1252(backup.value_or("")), resolver);
     if (misread) {
         const std::string detail =
             *misread + kMisreadSettings + SettingsStore::FileName() + ".bak.";

@@ -43,6 +43,9 @@ std::string AsRunLine(const UnitWrite& write, const std::string& port, const std
     line += write.taken ? ",\"taken\":true" : ",\"taken\":false";
     // A write not taken says how many of its bytes left before it was refused or cut.
     if (!write.taken) AppendField(line, "bytes", static_cast<long>(write.sent));
+    // Only a show with a backup line says whether that line took the write too.
+    if (write.backup)
+        line += write.backupTaken ? ",\"backup_taken\":true" : ",\"backup_taken\":false";
     line += "}\n";
     return line;
 }

@@ -62,19 +62,23 @@ void OnAirRecord::Record(const UnitWrite& write) {
     for (const auto& [key, listener] : listeners) listener(write, m_now);
 }
 
-void OnAirRecord::Hold(UnitWrite write, BytesOut bytesOut) {
-    m_held.emplace_back(std::move(write), std::move(bytesOut));
+void OnAirRecord::Hold(UnitWrite write, BytesOut bytesOut, BytesOut backupOut) {
+    m_held.push_back(Held{std::move(write), std::move(bytesOut), std::move(backupOut)});
 }
 
 bool OnAirRecord::Settle() {
     bool any = false;
     while (!m_held.empty()) {
-        const std::optional<std::size_t> out = m_held.front().second();
+        Held& held = m_held.front();
+        const std::optional<std::size_t> out = held.out();
         if (!out) break;
-        UnitWrite write = std::move(m_held.front().first);
+        std::optional<std::size_t> backupOut;
+        if (held.backupOut && !(backupOut = held.backupOut())) break;
+        UnitWrite write = std::move(held.write);
         m_held.pop_front();
         write.sent = *out;
         write.taken = *out == write.bytes.size();
+        if (backupOut) write.backupTaken = *backupOut == write.bytes.size();
         // A listener may hold or settle more while it is told.
         Record(write);
         any = true;

@@ -44,6 +44,10 @@ struct UnitWrite {
     // The port it went to (COM1..., UTF-8) and that port's device, "" without a port.
     std::string port;
     std::string device;
+    // A backup line was written beside the main one, and every byte of the write left it
+    // too (the line above is the main one's).
+    bool backup = false;
+    bool backupTaken = false;
 };
 
 // What the unit shows now: nothing but stamps since the last clear, or a screen's text.
@@ -71,7 +75,8 @@ public:
     void Record(const UnitWrite& write);
     // Takes a write whose bytes may still be on their way: it is recorded once bytesOut
     // gives a count, after every write held before it, taken when that is all of its bytes.
-    void Hold(UnitWrite write, BytesOut bytesOut);
+    // backupOut, when given, tells the same of the backup line, and is waited for too.
+    void Hold(UnitWrite write, BytesOut bytesOut, BytesOut backupOut = {});
     // Records the held writes whose bytes have settled, oldest first; true when any.
     bool Settle();
     // Some write is still held.
@@ -84,7 +89,12 @@ public:
 
 private:
     OnAir m_now;
-    std::deque<std::pair<UnitWrite, BytesOut>> m_held;
+    struct Held {
+        UnitWrite write;
+        BytesOut out;
+        BytesOut backupOut;
+    };
+    std::deque<Held> m_held;
     std::map<int, Listener> m_listeners;
     int m_nextKey = 1;
 };

@@ -3,6 +3,7 @@
 #include <QDateTime>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QJsonValue>
 #include <QString>
 #include <chrono>
 
@@ -40,12 +41,26 @@ std::vector<std::string> ChangeMessages(const SessionState& before, const Sessio
     if (before.live != after.live || before.lost != after.lost || before.port != after.port ||
         before.device != after.device || before.lineText != after.lineText)
         messages.push_back(Compact({{"type", "line"},
+                                    {"line", "main"},
                                     {"state", LineStateName(before, after)},
                                     {"connected", after.live},
                                     {"port", QString::fromStdString(after.port)},
                                     {"device", QString::fromStdString(after.device)},
                                     {"text", FromAnsi(after.lineText)},
                                     {"reason", QString::fromStdString(after.lineReason)}}));
+    const BackupLineState& was = before.backup;
+    const BackupLineState& is = after.backup;
+    if (was.live != is.live || was.port != is.port || was.device != is.device ||
+        was.reason != is.reason || was.refusal != is.refusal)
+        messages.push_back(Compact(
+            {{"type", "line"},
+             {"line", "backup"},
+             {"state", is.live ? (was.live || was.port != is.port ? "live" : "back")
+                               : (is.port.empty() ? "none" : "lost")},
+             {"connected", is.live},
+             {"port", QString::fromStdString(is.port)},
+             {"device", QString::fromStdString(is.device)},
+             {"reason", QString::fromStdString(is.refusal.empty() ? is.reason : is.refusal)}}));
     if (before.clockSynchronised != after.clockSynchronised ||
         before.clockKnown != after.clockKnown)
         messages.push_back(

@@ -235,6 +235,12 @@ QJsonObject StatusObject(const Status& status) {
             {QStringLiteral("date"), screen.date},
             {QStringLiteral("time"), screen.time},
         });
+    QJsonValue backup;
+    if (status.backup)
+        backup = QJsonObject{{QStringLiteral("port"), text(status.backup->port)},
+                             {QStringLiteral("device"), text(status.backup->device)},
+                             {QStringLiteral("live"), status.backup->live},
+                             {QStringLiteral("reason"), text(status.backup->reason)}};
     return QJsonObject{
         {QStringLiteral("port"), text(status.port)},
         {QStringLiteral("device"), text(status.device)},
@@ -259,6 +265,7 @@ QJsonObject StatusObject(const Status& status) {
              {QStringLiteral("cue"), status.onAir.cue},
          }},
         {QStringLiteral("automation"), AutomationObject(status.automation)},
+        {QStringLiteral("backup"), backup},
     };
 }
 

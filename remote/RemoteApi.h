@@ -127,6 +127,15 @@ struct Status {
         int cue = 0;  // the cue list's number, 0 when it came from no cue
     } onAir;
     AutomationState automation;
+    // The backup unit's line, when one is named ("backup": null otherwise): its port, device,
+    // whether it is live, and why not (or why the one named is not used).
+    struct Backup {
+        std::string port;
+        std::string device;
+        bool live = false;
+        std::string reason;
+    };
+    std::optional<Backup> backup;
 };
 
 // How the status and the push channel name the clock's state.

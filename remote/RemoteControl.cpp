@@ -125,6 +125,10 @@ Status RemoteControl::CurrentStatus() {
     if (m_cues) status.automation = AutomationOf(*m_cues);
     status.next = Rows(m_session.NextSend().display);
     status.unit = Rows(m_session.UnitDisplay());
+    const BackupLineState& backup = state.backup;
+    if (!backup.port.empty() || !backup.refusal.empty())
+        status.backup = Status::Backup{backup.port, backup.device, backup.live,
+                                       backup.refusal.empty() ? backup.reason : backup.refusal};
     return status;
 }
 

@@ -33,25 +33,26 @@ std::optional<SendOptions> ParseSendOptions(std::span<const char* const> args, s
             options.help = true;
         } else if (arg == "--version") {
             options.version = true;
-        } else if (arg == "--port" || arg.starts_with("--port=")) {
+        } else if (const std::string_view option = arg.substr(0, arg.find('='));
+                   option == "--port" || option == "--backup") {
             std::string_view name;
-            if (arg != "--port") {
-                name = arg.substr(7);
+            if (arg != option) {
+                name = arg.substr(option.size() + 1);
             } else if (i + 1 < args.size()) {
                 name = args[++i];
             }
             if (name.empty()) {
-                error = "--port needs a port name or a device";
+                error = std::string(option) + " needs a port name or a device";
                 return std::nullopt;
             }
-            options.port = std::string(name);
+            (option == "--port" ? options.port : options.backup) = std::string(name);
         } else {
             error = "unknown option '" + std::string(arg) + "'";
             return std::nullopt;
         }
     }
     if (options.help || options.version) {
-        if (options.help + options.version > 1 || options.clear || options.port ||
+        if (options.help + options.version > 1 || options.clear || options.port || options.backup ||
             !operands.empty()) {
             error = "--help and --version each stand alone";
             return std::nullopt;
@@ -79,8 +80,8 @@ std::optional<SendOptions> ParseSendOptions(std::span<const char* const> args, s
 }
 
 std::string SendUsage() {
-    return "usage: tessora-send [--port NAME] FILE SCREEN | --clear [--port NAME] [FILE SCREEN] "
-           "| --help | --version";
+    return "usage: tessora-send [--port NAME] [--backup NAME] FILE SCREEN | --clear [--port NAME] "
+           "[--backup NAME] [FILE SCREEN] | --help | --version";
 }
 
 std::string SendHelp() {
@@ -90,6 +91,8 @@ std::string SendHelp() {
            "Send does, waits until the line has taken it, and exits.\n"
            "  --port NAME  a port name mapped under [Ports] (COM1 ...) or a device path;\n"
            "               by default the port the program last used (CommPort)\n"
+           "  --backup NAME  a backup unit's port, named as --port is: given the same bytes;\n"
+           "               by default none\n"
            "  --clear      clear the unit instead; with FILE SCREEN, that screen's stamps\n"
            "               come back as Clear brings them\n"
            "  --help       this text\n"

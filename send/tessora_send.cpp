@@ -54,8 +54,8 @@ struct Line {
 
 #ifdef _WIN32
 // On Windows the name is the COM port itself; there is no settings file mapping it.
-Line ChooseLine(const SendOptions& options) {
-    const std::string name = options.port.value_or("COM1");
+Line ChooseLine(const std::optional<std::string>& asked) {
+    const std::string name = asked.value_or("COM1");
     return {name, PortResolver(PortSetup{}).Device(PortKey(name))};
 }
 
@@ -65,7 +65,7 @@ std::string WhyNotOpen(const CPort& port) {
 #else
 // The port the window would open, mapped as the window maps it: the one named, else the
 // one it last used, else COM1.
-Line ChooseLine(const SendOptions& options) {
+Line ChooseLine(const std::optional<std::string>& asked) {
     const PortSettings settings = ReadPortSettings(PortSettingsFile());
     if (settings.misread) {
         std::cerr << "tessora-send: settings: " << PortSettingsFile() << ", line "
@@ -74,8 +74,7 @@ Line ChooseLine(const SendOptions& options) {
                   << std::endl;
     }
     PortSetup setup{settings.commPort, settings.ports, settings.misread.has_value()};
-    const std::string name =
-        options.port.value_or(PortResolver(setup).StoredName().value_or("COM1"));
+    const std::string name = asked.value_or(PortResolver(setup).StoredName().value_or("COM1"));
     // A device path given for the port opens that device, unless [Ports] maps it as a name.
     if (name.find('/') != std::string::npos) setup.ports.emplace_back(PortKey(name), name);
     return {name, PortResolver(std::move(setup)).Device(PortKey(name)), settings.asRunEnabled};
@@ -137,13 +136,37 @@ int Run(const SendOptions& options) {
             std::cerr << "tessora-send: " << kControlsLeftOut << std::endl;
     }
 
-    const Line line = ChooseLine(options);
+    const Line line = ChooseLine(options.port);
     const std::string& device = line.device;
     CPort port([device](const std::u16string&) { return device; });
     port.SetPort(PortKey(line.name).c_str());
     int open = 0;
     port.IsOpen(&open);
     if (!open) return Fail(kPortNotOpen, "could not open " + line.name + ": " + WhyNotOpen(port));
+    // The backup, if asked for, on a line of its own; one that cannot be used is said and the
+    // main unit is sent to alone.
+    const Line backupLine = options.backup ? ChooseLine(options.backup) : Line{};
+    CPort backup([&backupLine](const std::u16string&) { return backupLine.device; });
+    bool backupUsed = false;
+    if (options.backup) {
+        const std::string refusal =
+            PortResolver(PortSetup{{},
+                                   {{PortKey(backupLine.name), backupLine.device},
+                                    {PortKey(line.name), line.device}},
+                                   false},
+                         [](const std::u16string&) { return std::string(); })
+                .BackupRefusal(PortKey(backupLine.name), PortKey(line.name));
+        if (!refusal.empty()) {
+            Fail(kSent, refusal);
+        } else {
+            backup.SetPort(PortKey(backupLine.name).c_str());
+            backup.IsOpen(&open);
+            backupUsed = open != 0;
+            if (!backupUsed)
+                Fail(kSent, "backup not used: could not open " + backupLine.name + ": " +
+                                WhyNotOpen(backup));
+        }
+    }
 
     // Screens 1 to 4 are the document's 0 to 3; --clear alone has no screen and no stamps.
     const int screen = options.screen - 1;
@@ -163,13 +186,23 @@ int Run(const SendOptions& options) {
                       : ComposeSend(write.text, write.dateCorner, write.timeCorner, now);
     if (writes.layout.tooLong) std::cerr << "tessora-send: " << kTooLongWarning << std::endl;
     const std::uint64_t from = port.WrittenCount();
+    const std::uint64_t backupFrom = backup.WrittenCount();
     int status = kSent;
+    int backupStatus = backupUsed ? kSent : kLineFailed;
     for (const std::string_view bytes : writes.Writes()) {
         write.bytes += bytes;
         if (status == kSent && port.Write(bytes) != 0)
             status = Fail(kLineFailed, device + ": " + port.LastError().message());
+        // After the main line's: the backup never holds it up.
+        if (backupStatus == kSent && backup.Write(bytes) != 0)
+            backupStatus = Fail(
+                kLineFailed, "backup " + backupLine.device + ": " + backup.LastError().message());
     }
     if (status == kSent) status = AwaitLine(port, device);
+    if (backupStatus == kSent) backupStatus = AwaitLine(backup, "backup " + backupLine.device);
+    write.backup = options.backup.has_value();
+    write.backupTaken = backupStatus == kSent &&
+                        backup.BytesOut(backupFrom, backup.WrittenCount()) == write.bytes.size();
     // Taken only if every byte left; one given up on is counted as not sent.
     const std::uint64_t to = port.WrittenCount();
     write.sent = port.BytesOut(from, to).value_or(to - from - port.QueuedBytes());

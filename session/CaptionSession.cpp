@@ -1,5 +1,6 @@
 #include "CaptionSession.h"
 
+#include <cstdio>
 #include <ctime>
 #include <utility>
 
@@ -12,8 +13,13 @@
 namespace {
 
 constexpr char kSendNotMade[] = "Send not made: ";
+constexpr char kBackupBack[] = "Backup given the picture: ";
+constexpr char kBackupDown[] = "Backup line down: ";
 // The greeting stays on the picture this long before the clear.
 constexpr std::chrono::milliseconds kGreetingPause{1500};
+// A backup down or behind is looked at this often, between the ticks: one plugged back is
+// given the picture well within a second of coming back.
+constexpr std::chrono::milliseconds kBackupRetry{100};
 
 }  // namespace
 
@@ -38,17 +44,23 @@ private:
 
 CCaptionSession::CCaptionSession(SessionClock clock, LineVoice voice)
     : m_clock(std::move(clock)),
-      m_writer(m_port, m_clock),
+      m_writer(m_port, m_backup, m_clock),
       m_onAir(m_writer.Record()),
       m_line(
-          m_port, voice, [this] { StateChanged(); }, [this] { Greet(); }) {
+          m_port, voice, [this] { StateChanged(); }, [this] { Greet(); }),
+      // The backup's own watch says nothing on the message line: the session does, once.
+      m_backupLine(
+          m_backup, LineVoice{{}, voice.shown}, [this] { StateChanged(); }, [] {}),
+      m_voice(voice) {
     m_writer.onQueued = [this] {
         if (onQueued) onQueued();
     };
     m_toCp1252 = std::move(voice.shown);
 }
 
-CCaptionSession::~CCaptionSession() = default;
+CCaptionSession::~CCaptionSession() {
+    *m_alive = false;
+}
 
 void CCaptionSession::SetPort(std::unique_ptr<CPort> port) {
     m_port = std::move(port);
@@ -57,6 +69,97 @@ void CCaptionSession::SetPort(std::unique_ptr<CPort> port) {
 void CCaptionSession::ClosePort() {
     if (m_port) m_port->Close();
     m_port.reset();
+    if (m_backup) m_backup->Close();
+    m_backup.reset();
+}
+
+void CCaptionSession::UseBackup(const std::u16string& name, const PortResolver& resolver) {
+    m_backupName = name;
+    m_backupResolver = resolver;
+    ApplyBackup();
+}
+
+void CCaptionSession::ApplyBackup() {
+    if (m_backup) m_backup->Close();
+    m_backup.reset();
+    if (!m_backupRefusal.empty())
+        DropNotice(m_toCp1252 ? m_toCp1252(m_backupRefusal) : m_backupRefusal);
+    m_backupRefusal.clear();
+    m_backupCheckedWith.clear();
+    if (m_port) m_port->GetPortName(&m_backupCheckedWith);
+    if (m_backupName.empty() || !m_backupResolver) return;
+    const PortResolver& resolver = *m_backupResolver;
+    const std::u16string& name = m_backupName;
+    m_backupRefusal = resolver.BackupRefusal(name, m_backupCheckedWith);
+    if (!m_backupRefusal.empty()) {
+        std::fprintf(stderr, "tessora: %s\n", m_backupRefusal.c_str());
+        ShowNotice(m_toCp1252 ? m_toCp1252(m_backupRefusal) : m_backupRefusal);
+        return;
+    }
+    m_backup = std::make_unique<CPort>(resolver.Resolver());
+    m_backup->SetPort(name.c_str());
+    // Whatever it shows now, it is given the picture once its line is up.
+    m_writer.SetBackupBehind();
+}
+
+void CCaptionSession::ConnectBackup() {
+    std::u16string mainName;
+    m_port->GetPortName(&mainName);
+    if (m_backupResolver && mainName != m_backupCheckedWith) ApplyBackup();
+    if (!m_backup) return;
+    // Opened beside the main line, the backup is greeted with it; one that is not up is tried
+    // once a tick, and given the picture when it is.
+    if (m_backup->Open() == 0 && m_backup->State() == CPort::LineState::Live) {
+        // A main line that is down greets nobody: the backup is given the picture instead.
+        if (m_port->State() == CPort::LineState::Live)
+            m_writer.CatchUp({});
+        else
+            m_writer.SetBackupBehind();
+        return;
+    }
+    m_writer.SetBackupBehind();
+    ShowNotice(kBackupDown +
+               (m_voice.shown ? m_voice.shown(m_backup->DevicePath()) : m_backup->DevicePath()));
+    m_backupLine.Resume(false);
+}
+
+void CCaptionSession::WatchBackup() {
+    if (!m_backup) return;
+    const bool wasLost = m_backupLine.Lost();
+    if (m_backup->State() != CPort::LineState::Live) {
+        if (!wasLost) {
+            const std::string lost =
+                kBackupDown +
+                (m_voice.shown ? m_voice.shown(m_backup->DevicePath()) : m_backup->DevicePath());
+            if (m_voice.announce) m_voice.announce("backup lost", m_backup->DevicePath());
+            ShowNotice(lost);
+        }
+        m_writer.SetBackupBehind();
+    }
+    // Tries a lost line's device again; the watch notices a line that went down.
+    m_backupLine.Watch();
+    if (!m_writer.BackupBehind()) return;
+    // Bytes from before still queued go out first; the picture follows once they have.
+    if (m_backup->State() != CPort::LineState::Live || m_backup->QueuedBytes() > 0) {
+        if (m_clock.later && !std::exchange(m_backupRetry, true))
+            m_clock.later(kBackupRetry, [this, alive = m_alive] {
+                if (!*alive) return;
+                m_backupRetry = false;
+                WatchBackup();
+            });
+        return;
+    }
+    const int index = m_screen - 1;
+    const ::OnAir& now = m_writer.Record().Now();
+    const std::time_t clock = std::chrono::system_clock::to_time_t(m_clock.now());
+    const ScreenWrites picture =
+        now.cleared ? ComposeClear(m_doc.GetDateCorner(index), m_doc.GetTimeCorner(index), clock)
+                    : ComposeSend(now.text, now.dateCorner, now.timeCorner, clock);
+    if (!m_writer.CatchUp(picture.Writes())) return;
+    const std::string& device = m_backup->DevicePath();
+    std::fprintf(stderr, "tessora: backup given the picture: %s\n", device.c_str());
+    if (m_voice.announce) m_voice.announce("backup back", device);
+    ShowNotice(kBackupBack + (m_voice.shown ? m_voice.shown(device) : device));
 }
 
 void CCaptionSession::StateChanged() {
@@ -244,6 +347,7 @@ void CCaptionSession::SetClock(bool synchronised, bool known, const std::string&
 
 CCaptionSession::LineStart CCaptionSession::Connect(bool greetWhenBack) {
     if (!m_port) return LineStart::NotOpen;
+    ConnectBackup();
     // A line lost while Setup was open is tried again now, not a tick later.
     if (m_port->State() == CPort::LineState::Lost) m_port->Reconnect();
     switch (m_port->State()) {
@@ -283,6 +387,7 @@ void CCaptionSession::Tick() {
     CommandScope scope(m_commandDepth, m_changedInCommand, [this] { StateChanged(); });
     m_writer.FoldSent();
     m_line.Watch();
+    WatchBackup();
     const int index = m_screen - 1;
     // localtime_r keeps the zone it first read; the operator may change it while the program
     // runs. tzset looks again (the zone file only when it changed).
@@ -314,6 +419,15 @@ SessionState CCaptionSession::State() const {
         std::error_code reason = state.live ? std::error_code() : m_port->LineReason();
         if (!state.live && !reason) reason = m_port->LastError();
         if (reason) state.lineReason = reason.message();
+    }
+    state.backup.refusal = m_backupRefusal;
+    if (m_backup) {
+        state.backup.port = PortNameOf(*m_backup);
+        state.backup.device = m_backup->DevicePath();
+        state.backup.live = m_backup->State() == CPort::LineState::Live;
+        std::error_code reason = state.backup.live ? std::error_code() : m_backup->LineReason();
+        if (!state.backup.live && !reason) reason = m_backup->LastError();
+        if (reason) state.backup.reason = reason.message();
     }
     state.screen = m_screen;
     state.title = m_title;

@@ -3,12 +3,14 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "CaptionCommands.h"
 #include "LineWatch.h"
 #include "OnAirRecord.h"
 #include "Port.h"
+#include "PortResolver.h"
 #include "SendPreview.h"
 #include "SessionState.h"
 #include "TessoraFile.h"
@@ -30,6 +32,13 @@ public:
     CPort* Port() const { return m_port.get(); }
     // Lets go of the port (closed): nothing more is written.
     void ClosePort();
+    // A backup unit beside the main one, named as the settings name ports ("" none): given
+    // every write the main unit is, on its own line, and what the main unit shows whenever
+    // it comes back. A name that opens no device, or the main port's own, is refused: the
+    // message line says why and the main line runs alone. Call after SetPort; Connect opens
+    // it, checked again against the main port's name then.
+    void UseBackup(const std::u16string& name, const PortResolver& resolver);
+    CPort* Backup() const { return m_backup.get(); }
     // True while no command may run: there is no port, or busy (a modal loop of the
     // window's) says so.
     bool Busy() const override { return !m_port || (m_busy && m_busy()); }
@@ -97,6 +106,13 @@ public:
 
 private:
     void StateChanged();
+    // Opens the backup beside the main line.
+    void ConnectBackup();
+    // Once a tick: tries a lost backup line again and gives a backup that is live but behind
+    // what the main unit shows.
+    void WatchBackup();
+    // Takes the backup named up again, checked against the main port as it is named now.
+    void ApplyBackup();
     // Sends the current screen as the given kind of write.
     bool SendScreen(WriteKind kind, WriteOrigin origin, int cue);
     // Applies a change to a screen without telling anyone; true when anything changed, and
@@ -105,10 +121,22 @@ private:
 
     SessionClock m_clock;
     std::unique_ptr<CPort> m_port;
+    std::unique_ptr<CPort> m_backup;
+    std::string m_backupRefusal;
+    std::u16string m_backupName;
+    std::optional<PortResolver> m_backupResolver;
+    // A look at the backup between the ticks is asked for; the flag outlives the session, so
+    // a late call does nothing.
+    bool m_backupRetry = false;
+    std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);
+    // The main port's name the backup was last checked against.
+    std::u16string m_backupCheckedWith;
     std::function<bool()> m_busy;
     CUnitWriter m_writer;
     OnAirListening m_onAir;
     CLineWatch m_line;
+    CLineWatch m_backupLine;
+    LineVoice m_voice;
     CTessoraFile m_doc;
     int m_screen = 1;
     bool m_modified = false;

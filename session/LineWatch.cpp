@@ -97,3 +97,12 @@ std::string CLineWatch::Text() const {
     m_port->GetPortName(&name);
     return kLineNotOpen + Cp1252FromUtf16(name);
 }
+
+std::string BackupLineText(const BackupLineState& backup) {
+    if (!backup.refusal.empty()) return backup.refusal;
+    if (backup.port.empty()) return {};
+    if (backup.live) return "Backup line live: " + backup.device;
+    std::string text = "Backup line down: " + backup.device;
+    if (!backup.reason.empty()) text += " (" + backup.reason + ")";
+    return text;
+}

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "Port.h"
+#include "SessionState.h"
 
 // The message line: texts ranked so that what is most urgent and still true shows. Each
 // rank holds one text ("" for nothing to say); the first rank with a text is the line.
@@ -103,3 +104,7 @@ private:
     bool m_bLost = false;
     bool m_bGreetWhenBack = false;
 };
+
+// What the monitor says of the backup line (UTF-8): "" without one, else whether it is live,
+// why it is down, or why the one named is not used.
+std::string BackupLineText(const BackupLineState& backup);

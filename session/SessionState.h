@@ -21,6 +21,18 @@ struct ScreenChange {
     std::optional<std::int32_t> timeCorner;
 };
 
+// A backup unit's line, beside the main one. Texts in UTF-8.
+struct BackupLineState {
+    // The port (COM2...; "" for none) and its device, whether the line is live, and why it is
+    // down ("" when live or no reason is known).
+    std::string port;
+    std::string device;
+    bool live = false;
+    std::string reason;
+    // Why the backup named in the settings is not used ("" when it is, or none is named).
+    std::string refusal;
+};
+
 struct SessionState {
     std::array<ScreenContent, 4> screens;
     // 1 to 4.
@@ -42,4 +54,5 @@ struct SessionState {
     // cannot be read counts as synchronised and is not known.
     bool clockSynchronised = true;
     bool clockKnown = true;
+    BackupLineState backup;
 };

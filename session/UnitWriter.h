@@ -30,10 +30,13 @@ std::string PortNameOf(const CPort& port);
 
 // Everything the session writes to the caption unit passes through here: queued on the
 // port, recorded with its kind and origin, and followed into the unit's display as the line
-// takes it.
+// takes it. A backup unit, when there is one, is given the same bytes on a line of its own,
+// after the main one's are queued: its queue and its worker are its own, so it never holds
+// the main unit up.
 class CUnitWriter {
 public:
-    CUnitWriter(std::unique_ptr<CPort>& port, const SessionClock& clock);
+    CUnitWriter(std::unique_ptr<CPort>& port, std::unique_ptr<CPort>& backup,
+                const SessionClock& clock);
     ~CUnitWriter();
     CUnitWriter(const CUnitWriter&) = delete;
     CUnitWriter& operator=(const CUnitWriter&) = delete;
@@ -53,6 +56,14 @@ public:
     }
     OnAirRecord& Record() { return m_onAir; }
 
+    // The backup missed a write (its line down, or its queue full): it is given nothing more
+    // until CatchUp has given it what the main unit shows.
+    bool BackupBehind() const { return m_backupBehind; }
+    void SetBackupBehind() { m_backupBehind = true; }
+    // Gives the backup alone the pieces (what the main unit shows), recording nothing; true
+    // when it took every one, and the backup is no longer behind.
+    bool CatchUp(const std::vector<std::string_view>& pieces);
+
     // Called after each text queued.
     std::function<void()> onQueued;
 
@@ -63,8 +74,15 @@ private:
     std::error_code Room(const std::vector<std::string_view>& pieces);
     // Records the held writes that have settled; while any is still held, looks again soon.
     void SettleHeld();
+    // Queues the pieces on the backup whole, or none of them (and it is behind); true when
+    // queued.
+    bool WriteBackup(const std::vector<std::string_view>& pieces);
 
     std::unique_ptr<CPort>& m_port;
+    std::unique_ptr<CPort>& m_backup;
+    bool m_backupBehind = false;
+    // The backup held a write's bytes past the grace after the main line let go of them.
+    bool m_backupStalled = false;
     const SessionClock& m_clock;
     // A look again is asked for; the flag outlives the writer, so a late call does nothing.
     std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);

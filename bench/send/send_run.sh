@@ -5,6 +5,8 @@
 #   xvfb-run -a bash bench/send/send_run.sh <tessora> <tessora-unit> [runs]
 # LINE=socket or LINE=rfc2217 puts Debian's ser2net on 127.0.0.1 between the program and the
 # unit, raw or as a Telnet COM port server; the default is the unit's pseudo-terminal.
+# BACKUP=live adds a second virtual unit as the backup line, BACKUP=hung a pseudo-terminal
+# nobody reads; the default is none.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 runs=${3:-5}
@@ -30,7 +32,23 @@ if [ "$line" != pty ]; then
     wait_for 10 listening || fail "ser2net does not listen: $(cat "$WORK/ser2net.log")"
     address="$line://127.0.0.1:$port"
 fi
-settings "[General]" "CommPort=COM1" "[Ports]" "COM1=$address"
+backup=()
+case ${BACKUP:-none} in
+    live)
+        start_unit com2
+        backup=("[Backup]" "Port=COM2" "[Ports]" "COM1=$address" "COM2=${UNIT_DEVICE[com2]}")
+        ;;
+    hung)
+        # Holds the unit's side of a pseudo-terminal open and never reads it.
+        python3 -c 'import os, pty, sys, time; m, s = pty.openpty(); print(os.ttyname(s), flush=True); time.sleep(86400)' \
+            >"$WORK/hung.out" &
+        UNIT_PIDS[hung]=$!
+        wait_for 5 test -s "$WORK/hung.out" || fail "no pseudo-terminal for the hung backup"
+        backup=("[Backup]" "Port=COM2" "[Ports]" "COM1=$address" "COM2=$(head -n 1 "$WORK/hung.out")")
+        ;;
+esac
+[ ${#backup[@]} -gt 0 ] && settings "[General]" "CommPort=COM1" "${backup[@]}" ||
+    settings "[General]" "CommPort=COM1" "[Ports]" "COM1=$address"
 start_app
 wait_bytes com1 $((calibration + 43)) 30
 wait_main_window
@@ -52,7 +70,7 @@ for run in $(seq 1 "$runs"); do
     wait_bytes com1 $((before + total)) 30
     first=$(($(unit_byte_time com1 $((before + 1))) + unit_started - pressed))
     last=$(($(unit_byte_time com1 $((before + total))) + unit_started - pressed))
-    echo "run $run ($line): $total bytes; press to first byte ${first} ms, to last byte ${last} ms;" \
+    echo "run $run ($line, backup ${BACKUP:-none}): $total bytes; press to first byte ${first} ms, to last byte ${last} ms;" \
         "floor $total ms (ratio $(awk "BEGIN {printf \"%.2f\", $last / $total}"))," \
         "line rate $((total * 1000 / 960)) ms (ratio $(awk "BEGIN {printf \"%.2f\", $last * 960 / ($total * 1000)}"))"
     sleep 1

@@ -36,6 +36,10 @@ public:
     // Device as the port's resolver.
     PortDeviceResolver Resolver() const;
 
+    // Why a backup port named beside the main one cannot be used ("" when it can): its name
+    // opens no device, or the main port's own (the same path, or a link to it).
+    std::string BackupRefusal(const std::u16string& backup, const std::u16string& main) const;
+
 private:
     PortSetup m_setup;
     PortDeviceResolver m_unmapped;

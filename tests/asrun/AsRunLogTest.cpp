@@ -115,6 +115,25 @@ TEST(AsRunLog, TimedWritesAreAutoAndSkippedCuesAreLogged) {
               "skip/auto/3/its time 09:00:00 had passed when the list was opened");
 }
 
+// With a backup line, each write says whether that line took it too, beside the main's word.
+TEST(AsRunLog, AWriteToTwoLinesSaysWhichTookIt) {
+    TempFolder folder;
+    FakeSession session;
+    CAsRunLog log(session, folder.path);
+    const auto now = std::chrono::system_clock::now();
+    UnitWrite both = Write(WriteKind::Send, WriteOrigin::Key, 1, now);
+    both.backup = both.backupTaken = true;
+    session.record.Record(both);
+    UnitWrite mainOnly = Write(WriteKind::Clear, WriteOrigin::Key, 1, now);
+    mainOnly.backup = true;
+    session.record.Record(mainOnly);
+    const std::vector<QJsonObject> lines = ReadDay(folder.path, AsRunTimeOf(now).day);
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_TRUE(lines[0]["taken"].toBool() && lines[0]["backup_taken"].toBool());
+    EXPECT_TRUE(lines[1]["taken"].toBool());
+    EXPECT_EQ(lines[1]["backup_taken"], QJsonValue(false));
+}
+
 // Quotes, backslashes and control characters escaped; what is no valid UTF-8 (a stray byte,
 // an overlong form, a surrogate, a sequence cut short) becomes U+FFFD, so the line stays
 // valid UTF-8 whatever a device path holds.

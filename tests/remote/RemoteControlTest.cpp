@@ -144,7 +144,7 @@ TEST(RemoteControl, PushTellsWhatChangedWhileSomeoneListens) {
     EXPECT_EQ(told[1], R"({"modified":true,"type":"modified"})");
     EXPECT_EQ(told[2], R"({"clock":"not synchronised","type":"clock"})");
     told.erase(told.begin() + 2);
-    EXPECT_EQ(told[2], R"({"connected":false,"device":"/dev/pts/7","port":"COM1",)"
+    EXPECT_EQ(told[2], R"({"connected":false,"device":"/dev/pts/7","line":"main","port":"COM1",)"
                        R"("reason":"No such file or directory",)"
                        R"("state":"lost","text":"Line lost: /dev/pts/7","type":"line"})");
     EXPECT_NE(told[3].find(R"("state":"back")"), std::string::npos) << told[3];
@@ -182,6 +182,40 @@ TEST(RemoteControl, StatusSaysWhetherTheClockCanBeTrusted) {
                 .object();
         EXPECT_EQ(json.value(QStringLiteral("clock")).toString().toStdString(), c.said);
     }
+}
+
+// The backup unit's line is told apart from the main one's, in the status and on the push
+// channel; a show without one says null.
+TEST(RemoteControl, TheBackupLineIsToldApartFromTheMainOne) {
+    FakeSession session;
+    const auto backupOf = [&] {
+        return QJsonDocument::fromJson(
+                   QByteArray::fromStdString(StatusJson(RemoteControl(session).CurrentStatus())))
+            .object()
+            .value(QStringLiteral("backup"));
+    };
+    EXPECT_TRUE(backupOf().isNull());
+    session.state.backup.refusal = "Backup not used: COM1 is the main port's device (/dev/a)";
+    EXPECT_EQ(backupOf().toObject().value(QStringLiteral("reason")).toString().toStdString(),
+              session.state.backup.refusal);
+    session.state.backup = {"COM2", "/dev/pts/9", true, "", ""};
+    EXPECT_EQ(QJsonDocument(backupOf().toObject()).toJson(QJsonDocument::Compact).toStdString(),
+              R"({"device":"/dev/pts/9","live":true,"port":"COM2","reason":""})");
+
+    RemoteControl control(session);
+    std::vector<std::string> told;
+    control.Push([&](const std::string& message) { told.push_back(message); });
+    session.state.backup.live = false;
+    session.state.backup.reason = "Input/output error";
+    session.Changed();
+    session.state.backup.live = true;
+    session.state.backup.reason.clear();
+    session.Changed();
+    ASSERT_EQ(told.size(), 2u);
+    EXPECT_EQ(told[0], R"({"connected":false,"device":"/dev/pts/9","line":"backup","port":"COM2",)"
+                       R"("reason":"Input/output error","state":"lost","type":"line"})");
+    EXPECT_NE(told[1].find(R"("line":"backup")"), std::string::npos) << told[1];
+    EXPECT_NE(told[1].find(R"("state":"back")"), std::string::npos) << told[1];
 }
 
 // The cue calls answer the list's state or a refusal the panel can show; a take reaches the

@@ -27,6 +27,13 @@ TEST(SendOptions, TakesAFileAScreenAndAPortInAnyOrder) {
     EXPECT_EQ(options->file, "-odd name.tso");
     EXPECT_EQ(options->port, "/dev/pts/7");
 
+    options = Parse({"--backup", "COM2", "show.tso", "--port=COM1", "1"});
+    ASSERT_TRUE(options);
+    EXPECT_EQ(options->port, "COM1");
+    EXPECT_EQ(options->backup, "COM2");
+    EXPECT_EQ(Parse({"--backup=/dev/pts/9", "a.tso", "1"})->backup, "/dev/pts/9");
+    EXPECT_FALSE(Parse({"a.tso", "1"})->backup) << "no backup unless asked";
+
     options = Parse({"--clear"});
     ASSERT_TRUE(options);
     EXPECT_TRUE(options->clear);
@@ -51,6 +58,10 @@ TEST(SendOptions, RefusesWhatItCannotSendAndSaysWhy) {
         {{"a.tso", "1", "--port"}, "--port needs a port name or a device"},
         {{"--port=", "a.tso", "1"}, "--port needs a port name or a device"},
         {{"--screen", "1"}, "unknown option '--screen'"},
+        {{"a.tso", "1", "--backup"}, "--backup needs a port name or a device"},
+        {{"--backup=", "a.tso", "1"}, "--backup needs a port name or a device"},
+        {{"--backupx=COM2", "a.tso", "1"}, "unknown option '--backupx=COM2'"},
+        {{"--version", "--backup", "COM2"}, "--help and --version each stand alone"},
         {{"--help", "a.tso", "1"}, "--help and --version each stand alone"},
     };
     for (const auto& c : cases) {

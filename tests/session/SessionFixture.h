@@ -16,7 +16,11 @@
 // plug another in under the same name.
 class PluggedUnit {
 public:
-    PluggedUnit() {
+    // name tells apart two units of one test.
+    explicit PluggedUnit(const std::string& name = "line")
+        : m_dir(std::filesystem::temp_directory_path() /
+                ("session-" + name + "-" + std::to_string(::getpid()))),
+          m_path((m_dir / "line").string()) {
         std::filesystem::create_directories(m_dir);
         Plug();
     }
@@ -34,6 +38,8 @@ public:
         std::filesystem::create_symlink(m_pty->Path(), m_path);
     }
     void Unplug() { m_pty->CloseMaster(); }
+    // Nobody reads the unit's side any more: the line takes nothing.
+    void Stall() { m_pty->Stall(); }
     // Everything the unit received so far, waiting for at least count bytes.
     const std::string& Received(std::size_t count) {
         m_seen +=
@@ -42,9 +48,8 @@ public:
     }
 
 private:
-    std::filesystem::path m_dir =
-        std::filesystem::temp_directory_path() / ("session-line-" + std::to_string(::getpid()));
-    std::string m_path = (m_dir / "line").string();
+    std::filesystem::path m_dir;
+    std::string m_path;
     std::unique_ptr<Pty> m_pty;
     std::string m_seen;
 };
