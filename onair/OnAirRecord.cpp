@@ -40,23 +40,24 @@ const char* WriteOriginName(WriteOrigin origin) {
     return "?";
 }
 
-void OnAirRecord::Record(const UnitWrite& write) {
-    if (write.taken) {
-        switch (write.kind) {
-            case WriteKind::Greeting:
-            case WriteKind::Clear:
-                m_now = OnAir{true, write.screen, {}, 0, 0, write.origin, write.time, 0};
-                break;
-            case WriteKind::Send:
-            case WriteKind::CornerResend:
-                m_now = OnAir{
-                    false,        write.screen, write.text, write.dateCorner, write.timeCorner,
-                    write.origin, write.time,   write.cue};
-                break;
-            case WriteKind::Tick:
-                break;
-        }
+void ShowWrite(OnAir& now, const UnitWrite& write) {
+    switch (write.kind) {
+        case WriteKind::Greeting:
+        case WriteKind::Clear:
+            now = OnAir{true, write.screen, {}, 0, 0, write.origin, write.time, 0};
+            break;
+        case WriteKind::Send:
+        case WriteKind::CornerResend:
+            now = OnAir{false,        write.screen, write.text, write.dateCorner, write.timeCorner,
+                        write.origin, write.time,   write.cue};
+            break;
+        case WriteKind::Tick:
+            break;
     }
+}
+
+void OnAirRecord::Record(const UnitWrite& write) {
+    if (write.taken) ShowWrite(m_now, write);
     // A listener may stop listening while it is told.
     const std::map<int, Listener> listeners = m_listeners;
     for (const auto& [key, listener] : listeners) listener(write, m_now);

@@ -63,6 +63,9 @@ struct OnAir {
     int cue = 0;
 };
 
+// What a unit shows once the write has reached it whole, having shown now before.
+void ShowWrite(OnAir& now, const UnitWrite& write);
+
 class OnAirRecord {
 public:
     using Listener = std::function<void(const UnitWrite& write, const OnAir& now)>;

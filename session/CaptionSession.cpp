@@ -150,7 +150,9 @@ void CCaptionSession::WatchBackup() {
         return;
     }
     const int index = m_screen - 1;
-    const ::OnAir& now = m_writer.Record().Now();
+    // The newest picture, not the record's: a Send still on its way to the main unit is
+    // what both units are to show.
+    const ::OnAir& now = m_writer.Given();
     const std::time_t clock = std::chrono::system_clock::to_time_t(m_clock.now());
     const ScreenWrites picture =
         now.cleared ? ComposeClear(m_doc.GetDateCorner(index), m_doc.GetTimeCorner(index), clock)

@@ -80,6 +80,7 @@ std::error_code CUnitWriter::Write(UnitWrite write, const std::vector<std::strin
     const bool commandRefused =
         refused == std::errc::no_buffer_space || refused == std::errc::message_size;
     const bool backupQueued = backup && !commandRefused && WriteBackup(pieces);
+    if (!commandRefused) ShowWrite(m_given, write);
     const std::uint64_t backupTo = backup ? backup->WrittenCount() : 0;
     write.backup = backup != nullptr;
     if (write.kind == WriteKind::Tick) {

@@ -55,6 +55,9 @@ public:
         return m_display;
     }
     OnAirRecord& Record() { return m_onAir; }
+    // What the units show once every write queued has reached them: the record's picture
+    // ahead of the bytes still on their way. A backup that comes back is given this.
+    const OnAir& Given() const { return m_given; }
 
     // The backup missed a write (its line down, or its queue full): it is given nothing more
     // until CatchUp has given it what the main unit shows.
@@ -81,6 +84,7 @@ private:
     std::unique_ptr<CPort>& m_port;
     std::unique_ptr<CPort>& m_backup;
     bool m_backupBehind = false;
+    OnAir m_given;
     // The backup held a write's bytes past the grace after the main line let go of them.
     bool m_backupStalled = false;
     const SessionClock& m_clock;
