@@ -161,7 +161,7 @@ void CCaptionSession::WatchBackup() {
     const std::string& device = m_backup->DevicePath();
     std::fprintf(stderr, "tessora: backup given the picture: %s\n", device.c_str());
     if (m_voice.announce) m_voice.announce("backup back", device);
-    ShowNotice(kBackupBack + (m_voice.shown ? m_voice.shown(device) : device));
+    m_line.ShowPassingNotice(kBackupBack + (m_voice.shown ? m_voice.shown(device) : device));
 }
 
 void CCaptionSession::StateChanged() {

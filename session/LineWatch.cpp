@@ -55,9 +55,7 @@ void CLineWatch::Watch() {
     m_bLost = false;
     std::fprintf(stderr, "tessora: line back: %s\n", device.c_str());
     if (m_voice.announce) m_voice.announce("back", device);
-    ShowNotice(kLineBack + Shown(device));
-    m_backText = m_message.Get(MessageRank::Notice);
-    m_backTicks = kLineBackTicks;
+    ShowPassingNotice(kLineBack + Shown(device));
     // The unit still shows what it had: only a port it was never greeted on is greeted.
     if (std::exchange(m_bGreetWhenBack, false)) m_greet();
 }
@@ -74,6 +72,12 @@ void CLineWatch::Resume(bool greetWhenBack) {
 void CLineWatch::ShowNotice(const std::string& text) {
     m_backText.clear();
     Put(MessageRank::Notice, text);
+}
+
+void CLineWatch::ShowPassingNotice(const std::string& text) {
+    ShowNotice(text);
+    m_backText = m_message.Get(MessageRank::Notice);
+    m_backTicks = kLineBackTicks;
 }
 
 void CLineWatch::Put(MessageRank rank, std::string text) {

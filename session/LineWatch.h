@@ -66,6 +66,8 @@ public:
     void Forget() { m_bLost = false; }
     // A one-off text (Windows-1252; "" takes it away): it stays until the next one.
     void ShowNotice(const std::string& text);
+    // A one-off text that goes by itself a few ticks later, as the line's coming back does.
+    void ShowPassingNotice(const std::string& text);
     // Takes the one-off text away if it is still this one.
     void DropNotice(const std::string& text) {
         if (m_message.Get(MessageRank::Notice) == text) ShowNotice("");
