@@ -107,6 +107,8 @@ private:
     // The show itself; first, as every client below reaches it.
     CCaptionSession m_session;
     PortDeviceResolver m_unmappedPortDevice = DefaultPortDevice;
+    // The settings' port mapping, read at start; a backup chosen in Setup goes through it.
+    std::optional<PortResolver> m_portResolver;
     bool m_bMiniMode = false;
     std::int32_t m_nMinPosX = 0;
     std::int32_t m_nMinPosY = 0;

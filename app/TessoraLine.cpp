@@ -2,6 +2,7 @@
 // and Setup's change of port. The session connects, greets and follows the line.
 #include <chrono>
 #include <cstdio>
+#include <utility>
 
 #include "MessageBox.h"
 #include "Messages.h"
@@ -51,7 +52,13 @@ LRESULT CTessoraDlg::OnSetup(WPARAM, LPARAM) {
     const bool lineLost = m_session.NoticeLost();
     std::u16string before;
     m_session.Port()->GetPortName(&before);
-    auto dlg = std::make_unique<CSetupDlg>(m_session.Port(), this);
+    SetupBackupHook backup{[this] { return m_session.BackupName(); },
+                           [this] { return m_session.Backup(); },
+                           [this] { return m_session.State().backup.refusal; },
+                           [this](const std::u16string& name) {
+                               if (m_portResolver) m_session.UseBackup(name, *m_portResolver);
+                           }};
+    auto dlg = std::make_unique<CSetupDlg>(m_session.Port(), this, std::move(backup));
     // OK and the close box lead on alike: the port chosen last is the one to greet.
     dlg->DoModal();
     dlg.reset();

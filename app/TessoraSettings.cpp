@@ -39,6 +39,7 @@ void CTessoraDlg::CreatePort() {
     // A backup unit beside the main one, through the same mapping.
     const std::optional<std::string> backup = store.ReadText("Backup/Port", kMaxPortNameBytes);
     m_session.UseBackup(Utf16FromCp1252(backup.value_or("")), resolver);
+    m_portResolver = resolver;
     if (misread) {
         const std::string detail =
             *misread + kMisreadSettings + SettingsStore::FileName() + ".bak.";
@@ -69,6 +70,7 @@ void CTessoraDlg::SaveSettings() {
     m_session.Port()->GetPortName(&name);
     SettingsStore store;
     store.WriteText("CommPort", Cp1252FromUtf16(name));
+    store.WriteText("Backup/Port", Cp1252FromUtf16(m_session.BackupName()));
     store.WriteInt32("MinPosX", m_nMinPosX);
     store.WriteInt32("MinPosY", m_nMinPosY);
     store.WriteInt32("MinSizeWidth", m_nMinSizeWidth);

@@ -39,6 +39,8 @@ public:
     // it, checked again against the main port's name then.
     void UseBackup(const std::u16string& name, const PortResolver& resolver);
     CPort* Backup() const { return m_backup.get(); }
+    // The backup named, used or refused ("" none).
+    const std::u16string& BackupName() const { return m_backupName; }
     // True while no command may run: there is no port, or busy (a modal loop of the
     // window's) says so.
     bool Busy() const override { return !m_port || (m_busy && m_busy()); }

@@ -123,6 +123,11 @@ QHash<QString, PageElement> SetupPageElements() {
         select({QStringLiteral("Halvercrest"), QStringLiteral("Generic ASCII"),
                 QStringLiteral("Legacy 7-bit")},
                0);
+    page[QStringLiteral("cmbBackup")] =
+        select({QStringLiteral("None"), QStringLiteral("COM1"), QStringLiteral("COM2"),
+                QStringLiteral("COM3"), QStringLiteral("COM4")},
+               0);
+    page[QStringLiteral("txtBackupStatus")] = element("input");
     PageElement ok = element("input");
     ok.value = QStringLiteral("OK");
     page[QStringLiteral("btnOK")] = ok;
