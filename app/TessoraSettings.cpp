@@ -70,7 +70,10 @@ void CTessoraDlg::SaveSettings() {
     m_session.Port()->GetPortName(&name);
     SettingsStore store;
     store.WriteText("CommPort", Cp1252FromUtf16(name));
-    store.WriteText("Backup/Port", Cp1252FromUtf16(m_session.BackupName()));
+    // A settings file that never named a backup is left without the group.
+    const std::string backup = Cp1252FromUtf16(m_session.BackupName());
+    if (!backup.empty() || store.ReadText("Backup/Port", kMaxPortNameBytes))
+        store.WriteText("Backup/Port", backup);
     store.WriteInt32("MinPosX", m_nMinPosX);
     store.WriteInt32("MinPosY", m_nMinPosY);
     store.WriteInt32("MinSizeWidth", m_nMinSizeWidth);

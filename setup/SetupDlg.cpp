@@ -1,10 +1,10 @@
 #include "SetupDlg.h"
 
-#include <QString>
 #include <cstdio>
 #include <tuple>
 #include <utility>
 
+#include "Charset.h"
 #include "Cp1252.h"
 #include "DialogTemplate.h"
 #include "Port.h"
@@ -109,7 +109,7 @@ void CSetupDlg::UpdateStatus() {
         m_strBackupStatus.clear();
         m_strBackupReason.clear();
         if (!refusal.empty()) {
-            m_strBackupStatus = Cp1252FromUtf16(QString::fromStdString(refusal).toStdU16String());
+            m_strBackupStatus = AnsiFromUtf8(refusal);
             m_strBackupReason = refusal;
         } else if (backup) {
             std::tie(m_strBackupStatus, m_strBackupReason) = DescribeLine(*backup);
