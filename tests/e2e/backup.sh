@@ -119,7 +119,7 @@ expect_eq "$(unit_byte_count com4)" "$count4" "bytes at the backup while ser2net
 step "ser2net started again: the backup is given the on-air text by itself"
 t0=$(now_ms)
 start_ser2net
-expect_back_within 3000 com4 "$t0"
+expect_back_within 2000 com4 "$t0"
 wait_for 5 grep -q " backup back " "$TESSORA_READY_FILE" || fail "no backup back: $(cat "$TESSORA_READY_FILE")"
 expect_eq "$(unit_byte_count com1)" "$count" "bytes at the main unit since the Send"
 
