@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Times a backup unit's catch-up: a full screen on air, the backup pulled and plugged back
 # under its by-id link, and the time from the link's return to the backup's display equal to
-# the main unit's.
+# the main unit's; split into the link's return to the backup's first byte (the program
+# noticing it) and the first byte to the last (the line).
 #   xvfb-run -a bash bench/send/backup_back_run.sh <tessora> <tessora-unit> [runs]
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
@@ -37,12 +38,19 @@ for run in $(seq 1 "$runs"); do
     rm -f "$LINK"
     wait_for 5 announced "backup lost" "$run" || fail "no backup lost"
     start_unit "$new"
+    # Before the link is back: the catch-up's bytes follow these few on the unit.
+    calibrate_unit_clock "$new"
     t0=$(now_ms)
     ln -sfn "${UNIT_DEVICE[$new]}" "$LINK"
     until same_display "$new"; do
         [ $(($(now_ms) - t0)) -lt 10000 ] || fail "the backup's display never equalled the main's"
         sleep 0.01
     done
-    echo "run $run: backup back to its display equal to the main's: $(($(now_ms) - t0)) ms"
+    equal=$(($(now_ms) - t0))
+    bytes=$(unit_byte_count "$new")
+    first=$(($(unit_byte_time "$new" $((CALIBRATION + 1))) + unit_started - t0))
+    last=$(($(unit_byte_time "$new" "$bytes") + unit_started - t0))
+    echo "run $run: backup back to its display equal to the main's: $equal ms" \
+        "(first byte $first ms, last byte $last ms, $((bytes - CALIBRATION)) bytes)"
 done
 quit_discarding
