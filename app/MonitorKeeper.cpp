@@ -57,8 +57,13 @@ void CMonitorKeeper::Refresh() {
         m_bNextSendStale = false;
         m_pMonitor->ShowNextSend(m_session.NextSend());
     }
-    m_pMonitor->ShowUnit(m_session.UnitDisplay(), m_sources.lineText(), m_sources.clockText());
-    m_pMonitor->ShowBackup(BackupLineText(m_session.State().backup));
+    const SessionState state = m_session.State();
+    const std::string backup = BackupLineText(state.backup);
+    std::string line = m_sources.lineText();
+    // Beside a backup the main line says that it is live too: the two read as a pair.
+    if (line.empty() && !backup.empty() && state.live) line = "Main line live: " + state.device;
+    m_pMonitor->ShowUnit(m_session.UnitDisplay(), line, m_sources.clockText());
+    m_pMonitor->ShowBackup(backup);
     if (bytesToGo && m_pMonitor->isVisible()) m_refresh.start();
 }
 

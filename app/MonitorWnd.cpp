@@ -77,6 +77,8 @@ void CMonitorWnd::SetGridPixels(int pixels) {
     m_nGridPixels = pixels;
     m_pNext->SetFontPixels(pixels);
     m_pUnit->SetFontPixels(pixels);
+    ShowNote(*m_pLine, m_strLine);
+    ShowNote(*m_pBackup, m_strBackup);
     layout()->activate();
 }
 
@@ -121,8 +123,21 @@ void CMonitorWnd::ShowBackup(const std::string& text) {
     const QString backup = QString::fromStdString(text);
     if (backup == m_strBackup) return;
     m_strBackup = backup;
-    m_pBackup->setText(backup);
-    m_pBackup->setVisible(!backup.isEmpty());
+    ShowNote(*m_pBackup, backup);
+}
+
+void CMonitorWnd::ShowNote(QLabel& label, const QString& text) {
+    // A long device path is cut in its middle to the grid's width, never at the window's
+    // edge; the whole text shows on hovering.
+    const QString shown =
+        label.fontMetrics().elidedText(text, Qt::ElideMiddle, m_pUnit->sizeHint().width());
+    label.setText(shown);
+    label.setToolTip(shown == text ? QString() : text);
+    // A line that is live is news, not a warning: it is not in the warnings' red.
+    const bool live = text.contains(QStringLiteral(" line live: "));
+    label.setStyleSheet(live ? QStringLiteral("color: #1b5e20;")
+                             : QStringLiteral("color: #b00020;"));
+    label.setVisible(!text.isEmpty());
 }
 
 void CMonitorWnd::ShowUnit(const CCaptionDisplay& display, const std::string& lineText,
@@ -137,8 +152,7 @@ void CMonitorWnd::ShowUnit(const CCaptionDisplay& display, const std::string& li
     const QString line = QString::fromStdString(lineText);
     if (line == m_strLine) return;
     m_strLine = line;
-    m_pLine->setText(line);
-    m_pLine->setVisible(!line.isEmpty());
+    ShowNote(*m_pLine, line);
 }
 
 void CMonitorWnd::closeEvent(QCloseEvent* event) {

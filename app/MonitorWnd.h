@@ -51,6 +51,9 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
+    // Shows a line's state under the grid, as wide as the grid at most; "" hides it.
+    void ShowNote(QLabel& label, const QString& text);
+
     CUnitGridView* m_pNext;
     CUnitGridView* m_pUnit;
     QLabel* m_pDropped;

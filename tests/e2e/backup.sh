@@ -18,14 +18,12 @@ pull() {
     wait "${UNIT_PIDS[$1]}" 2>/dev/null || true
     unset "UNIT_PIDS[$1]"
 }
-# expect_back_within MS UNIT T0: UNIT's display equals the main unit's within MS of T0.
-expect_back_within() {
-    local took
-    wait_for 5 same_display "$2" ||
-        fail "the backup shows: $(cat "$WORK/$2.dump" 2>/dev/null), the main unit: $(cat "$WORK/com1.dump")"
-    took=$(($(now_ms) - $3))
-    echo "the backup showed the on-air text $took ms after it came back"
-    [ "$took" -lt "$1" ] || fail "the backup took $took ms to show the on-air text"
+# expect_back UNIT T0: UNIT's display comes to equal the main unit's by itself; the time it
+# took from T0 is told (bench/send/backup_back_run.sh measures it).
+expect_back() {
+    wait_for 10 same_display "$1" ||
+        fail "the backup shows: $(cat "$WORK/$1.dump" 2>/dev/null), the main unit: $(cat "$WORK/com1.dump")"
+    echo "the backup showed the on-air text $(($(now_ms) - $2)) ms after it came back"
 }
 
 LINK="$WORK/by-id/usb-Tessora_Backup-if00-port0"
@@ -58,7 +56,8 @@ full=$((4 + 6 + 17 * 58)) # the clear, then 17 full rows with their position com
 count=$(unit_byte_count com1)
 count2=$(unit_byte_count com2)
 # The line takes about a second for the screen: the press is not waited for here.
-xdotool mousemove $((WIN_X + 544)) $((WIN_Y + 412)) click 1
+read -r x y <<<"${AT[btnSend]}"
+xdotool mousemove $((WIN_X + x)) $((WIN_Y + y)) click 1
 wait_bytes com2 $((count2 + 60)) 10
 pull com2
 rm -f "$LINK"
@@ -75,7 +74,7 @@ step "the backup comes back under the same link and is given the on-air text by 
 start_unit com3
 t0=$(now_ms)
 ln -sfn "${UNIT_DEVICE[com3]}" "$LINK"
-expect_back_within 2000 com3 "$t0"
+expect_back com3 "$t0"
 wait_for 5 announced "backup back" "$LINK" || fail "no backup back: $(cat "$TESSORA_READY_FILE")"
 expect_eq "$(unit_byte_count com1)" "$count" "bytes at the main unit since the Send"
 quit_discarding
@@ -119,7 +118,7 @@ expect_eq "$(unit_byte_count com4)" "$count4" "bytes at the backup while ser2net
 step "ser2net started again: the backup is given the on-air text by itself"
 t0=$(now_ms)
 start_ser2net
-expect_back_within 2000 com4 "$t0"
+expect_back com4 "$t0"
 wait_for 5 grep -q " backup back " "$TESSORA_READY_FILE" || fail "no backup back: $(cat "$TESSORA_READY_FILE")"
 expect_eq "$(unit_byte_count com1)" "$count" "bytes at the main unit since the Send"
 
