@@ -15,6 +15,7 @@ namespace {
 constexpr char kSendNotMade[] = "Send not made: ";
 constexpr char kBackupBack[] = "Backup given the picture: ";
 constexpr char kBackupDown[] = "Backup line down: ";
+constexpr char kBackupFed[] = " (the backup is still fed: ";
 // The greeting stays on the picture this long before the clear.
 constexpr std::chrono::milliseconds kGreetingPause{1500};
 // A backup down or behind is looked at this often, between the ticks: one plugged back is
@@ -56,6 +57,13 @@ CCaptionSession::CCaptionSession(SessionClock clock, LineVoice voice)
         if (onQueued) onQueued();
     };
     m_toCp1252 = std::move(voice.shown);
+    // The main line down, the show goes on on the backup: the message line says so.
+    m_line.SetBeside([this]() -> std::string {
+        if (!m_backup || m_backup->State() != CPort::LineState::Live || m_writer.BackupBehind())
+            return {};
+        const std::string& device = m_backup->DevicePath();
+        return kBackupFed + (m_voice.shown ? m_voice.shown(device) : device) + ")";
+    });
 }
 
 CCaptionSession::~CCaptionSession() {

@@ -92,9 +92,10 @@ std::string CLineWatch::Text() const {
         case CPort::LineState::Live:
             return {};
         case CPort::LineState::Lost:
-            return kLineLost + Shown(m_port->DevicePath());
+            return kLineLost + Shown(m_port->DevicePath()) + (m_beside ? m_beside() : "");
         case CPort::LineState::Closed:
-            if (m_bLost) return kLineLost + Shown(m_port->DevicePath());
+            if (m_bLost)
+                return kLineLost + Shown(m_port->DevicePath()) + (m_beside ? m_beside() : "");
             break;
     }
     std::u16string name;

@@ -86,6 +86,9 @@ public:
     std::string Text() const;
     // Whether the line went down and is being tried again.
     bool Lost() const { return m_bLost; }
+    // What a lost line's text goes on with (Windows-1252): another line that still takes the
+    // writes, "" when there is none.
+    void SetBeside(std::function<std::string()> beside) { m_beside = std::move(beside); }
 
 private:
     // Sets a rank's text and, read afresh, the line's own: a line that went down since says
@@ -99,6 +102,7 @@ private:
     LineVoice m_voice;
     std::function<void()> m_changed;
     std::function<void()> m_greet;
+    std::function<std::string()> m_beside;
     MessageLine m_message;
     // The "back" text while it is the notice, and the ticks it has left to show.
     std::string m_backText;

@@ -189,6 +189,8 @@ TEST_F(Backup, AMainLineDownStillFeedsTheBackup) {
     ASSERT_TRUE(LineIs(CPort::LineState::Lost));
     session.Put(1, ScreenChange{"Still on the backup", 0, 0}, WriteOrigin::Remote);
     EXPECT_FALSE(session.Send(WriteOrigin::Key)) << "the main line is down, and says so";
+    EXPECT_EQ(session.Message(),
+              "Line lost: " + unit.Shown() + " (the backup is still fed: " + backup.Shown() + ")");
     const std::string sent = Joined(ComposeSend("Still on the backup", 0, 0, kNow));
     EXPECT_EQ(backup.Received(kGreeted.size() + sent.size()).substr(kGreeted.size()), sent);
     ASSERT_TRUE(Recorded(1));
